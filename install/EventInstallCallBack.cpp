@@ -1,0 +1,16 @@
+#include "install/EventInstallCallBack.h"
+
+#include "uilib/SNotifyCenter.h"
+
+void PostInstallEvent(SOUI::IObject* pSender, int progress, int status, const wchar_t* text) {
+    auto* evt = new EventInstallCallBack(pSender);
+    evt->progress = progress;
+    evt->status = status;
+    evt->text = text ? text : L"";
+    SOUI::SNotifyCenter* center = SOUI::SNotifyCenter::getSingletonPtr();
+    if (center == nullptr) {
+        evt->Release();  // nobody to tell: no window exists
+        return;
+    }
+    center->FireEventAsync(evt);
+}

@@ -1,0 +1,68 @@
+#include "install/InstallMgr.h"
+
+#include "install/EventInstallCallBack.h"
+#include "platform/Time.h"
+#include "sys/DebugLog.h"
+#include "sys/Process.h"
+
+namespace {
+// The companion tool may run many times over; it is ended this many times at most.
+constexpr int kMaxCompanionKills = 50;
+}  // namespace
+
+CInstallMgr::CInstallMgr() = default;
+
+CInstallMgr::~CInstallMgr() { StopInstallThread(); }
+
+void CInstallMgr::SetInstallDir(const std::wstring& dir) { m_strInstallDir = dir; }
+
+void CInstallMgr::BeginInstallThread() {
+    DebugLog(L"%s %s", L"CInstallMgr::BeginInstallThread", L"创建安装线程");
+    if (m_hInstallThread) {
+        DebugLog(L"%s %s", L"CInstallMgr::BeginInstallThread", L"安装线程已存在, 忽略");
+        return;
+    }
+    auto thread = std::make_unique<platform::GatedThread>();
+    if (!thread->Start([this] { return ThreadInstall(this); })) return;  // no thread: no step, no event
+    m_hInstallThread = std::move(thread);
+    m_hInstallThread->Resume();
+}
+
+void CInstallMgr::StopInstallThread() {
+    if (!m_hInstallThread) return;
+    m_hInstallThread->RequestCancel();
+    m_hInstallThread->Join();
+}
+
+bool CInstallMgr::IsInstallThreadFinished() const {
+    return m_hInstallThread && m_hInstallThread->HasFinished();
+}
+
+unsigned CInstallMgr::ThreadInstall(void* pParam) {
+    if (pParam == nullptr) {
+        DebugLog(L"%s 线程参数有问题 threadid=[%d]", L"CInstallMgr::ThreadInstall",
+                 static_cast<int>(platform::GetCurrentThreadId()));
+        return 0;
+    }
+    static_cast<CInstallMgr*>(pParam)->IntallSoftware();
+    DebugLog(L"%s 安装完成 线程threadid=[%d]退出", L"CInstallMgr::ThreadInstall",
+             static_cast<int>(platform::GetCurrentThreadId()));
+    return 0;
+}
+
+void CInstallMgr::EndProductProcesses() {
+    pid_t pid = 0;
+    if (FindProcessByName(L"Quillora.exe", pid)) TerminateProcessById(pid);
+    if (FindProcessByName(L"Renovar.exe", pid)) TerminateProcessById(pid);
+    for (int i = 0; i < kMaxCompanionKills && !platform::IsCurrentThreadCancelled(); ++i) {
+        if (!FindProcessByName(L"PapyrixTools.exe", pid)) break;
+        TerminateProcessById(pid);  // a failure is ignored; the next round tries again
+    }
+}
+
+void CInstallMgr::IntallSoftware() {
+    PostInstallEvent(this, 5, 0, L"检测环境...");
+    DebugLog(L"%s 安装step=5", L"CInstallMgr::IntallSoftware");
+    EndProductProcesses();
+    if (platform::IsCurrentThreadCancelled()) return;
+}

@@ -1,0 +1,83 @@
+#include "platform/DebugOutput.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <mutex>
+
+#include "platform/Text.h"
+
+namespace platform {
+namespace {
+
+std::mutex g_sinkLock;
+std::shared_ptr<DebugSink> g_sink;  // guarded by g_sinkLock
+
+void WriteAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(STDERR_FILENO, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;  // nobody listening is no failure
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+}
+
+void Emit(std::string_view utf8) {
+    if (utf8.empty()) return;
+    std::lock_guard<std::mutex> lock(g_sinkLock);
+    if (g_sink) {
+        (*g_sink)(utf8);
+        return;
+    }
+    WriteAll(utf8);
+}
+
+}  // namespace
+
+void OutputDebugStringW(const wchar_t* text) {
+    if (text == nullptr) return;
+    Emit(WideToUtf8(text));
+}
+
+void OutputDebugStringA(const char* text) {
+    if (text == nullptr) return;
+    Emit(WideToUtf8(MultiByteToWide(text)));
+}
+
+void SetDebugSink(DebugSink sink) {
+    std::lock_guard<std::mutex> lock(g_sinkLock);
+    g_sink = sink ? std::make_shared<DebugSink>(std::move(sink)) : nullptr;
+}
+
+struct ScopedDebugCapture::State {
+    mutable std::mutex lock;
+    std::string text;
+};
+
+ScopedDebugCapture::ScopedDebugCapture() : m_pState(new State) {
+    State* state = m_pState;
+    SetDebugSink([state](std::string_view piece) {
+        std::lock_guard<std::mutex> lock(state->lock);
+        state->text.append(piece);
+    });
+}
+
+ScopedDebugCapture::~ScopedDebugCapture() {
+    SetDebugSink(nullptr);
+    delete m_pState;
+}
+
+std::string ScopedDebugCapture::Text() const {
+    std::lock_guard<std::mutex> lock(m_pState->lock);
+    return m_pState->text;
+}
+
+void ScopedDebugCapture::Clear() {
+    std::lock_guard<std::mutex> lock(m_pState->lock);
+    m_pState->text.clear();
+}
+
+}  // namespace platform

@@ -1,0 +1,53 @@
+#pragma once
+// A thread that starts behind a gate (created "suspended", then resumed) and that its
+// owner can ask to stop. There is no forced termination: the thread's code checks the
+// request at every blocking point (IsCurrentThreadCancelled, SleepUnlessCancelled) and
+// the owner joins it.
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+
+// True when the calling thread runs inside a GatedThread whose owner asked it to stop.
+bool IsCurrentThreadCancelled();
+
+// Sleeps up to `milliseconds`; returns early (true) when the calling thread is asked
+// to stop.
+bool SleepUnlessCancelled(uint32_t milliseconds);
+
+class GatedThread {
+public:
+    using Proc = std::function<unsigned()>;
+
+    GatedThread() = default;
+    ~GatedThread();  // asks the thread to stop and joins it
+    GatedThread(const GatedThread&) = delete;
+    GatedThread& operator=(const GatedThread&) = delete;
+
+    // Creates the thread behind its gate. False when a thread already exists or the
+    // system cannot create one.
+    bool Start(Proc proc);
+    // Opens the gate; the thread then runs its procedure.
+    void Resume();
+    // Asks the thread to stop. A thread whose gate never opened ends without running.
+    void RequestCancel();
+    // Waits until the thread has ended (no-op without a thread).
+    void Join();
+
+    bool HasThread() const { return m_thread.joinable(); }
+    bool HasFinished() const;
+    unsigned ExitCode() const;  // meaningful once HasFinished
+
+    struct Shared;  // state shared with the thread; defined in Thread.cpp
+
+private:
+    std::shared_ptr<Shared> m_pShared;
+    std::thread m_thread;
+};
+
+}  // namespace platform

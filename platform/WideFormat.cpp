@@ -1,0 +1,90 @@
+#include "platform/WideFormat.h"
+
+#include <cstdarg>
+#include <cwchar>
+#include <vector>
+
+namespace platform {
+
+std::wstring TranslateWideFormat(const wchar_t* format) {
+    std::wstring out;
+    if (format == nullptr) return out;
+    const wchar_t* p = format;
+    while (*p) {
+        if (*p != L'%') {
+            out += *p++;
+            continue;
+        }
+        out += *p++;
+        if (*p == L'%') {
+            out += *p++;
+            continue;
+        }
+        while (*p && std::wcschr(L"-+ #0", *p)) out += *p++;
+        while (*p && ((*p >= L'0' && *p <= L'9') || *p == L'*')) out += *p++;
+        if (*p == L'.') {
+            out += *p++;
+            while (*p && ((*p >= L'0' && *p <= L'9') || *p == L'*')) out += *p++;
+        }
+        std::wstring length;
+        if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
+            length = L"ll";
+            p += 3;
+        } else if (p[0] == L'I' && p[1] == L'3' && p[2] == L'2') {
+            p += 3;
+        } else {
+            while (*p && std::wcschr(L"hlLqjzt", *p)) length += *p++;
+        }
+        wchar_t conv = *p;
+        if (conv == 0) break;
+        ++p;
+        switch (conv) {
+            case L's':  // wide unless 'h'
+                out += (length == L"h") ? L"s" : L"ls";
+                break;
+            case L'S':  // the opposite width
+                out += (length == L"l" || length == L"w") ? L"ls" : L"s";
+                break;
+            case L'c':
+                out += (length == L"h") ? L"c" : L"lc";
+                break;
+            case L'C':
+                out += (length == L"l") ? L"lc" : L"c";
+                break;
+            default:
+                out += length;
+                out += conv;
+                break;
+        }
+    }
+    return out;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+std::wstring VFormatW(const wchar_t* format, va_list args) {
+    std::wstring translated = TranslateWideFormat(format);
+    std::vector<wchar_t> buf(256);
+    for (;;) {
+        va_list copy;
+        va_copy(copy, args);
+        int n = vswprintf(buf.data(), buf.size(), translated.c_str(), copy);
+        va_end(copy);
+        if (n >= 0) return std::wstring(buf.data(), static_cast<size_t>(n));
+        // -1 means "did not fit" (or an encoding error: give up at a generous bound).
+        if (buf.size() >= (1u << 24)) return std::wstring(buf.data());
+        buf.resize(buf.size() * 4);
+    }
+}
+
+std::wstring FormatW(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::wstring s = VFormatW(format, args);
+    va_end(args);
+    return s;
+}
+
+}  // namespace platform

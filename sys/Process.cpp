@@ -1,0 +1,129 @@
+#include "sys/Process.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/DebugOutput.h"
+#include "platform/Process.h"
+#include "platform/ProcessTable.h"
+#include "platform/Thread.h"
+#include "platform/Time.h"
+#include "platform/WideFormat.h"
+#include "sys/TextHelpers.h"
+
+namespace {
+
+// How often a wait without news wakes to honour a stop request.
+constexpr uint32_t kCancelCheckMs = 50;
+
+// Reads exactly what waits in the pipe and keeps each chunk up to its first zero byte.
+bool ReadPending(platform::ChildProcess& child, std::string& output) {
+    size_t waiting = child.PendingOutput();
+    if (waiting == 0) return true;
+    std::vector<char> chunk(waiting, 0);
+    ssize_t n = ::read(child.OutputFd(), chunk.data(), waiting);
+    if (n < 0) return errno == EAGAIN || errno == EINTR;
+    size_t len = strnlen(chunk.data(), static_cast<size_t>(n));
+    output.append(chunk.data(), len);
+    return true;
+}
+
+void ReportStartFailure(int error) {
+    wchar_t text[128] = {0};
+    swprintf(text, 128, L"CreateProcess failed. Error: %d", error);
+    platform::OutputDebugStringW(text);
+}
+
+}  // namespace
+
+bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32_t& exitCode,
+                   uint32_t timeoutMs) {
+    platform::SpawnOptions options;
+    options.commandLine = commandLine;
+    options.captureOutput = true;
+    platform::ChildProcess child;
+    int error = 0;
+    platform::SpawnFailure failure = platform::SpawnFailure::None;
+    if (!platform::SpawnProcess(options, child, error, &failure)) {
+        result = failure == platform::SpawnFailure::Pipe ? L"create pipe error!" : L"CreateProcess error!";
+        exitCode = static_cast<uint32_t>(error);
+        return false;
+    }
+
+    const uint32_t start = platform::GetTickCount();
+    std::string output;
+    bool ended = false;
+    const wchar_t* abortText = nullptr;
+    for (;;) {
+        uint32_t elapsed = platform::GetTickCount() - start;
+        if (elapsed > timeoutMs) {
+            abortText = L"time out!";
+            break;
+        }
+        if (platform::IsCurrentThreadCancelled()) {
+            abortText = L"cancelled!";
+            break;
+        }
+        if (child.PendingOutput() > 0) {
+            if (!ReadPending(child, output)) break;
+            continue;
+        }
+        if (ended) break;  // ended and drained
+        uint32_t wait = std::min<uint32_t>(timeoutMs - elapsed + 1, kCancelCheckMs);
+        ended = child.WaitForOutputOrExit(static_cast<int>(wait));
+    }
+
+    if (abortText != nullptr) {
+        child.KillGroup();
+        result = abortText;
+        exitCode = platform::kExitCodeKilled;
+        return false;
+    }
+    if (!ended) ended = child.WaitForExit(0);
+    result = AnsiToWide(output);
+    exitCode = child.ExitCode();
+    return exitCode == 0;
+}
+
+bool FindProcessByName(const std::wstring& exeName, pid_t& pid) {
+    for (const platform::ProcessEntry& entry : platform::ListProcesses()) {
+        if (entry.exeName == exeName) {
+            pid = entry.pid;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LaunchProcess(const std::wstring& commandLine) {
+    platform::SpawnOptions options;
+    options.commandLine = commandLine;
+    int error = 0;
+    if (!platform::LaunchDetached(options, error)) {
+        ReportStartFailure(error);
+        return false;
+    }
+    return true;
+}
+
+bool RunAndWait(const std::wstring& commandLine, const wchar_t* program, uint32_t& exitCode, bool hidden) {
+    (void)hidden;  // no windows to hide here
+    platform::SpawnOptions options;
+    options.commandLine = commandLine;
+    if (program != nullptr) options.applicationName = program;
+    platform::ChildProcess child;
+    int error = 0;
+    if (!platform::SpawnProcess(options, child, error)) {
+        ReportStartFailure(error);
+        exitCode = 0xFFFFFFFFu;
+        return false;
+    }
+    child.WaitForExit(-1);
+    exitCode = child.ExitCode();
+    return true;
+}
+
+bool TerminateProcessById(pid_t pid) { return platform::TerminateProcessById(pid); }

@@ -1,0 +1,34 @@
+#pragma once
+// Running other programs: hidden with captured output and a time limit, launched
+// visibly without waiting, run and waited for, and found by executable name.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+// Runs a command line with standard output and error captured into one pipe, for at
+// most `timeoutMs`. `result` receives the output (cut at a zero byte in each read),
+// "time out!" after the limit (the child's process group is ended), "create pipe error!"
+// or "CreateProcess error!" when it cannot start (then `exitCode` is the errno value).
+// Returns true only when the program ended with exit code 0. The wait also ends early
+// when the calling thread is asked to stop (see platform/Thread.h).
+bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32_t& exitCode,
+                   uint32_t timeoutMs);
+
+// First running process whose executable name is exactly `exeName` (case-sensitive),
+// in process-table order. Leaves `pid` untouched when there is none.
+bool FindProcessByName(const std::wstring& exeName, pid_t& pid);
+
+// Starts a program detached and returns at once; true when it started. On failure
+// writes "CreateProcess failed. Error: %d" to the debugger output stream.
+bool LaunchProcess(const std::wstring& commandLine);
+
+// Starts a program and waits without limit for it to end; true when it started
+// (whatever its exit code). `program` may be null: the command line names the program.
+// On failure writes the same text as LaunchProcess and sets `exitCode` to 0xFFFFFFFF.
+bool RunAndWait(const std::wstring& commandLine, const wchar_t* program, uint32_t& exitCode,
+                bool hidden);
+
+// Ends a process found by FindProcessByName at once. False when it cannot be ended.
+bool TerminateProcessById(pid_t pid);

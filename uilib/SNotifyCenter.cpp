@@ -1,0 +1,126 @@
+#include "uilib/SNotifyCenter.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+
+#include "platform/DebugOutput.h"
+
+namespace SOUI {
+namespace {
+std::atomic<SNotifyCenter*> g_center{nullptr};
+}
+
+SNotifyCenter::SNotifyCenter() : m_uiThread(std::this_thread::get_id()) {
+    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    g_center.store(this);
+}
+
+SNotifyCenter::~SNotifyCenter() {
+    SNotifyCenter* self = this;
+    g_center.compare_exchange_strong(self, nullptr);
+    std::deque<EventArgs*> left;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        left.swap(m_queue);
+    }
+    for (EventArgs* evt : left) evt->Release();
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
+}
+
+SNotifyCenter* SNotifyCenter::getSingletonPtr() { return g_center.load(); }
+
+SNotifyCenter& SNotifyCenter::getSingleton() { return *g_center.load(); }
+
+void SNotifyCenter::RegisterEventMap(IEventHandler* handler) {
+    if (handler == nullptr) return;
+    if (std::find(m_handlers.begin(), m_handlers.end(), handler) == m_handlers.end())
+        m_handlers.push_back(handler);
+}
+
+void SNotifyCenter::UnregisterEventMap(IEventHandler* handler) {
+    m_handlers.erase(std::remove(m_handlers.begin(), m_handlers.end(), handler), m_handlers.end());
+}
+
+bool SNotifyCenter::addEvent(int id, const wchar_t* name) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_declared.emplace(id, SStringW(name ? name : L"")).second;
+}
+
+bool SNotifyCenter::isEventDeclared(int id) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_declared.count(id) != 0;
+}
+
+void SNotifyCenter::FireEventAsync(EventArgs* pEvt) {
+    if (pEvt == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_queue.push_back(pEvt);
+    }
+    uint64_t one = 1;
+    while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void SNotifyCenter::FireEventSync(EventArgs* pEvt) {
+    if (pEvt == nullptr) return;
+    pEvt->AddRef();
+    Deliver(pEvt);
+    pEvt->Release();
+}
+
+void SNotifyCenter::Deliver(EventArgs* pEvt) {
+    if (!isEventDeclared(pEvt->GetID())) return;
+    // A handler may unregister itself or others while it runs: walk a copy and skip
+    // whoever left meanwhile.
+    std::vector<IEventHandler*> handlers = m_handlers;
+    for (IEventHandler* handler : handlers) {
+        if (std::find(m_handlers.begin(), m_handlers.end(), handler) == m_handlers.end()) continue;
+        if (handler->_HandleEvent(pEvt)) break;
+    }
+}
+
+size_t SNotifyCenter::DispatchPending() {
+    if (!IsUiThread()) {
+        platform::OutputDebugStringW(L"SNotifyCenter::DispatchPending called off the UI thread\n");
+        return 0;
+    }
+    uint64_t count = 0;
+    while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+    std::deque<EventArgs*> batch;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        batch.swap(m_queue);
+    }
+    size_t delivered = 0;
+    while (!batch.empty()) {
+        EventArgs* evt = batch.front();
+        batch.pop_front();
+        Deliver(evt);
+        evt->Release();
+        ++delivered;
+    }
+    return delivered;
+}
+
+bool SNotifyCenter::WaitForEvents(int timeoutMs) const {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_queue.empty()) return true;
+    }
+    pollfd fd{m_wakeFd, POLLIN, 0};
+    int rc;
+    do {
+        rc = ::poll(&fd, 1, timeoutMs);
+    } while (rc < 0 && errno == EINTR);
+    return rc > 0;
+}
+
+}  // namespace SOUI

@@ -1,0 +1,65 @@
+#pragma once
+// Reference-counted objects: IObject and its implementation SObjectImpl. An object
+// obtained with one reference is released exactly once by whoever obtained it.
+
+#include <atomic>
+#include <cwchar>
+
+namespace SOUI {
+
+struct IObject {
+    virtual long AddRef() = 0;
+    virtual long Release() = 0;
+    // True when the object is of class `className` or derives from it.
+    virtual bool IsClass(const wchar_t* className) const = 0;
+    virtual const wchar_t* GetObjectClass() const = 0;
+    virtual int GetObjectType() const = 0;
+    virtual int GetID() const = 0;
+    virtual const wchar_t* GetName() const = 0;
+
+protected:
+    virtual ~IObject() = default;
+};
+
+// Declares the class name of an object class and its class test.
+#define SOUI_CLASS_NAME(theClass, classname)                                              \
+public:                                                                                    \
+    static const wchar_t* GetClassName() { return classname; }                             \
+    const wchar_t* GetObjectClass() const override { return classname; }                   \
+    bool IsClass(const wchar_t* className) const override {                                \
+        if (className != nullptr && std::wcscmp(className, classname) == 0) return true;   \
+        return __baseCls::IsClass(className);                                              \
+    }                                                                                      \
+                                                                                           \
+private:
+
+template <class T>
+class SObjectImpl : public T {
+public:
+    long AddRef() override { return ++m_nRef; }
+    long Release() override {
+        long left = --m_nRef;
+        if (left == 0) OnFinalRelease();
+        return left;
+    }
+    bool IsClass(const wchar_t* className) const override {
+        return className != nullptr && std::wcscmp(className, L"object") == 0;
+    }
+    const wchar_t* GetObjectClass() const override { return L"object"; }
+    int GetObjectType() const override { return 0; }
+    int GetID() const override { return 0; }
+    const wchar_t* GetName() const override { return L""; }
+    long RefCount() const { return m_nRef.load(); }
+
+    ~SObjectImpl() override = default;
+
+protected:
+    virtual void OnFinalRelease() { delete this; }
+
+private:
+    std::atomic<long> m_nRef{1};
+};
+
+using SObject = SObjectImpl<IObject>;
+
+}  // namespace SOUI
