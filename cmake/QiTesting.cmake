@@ -1,8 +1,9 @@
-# qi_add_test(<name> SOURCES ... [LIBS ...] [THREADED])
+# qi_add_test(<name> SOURCES ... [LIBS ...] [THREADED] [SERIAL])
 #
 # One GoogleTest executable, registered test by test with CTest. THREADED marks a
 # program whose tests run threads; only those are built and run in the ThreadSanitizer
-# build, where they carry the CTest label "threaded".
+# build, where they carry the CTest label "threaded". SERIAL runs each of its tests
+# alone (for tests that end processes by name machine-wide).
 if(QI_BUILD_TESTS)
   enable_testing()
   find_package(GTest REQUIRED)
@@ -16,7 +17,7 @@ function(qi_add_test name)
   if(NOT QI_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "THREADED" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADED;SERIAL" "" "SOURCES;LIBS" ${ARGN})
   if(QI_SANITIZE STREQUAL "thread" AND NOT T_THREADED)
     return()
   endif()
@@ -27,7 +28,11 @@ function(qi_add_test name)
     list(APPEND labels threaded)
     add_dependencies(qi_threaded_tests ${name})
   endif()
+  set(serial FALSE)
+  if(T_SERIAL)
+    set(serial TRUE)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${labels}" TIMEOUT 300)
+    PROPERTIES LABELS "${labels}" TIMEOUT 300 RUN_SERIAL ${serial})
 endfunction()

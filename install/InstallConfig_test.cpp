@@ -1,0 +1,67 @@
+#include "install/InstallConfig.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/Module.h"
+#include "platform/Text.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+class InstallConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetModuleFileNameForTest(platform::Utf8ToWide(m_dir / "installer"));
+    }
+    void TearDown() override { platform::SetModuleFileNameForTest(L""); }
+    qitest::TempDir m_dir;
+};
+
+TEST_F(InstallConfigTest, PathIsBesideTheExecutable) {
+    EXPECT_EQ(GetInstallIniPath(), platform::Utf8ToWide(m_dir / "Install.ini"));
+}
+
+TEST_F(InstallConfigTest, EveryKeyHasItsDefaultWithoutTheFile) {
+    std::wstring ini = GetInstallIniPath();
+    EXPECT_EQ(GetConfigVersion(ini), L"0.0.0.0");
+    EXPECT_EQ(GetConfigChannel(ini), L"mokra");
+    EXPECT_EQ(GetConfigLanguage(ini), 1);
+    auto endsWith = [](const std::wstring& s, const std::wstring& tail) {
+        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    EXPECT_TRUE(endsWith(GetConfigNet40Url(ini), L"/software/third_party/NETFramework4.0.exe"));
+    EXPECT_TRUE(endsWith(GetConfigNet45Url(ini), L"/software/third_party/NETFramework4.5.exe"));
+    EXPECT_TRUE(endsWith(GetConfigInstallPackUrl(ini), L"/software/install_pack/quillora1.0.exe"));
+    EXPECT_TRUE(endsWith(GetConfigStatisticsUrl(ini), L"/Soft/Sys/InstallationPackage"));
+    for (const std::wstring& url : {GetConfigNet40Url(ini), GetConfigNet45Url(ini), GetConfigInstallPackUrl(ini),
+                                    GetConfigStatisticsUrl(ini)}) {
+        EXPECT_EQ(url.rfind(L"http://", 0), 0u) << platform::WideToUtf8(url);
+        EXPECT_EQ(url.find(L':', 7), std::wstring::npos) << "no port in a default URL";
+    }
+}
+
+TEST_F(InstallConfigTest, ValuesAsTheDistributorWroteThem) {
+    m_dir.Write("Install.ini", "[Config]\r\nversion=" + std::string(70, '9') +
+                                   "\r\nchannel=\r\nlanguage=abc\r\ninstall_pack_url=\"http://127.0.0.1:8080/p.exe\"\r\n");
+    std::wstring ini = GetInstallIniPath();
+    EXPECT_EQ(GetConfigVersion(ini), std::wstring(63, L'9'));
+    EXPECT_EQ(GetConfigChannel(ini), L"");  // present and empty is not the default
+    EXPECT_EQ(GetConfigLanguage(ini), 0);
+    EXPECT_EQ(GetConfigInstallPackUrl(ini), L"http://127.0.0.1:8080/p.exe");
+    m_dir.Write("Install.ini", "[Config]\nlanguage=3\n");  // read afresh each time
+    EXPECT_EQ(GetConfigLanguage(ini), 3);
+}
+
+TEST_F(InstallConfigTest, FileInTheCurrentDirectoryIsNotRead) {
+    qitest::TempDir cwd;
+    cwd.Write("Install.ini", "[Config]\nchannel=wrong\n");
+    char saved[4096];
+    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(::chdir(cwd.Path().c_str()), 0);
+    std::wstring channel = GetConfigChannel(GetInstallIniPath());
+    ASSERT_EQ(::chdir(saved), 0);
+    EXPECT_EQ(channel, L"mokra");
+}
+
+}  // namespace

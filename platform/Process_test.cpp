@@ -1,0 +1,64 @@
+#include "platform/Process.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using Args = std::vector<std::wstring>;
+
+TEST(SplitCommandLine, FollowsTheWindowsRules) {
+    EXPECT_EQ(platform::SplitCommandLine(L"  a\tb  c "), (Args{L"a", L"b", L"c"}));
+    EXPECT_EQ(platform::SplitCommandLine(L"\"/dir with blanks/setup.exe\" /DIR=\"C:/x y\""),
+              (Args{L"/dir with blanks/setup.exe", L"/DIR=C:/x y"}));
+    EXPECT_EQ(platform::SplitCommandLine(LR"(a\\\"b c\\"d e" f\\g)"), (Args{LR"(a\"b)", LR"(c\d e)", LR"(f\\g)"}));
+    EXPECT_EQ(platform::SplitCommandLine(LR"("a""b" "")"), (Args{LR"(a"b)", L""}));
+    EXPECT_EQ(platform::SplitCommandLine(L""), Args{});
+    EXPECT_EQ(platform::SplitCommandLine(L"\"unterminated arg"), (Args{L"unterminated arg"}));
+}
+
+TEST(SpawnProcess, ReportsWhyAProgramCannotStart) {
+    qitest::TempDir dir;
+    platform::ChildProcess child;
+    int error = 0;
+    platform::SpawnOptions missing{L"no-such-program-qi --flag", L"", true};
+    EXPECT_FALSE(platform::SpawnProcess(missing, child, error));
+    EXPECT_EQ(error, 2);
+
+    std::string notExecutable = dir.Write("plain.txt", "data");
+    platform::SpawnOptions denied{L"\"" + std::wstring(notExecutable.begin(), notExecutable.end()) + L"\"", L"", false};
+    EXPECT_FALSE(platform::SpawnProcess(denied, child, error));
+    EXPECT_EQ(error, 13);  // permission denied
+    EXPECT_FALSE(child.IsValid());
+}
+
+TEST(SpawnProcess, ChildLeadsItsOwnGroupAndKillGroupEndsGrandchildren) {
+    qitest::TempDir dir;
+    std::string marker = dir / "grandchild.pid";
+    std::string script = dir.WriteScript("spawner.sh", "sleep 60 &\necho $! > " + marker + "\nwait\n");
+    platform::ChildProcess child;
+    int error = 0;
+    ASSERT_TRUE(platform::SpawnProcess({std::wstring(script.begin(), script.end()), L"", false}, child, error));
+    EXPECT_EQ(::getpgid(child.Pid()), child.Pid());
+    pid_t grandchild = 0;
+    for (int i = 0; i < 500 && grandchild == 0; ++i) {
+        std::string text = qitest::TempDir::Read(marker);
+        if (!text.empty() && text.back() == '\n') grandchild = std::stoi(text);
+        else ::usleep(10000);
+    }
+    ASSERT_GT(grandchild, 0);
+    child.KillGroup();
+    EXPECT_TRUE(child.HasExited());
+    EXPECT_EQ(child.ExitCode(), 128u + 9u);
+    bool gone = false;
+    for (int i = 0; i < 500 && !gone; ++i) {
+        // The grandchild is reparented; once killed it is no longer a running process.
+        std::string stat = qitest::TempDir::Read("/proc/" + std::to_string(grandchild) + "/stat");
+        gone = stat.empty() || stat.find(") Z") != std::string::npos;
+        if (!gone) ::usleep(10000);
+    }
+    EXPECT_TRUE(gone);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+#include "platform/Thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+namespace {
+
+TEST(GatedThread, RunsOnlyAfterResume) {
+    std::atomic<bool> ran{false};
+    platform::GatedThread thread;
+    ASSERT_TRUE(thread.Start([&] {
+        ran = true;
+        return 7u;
+    }));
+    EXPECT_FALSE(thread.Start([] { return 0u; }));  // one thread per owner
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_FALSE(ran.load());
+    thread.Resume();
+    thread.Join();
+    EXPECT_TRUE(ran.load());
+    EXPECT_TRUE(thread.HasFinished());
+    EXPECT_EQ(thread.ExitCode(), 7u);
+}
+
+TEST(GatedThread, CancelledBeforeResumeNeverRuns) {
+    std::atomic<bool> ran{false};
+    {
+        platform::GatedThread thread;
+        ASSERT_TRUE(thread.Start([&] {
+            ran = true;
+            return 0u;
+        }));
+    }  // destroyed behind its gate
+    EXPECT_FALSE(ran.load());
+}
+
+TEST(GatedThread, StopRequestWakesABlockedSleep) {
+    std::atomic<bool> sawCancel{false};
+    platform::GatedThread thread;
+    ASSERT_TRUE(thread.Start([&] {
+        EXPECT_FALSE(platform::IsCurrentThreadCancelled());
+        sawCancel = platform::SleepUnlessCancelled(60000);
+        EXPECT_TRUE(platform::IsCurrentThreadCancelled());
+        return 0u;
+    }));
+    thread.Resume();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    auto start = std::chrono::steady_clock::now();
+    thread.RequestCancel();
+    thread.Join();
+    EXPECT_TRUE(sawCancel.load());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_FALSE(platform::IsCurrentThreadCancelled());  // the test thread has no owner
+}
+
+}  // namespace

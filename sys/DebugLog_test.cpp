@@ -1,0 +1,70 @@
+#include "sys/DebugLog.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/DebugOutput.h"
+#include "platform/Time.h"
+
+namespace {
+
+platform::SystemTime FixedTime() {
+    platform::SystemTime st;
+    st.wYear = 2020;
+    st.wMonth = 1;
+    st.wDay = 2;
+    st.wHour = 3;
+    st.wMinute = 4;
+    st.wSecond = 5;
+    st.wMilliseconds = 9;
+    return st;
+}
+
+class DebugLogTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::SetLocalTimeHookForTest(&FixedTime); }
+    void TearDown() override { platform::SetLocalTimeHookForTest(nullptr); }
+    platform::ScopedDebugCapture m_capture;
+};
+
+TEST_F(DebugLogTest, PrefixMessageAndLineFeed) {
+    DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownNetFile", 20);
+    EXPECT_EQ(m_capture.Text(), "[2020-01-02 03:04:05 9] CInstallMgr::DownNetFile 安装step=20\n");
+}
+
+TEST_F(DebugLogTest, EmptyAndPlainFormats) {
+    DebugLog(L"");
+    DebugLog(L"100% plain");  // "% p" is a conversion in printf, but with no argument needed
+    std::string text = m_capture.Text();
+    EXPECT_EQ(text.substr(0, 25), "[2020-01-02 03:04:05 9] \n");
+}
+
+TEST_F(DebugLogTest, WindowsWidthsOfStringConversions) {
+    DebugLog(L"%s|%hs|%S|%c|%5d|%-4s|", L"宽字符", "narrow", "also narrow", L'中', 42, L"ab");
+    EXPECT_EQ(m_capture.Text(), "[2020-01-02 03:04:05 9] 宽字符|narrow|also narrow|中|   42|ab  |\n");
+}
+
+TEST_F(DebugLogTest, OverlongMessageIsCutSafely) {
+    std::wstring reply(10000, L'字');
+    DebugLog(L"%s reply=%s", L"CHttpMgr::HttpThreadProc", reply.c_str());
+    std::string text = m_capture.Text();
+    const std::string prefix = "[2020-01-02 03:04:05 9] ";
+    ASSERT_EQ(text.substr(0, prefix.size()), prefix);
+    ASSERT_EQ(text.back(), '\n');
+    std::string message = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+    // 4095 characters: the 31-character head, then 4064 three-byte characters.
+    EXPECT_EQ(message.size(), 31u + (4095u - 31u) * 3u);
+}
+
+TEST(DebugLogClock, MillisecondsHaveNoLeadingZeros) {
+    platform::ScopedDebugCapture capture;
+    DebugLog(L"x");
+    std::string text = capture.Text();
+    ASSERT_GE(text.size(), 24u);
+    EXPECT_EQ(text[0], '[');
+    size_t close = text.find("] x\n");
+    ASSERT_NE(close, std::string::npos);
+    std::string ms = text.substr(text.rfind(' ', close) + 1, close - text.rfind(' ', close) - 1);
+    EXPECT_FALSE(ms.size() > 1 && ms[0] == '0') << ms;
+}
+
+}  // namespace

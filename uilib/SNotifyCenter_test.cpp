@@ -1,0 +1,135 @@
+#include "uilib/SNotifyCenter.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class NumberEvent : public SOUI::TplEventArgs<NumberEvent> {
+    using __baseCls = SOUI::TplEventArgs<NumberEvent>;
+    SOUI_CLASS_NAME(NumberEvent, L"on_number")
+
+public:
+    enum { EventID = 20000001 };
+    NumberEvent(SOUI::IObject* sender, int thread, int seq, std::atomic<int>* alive)
+        : __baseCls(sender), m_thread(thread), m_seq(seq), m_alive(alive) {
+        ++*m_alive;
+    }
+    ~NumberEvent() override { --*m_alive; }
+    int m_thread, m_seq;
+    std::atomic<int>* m_alive;
+};
+
+class Recorder : public SOUI::IEventHandler {
+public:
+    bool _HandleEvent(SOUI::EventArgs* evt) override {
+        auto* n = static_cast<NumberEvent*>(evt);
+        EXPECT_TRUE(evt->IsClass(L"on_number"));
+        EXPECT_GE(n->RefCount(), 1);  // the center holds its reference while delivering
+        seen.push_back({n->m_thread, n->m_seq});
+        uiThread = uiThread && std::this_thread::get_id() == owner;
+        return handles;
+    }
+    std::vector<std::pair<int, int>> seen;
+    std::thread::id owner = std::this_thread::get_id();
+    bool uiThread = true;
+    bool handles = false;
+};
+
+TEST(SNotifyCenter, EventsFromManyThreadsArriveInPostingOrderOnTheUiThread) {
+    std::atomic<int> alive{0};
+    SOUI::SNotifyCenter center;
+    ASSERT_EQ(SOUI::SNotifyCenter::getSingletonPtr(), &center);
+    EXPECT_TRUE(center.addEvent(NumberEvent::EventID, L"on_number"));
+    EXPECT_FALSE(center.addEvent(NumberEvent::EventID, L"on_number"));
+    Recorder recorder;
+    center.RegisterEventMap(&recorder);
+
+    constexpr int kThreads = 4, kPerThread = 500;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerThread; ++i) center.FireEventAsync(new NumberEvent(nullptr, t, i, &alive));
+        });
+    size_t delivered = 0;
+    while (delivered < kThreads * kPerThread) {
+        ASSERT_TRUE(center.WaitForEvents(10000)) << "events stopped arriving";
+        delivered += center.DispatchPending();
+    }
+    for (auto& th : threads) th.join();
+
+    ASSERT_EQ(recorder.seen.size(), static_cast<size_t>(kThreads * kPerThread));
+    EXPECT_TRUE(recorder.uiThread);
+    std::vector<int> next(kThreads, 0);
+    for (auto [t, seq] : recorder.seen) EXPECT_EQ(seq, next[t]++) << "thread " << t;  // per-poster order
+    EXPECT_EQ(alive, 0) << "every event is released exactly once";
+    center.UnregisterEventMap(&recorder);
+}
+
+TEST(SNotifyCenter, UndeclaredEventsAndLeftoversAreReleased) {
+    std::atomic<int> alive{0};
+    Recorder recorder;
+    {
+        SOUI::SNotifyCenter center;
+        center.RegisterEventMap(&recorder);
+        center.FireEventAsync(new NumberEvent(nullptr, 0, 0, &alive));  // not declared
+        EXPECT_EQ(center.DispatchPending(), 1u);
+        EXPECT_TRUE(recorder.seen.empty());
+        center.addEvent(NumberEvent::EventID, L"on_number");
+        center.FireEventAsync(new NumberEvent(nullptr, 0, 1, &alive));
+        center.FireEventAsync(nullptr);
+        EXPECT_EQ(alive, 1);
+    }  // destroyed with one event queued
+    EXPECT_EQ(alive, 0);
+    EXPECT_EQ(SOUI::SNotifyCenter::getSingletonPtr(), nullptr);
+}
+
+TEST(SNotifyCenter, HandlerLeavingDuringDeliveryIsNotCalledAgain) {
+    std::atomic<int> alive{0};
+    SOUI::SNotifyCenter center;
+    center.addEvent(NumberEvent::EventID, L"on_number");
+    Recorder second;
+    struct Leaver : SOUI::IEventHandler {
+        SOUI::SNotifyCenter* center;
+        SOUI::IEventHandler* other;
+        int calls = 0;
+        bool _HandleEvent(SOUI::EventArgs*) override {
+            ++calls;
+            center->UnregisterEventMap(this);
+            center->UnregisterEventMap(other);
+            return false;
+        }
+    } leaver;
+    leaver.center = &center;
+    leaver.other = &second;
+    center.RegisterEventMap(&leaver);
+    center.RegisterEventMap(&second);
+    center.FireEventAsync(new NumberEvent(nullptr, 0, 0, &alive));
+    center.FireEventAsync(new NumberEvent(nullptr, 0, 1, &alive));
+    center.DispatchPending();
+    EXPECT_EQ(leaver.calls, 1);
+    EXPECT_TRUE(second.seen.empty());
+    EXPECT_EQ(alive, 0);
+}
+
+TEST(SNotifyCenter, FirstHandlerThatHandlesStopsDelivery) {
+    std::atomic<int> alive{0};
+    SOUI::SNotifyCenter center;
+    center.addEvent(NumberEvent::EventID, L"on_number");
+    Recorder first, second;
+    first.handles = true;
+    center.RegisterEventMap(&first);
+    center.RegisterEventMap(&second);
+    center.RegisterEventMap(&first);  // registering twice changes nothing
+    auto* evt = new NumberEvent(nullptr, 0, 0, &alive);
+    center.FireEventSync(evt);
+    evt->Release();
+    EXPECT_EQ(first.seen.size(), 1u);
+    EXPECT_TRUE(second.seen.empty());
+    EXPECT_EQ(alive, 0);
+}
+
+}  // namespace
