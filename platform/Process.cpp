@@ -325,6 +325,9 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error, 
     if (started.m_outFd >= 0) {
         int flags = ::fcntl(started.m_outFd, F_GETFL);
         ::fcntl(started.m_outFd, F_SETFL, flags | O_NONBLOCK);
+        // A larger pipe means fewer wake-ups for a talkative child; the default stays
+        // when the system refuses.
+        ::fcntl(started.m_outFd, F_SETPIPE_SZ, 1 << 20);
     }
     child = std::move(started);
     if (failure) *failure = SpawnFailure::None;

@@ -62,14 +62,15 @@ std::string WideToUtf8(std::wstring_view text) {
 
 std::wstring Utf8ToWide(std::string_view text) {
     text = UpToNul(text);
-    std::wstring out;
-    out.reserve(text.size());
+    // Never more characters than bytes: size once, fill, trim.
+    std::wstring out(text.size(), L'\0');
+    wchar_t* dst = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
         unsigned char b = *p;
         if (b < 0x80) {
-            out.push_back(b);
+            *dst++ = b;
             ++p;
             continue;
         }
@@ -83,12 +84,12 @@ std::wstring Utf8ToWide(std::string_view text) {
         } else if ((b & 0xF8) == 0xF0) {
             extra = 3, cp = b & 0x07, min = 0x10000;
         } else {
-            out.push_back(0xFFFD);
+            *dst++ = 0xFFFD;
             ++p;
             continue;
         }
         if (end - p <= extra) {
-            out.push_back(0xFFFD);
+            *dst++ = 0xFFFD;
             ++p;
             continue;
         }
@@ -101,13 +102,14 @@ std::wstring Utf8ToWide(std::string_view text) {
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(0xFFFD);
+            *dst++ = 0xFFFD;
             ++p;
             continue;
         }
-        out.push_back(static_cast<wchar_t>(cp));
+        *dst++ = static_cast<wchar_t>(cp);
         p += extra + 1;
     }
+    out.resize(static_cast<size_t>(dst - out.data()));
     return out;
 }
 

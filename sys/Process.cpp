@@ -20,14 +20,14 @@ namespace {
 constexpr uint32_t kCancelCheckMs = 50;
 
 // Reads exactly what waits in the pipe and keeps each chunk up to its first zero byte.
-bool ReadPending(platform::ChildProcess& child, std::string& output) {
+bool ReadPending(platform::ChildProcess& child, std::vector<char>& chunk, std::string& output) {
     size_t waiting = child.PendingOutput();
     if (waiting == 0) return true;
-    std::vector<char> chunk(waiting, 0);
+    if (chunk.size() < waiting) chunk.resize(waiting);
     ssize_t n = ::read(child.OutputFd(), chunk.data(), waiting);
     if (n < 0) return errno == EAGAIN || errno == EINTR;
-    size_t len = strnlen(chunk.data(), static_cast<size_t>(n));
-    output.append(chunk.data(), len);
+    const char* zero = static_cast<const char*>(std::memchr(chunk.data(), 0, static_cast<size_t>(n)));
+    output.append(chunk.data(), zero ? static_cast<size_t>(zero - chunk.data()) : static_cast<size_t>(n));
     return true;
 }
 
@@ -55,6 +55,7 @@ bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32
 
     const uint32_t start = platform::GetTickCount();
     std::string output;
+    std::vector<char> chunk;
     bool ended = false;
     const wchar_t* abortText = nullptr;
     for (;;) {
@@ -68,7 +69,7 @@ bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32
             break;
         }
         if (child.PendingOutput() > 0) {
-            if (!ReadPending(child, output)) break;
+            if (!ReadPending(child, chunk, output)) break;
             continue;
         }
         if (ended) break;  // ended and drained
