@@ -29,7 +29,7 @@ protected:
 
 class SNotifyCenter {
 public:
-    SNotifyCenter();  // on the UI thread; becomes the singleton
+    SNotifyCenter();   // on the UI thread; becomes the singleton
     ~SNotifyCenter();  // releases events still queued
     SNotifyCenter(const SNotifyCenter&) = delete;
     SNotifyCenter& operator=(const SNotifyCenter&) = delete;
@@ -65,9 +65,9 @@ private:
     std::thread::id m_uiThread;
     int m_wakeFd = -1;
     mutable std::mutex m_lock;
-    std::deque<EventArgs*> m_queue;           // guarded by m_lock
-    std::map<int, SStringW> m_declared;       // guarded by m_lock
-    std::vector<IEventHandler*> m_handlers;   // UI thread only
+    std::deque<EventArgs*> m_queue;          // guarded by m_lock
+    std::map<int, SStringW> m_declared;      // guarded by m_lock
+    std::vector<IEventHandler*> m_handlers;  // UI thread only
 };
 
 }  // namespace SOUI

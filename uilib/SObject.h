@@ -22,24 +22,34 @@ protected:
 };
 
 // Declares the class name of an object class and its class test.
-#define SOUI_CLASS_NAME(theClass, classname)                                              \
-public:                                                                                    \
-    static const wchar_t* GetClassName() { return classname; }                             \
-    const wchar_t* GetObjectClass() const override { return classname; }                   \
-    bool IsClass(const wchar_t* className) const override {                                \
-        if (className != nullptr && std::wcscmp(className, classname) == 0) return true;   \
-        return __baseCls::IsClass(className);                                              \
-    }                                                                                      \
-                                                                                           \
+#define SOUI_CLASS_NAME(theClass, classname)                                \
+public:                                                                     \
+    static const wchar_t* GetClassName() {                                  \
+        return classname;                                                   \
+    }                                                                       \
+    static const wchar_t* BaseClassName() {                                 \
+        return __baseCls::GetClassName();                                   \
+    }                                                                       \
+    const wchar_t* GetObjectClass() const override {                        \
+        return classname;                                                   \
+    }                                                                       \
+    bool IsClass(const wchar_t* className) const override {                 \
+        if (className != nullptr && std::wcscmp(className, classname) == 0) \
+            return true;                                                    \
+        return __baseCls::IsClass(className);                               \
+    }                                                                       \
+                                                                            \
 private:
 
 template <class T>
 class SObjectImpl : public T {
 public:
+    static const wchar_t* GetClassName() { return L"object"; }
     long AddRef() override { return ++m_nRef; }
     long Release() override {
         long left = --m_nRef;
-        if (left == 0) OnFinalRelease();
+        if (left == 0)
+            OnFinalRelease();
         return left;
     }
     bool IsClass(const wchar_t* className) const override {

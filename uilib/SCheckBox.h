@@ -1,0 +1,32 @@
+#pragma once
+// The check box ("check"): a box from its skin's state frames and the text right of it.
+// A click (or Space/Enter while focused) toggles the check and raises the command event.
+// Its skin has eight frames: normal, hover, pushed, disabled unchecked, then the same
+// four checked.
+
+#include "uilib/SWindow.h"
+
+namespace SOUI {
+
+class SCheckBox : public SWindow {
+    using __baseCls = SWindow;
+    SOUI_CLASS_NAME(SCheckBox, L"check")
+
+public:
+    SCheckBox();
+    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
+    void OnLButtonDown(CPoint pt, UINT flags) override;
+    void OnLButtonUp(CPoint pt, UINT flags) override;
+    bool OnActivate() override;
+    CSize GetDesiredSize(const CRect* rcContainer) override;
+    // Frame of the eight-frame skin for the state flags.
+    static int CheckFrameIndex(DWORD state);
+
+protected:
+    void OnPaint(IRenderTarget* rt) override;
+    void DrawFocus(IRenderTarget* rt) override;
+    bool ClassFocusable() const override { return true; }
+    CRect GetCheckRect() const;
+};
+
+}  // namespace SOUI

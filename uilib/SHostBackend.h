@@ -1,0 +1,91 @@
+#pragma once
+// The host backend: what a host window needs from the platform. Two implementations:
+// the GTK host (a real undecorated window with one drawing area) and the headless host
+// (no display, a virtual clock, injected input).
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "uilib/SRender.h"
+#include "uilib/SString.h"
+#include "uilib/SStyle.h"
+
+namespace SOUI {
+
+// Mouse input given to a host window, in client pixels.
+struct SMouseInput {
+    enum Kind { Move, LDown, LUp, LDblClk, Wheel, Leave };
+    Kind kind = Move;
+    CPoint pt;
+    UINT flags = 0;      // MK_SHIFT, MK_CONTROL
+    int wheelDelta = 0;  // notches, +1 = away from the user
+};
+
+// Implemented by the host window; the backend calls it on the UI thread.
+struct INativeWndHandler {
+    // Renders the dirty part and returns the target whose pixels the window shows
+    // (owned by the handler).
+    virtual IRenderTarget* OnNativeRender(const CRect& rcDirty) = 0;
+    virtual void OnNativeMouse(const SMouseInput& input) = 0;
+    virtual void OnNativeKey(UINT vk, bool bDown, UINT flags) = 0;
+    virtual void OnNativeText(const SStringW& text) = 0;
+    virtual void OnNativePreedit(const SStringW& text) = 0;
+    virtual void OnNativeFocus(bool bFocused) = 0;
+    virtual void OnNativeCloseRequest() = 0;
+
+protected:
+    virtual ~INativeWndHandler() = default;
+};
+
+struct SNativeWndParams {
+    SStringW title;
+    CRect rcScreen;  // position and size
+    bool resizable = false;
+    bool toolWindow = false;
+    bool translucent = false;
+    void* ownerNative = nullptr;  // the owner's INativeWnd, for dialogs
+};
+
+// One native window; destroyed with its owner object.
+struct INativeWnd {
+    virtual ~INativeWnd() = default;
+    virtual void SetTitle(const SStringW& title) = 0;
+    // Screen position and size.
+    virtual void SetGeometry(const CRect& rcScreen) = 0;
+    virtual CRect GetGeometry() const = 0;
+    virtual void Show(bool bShow) = 0;
+    virtual bool IsShown() const = 0;
+    virtual void Minimize() = 0;
+    virtual bool IsMinimized() const = 0;
+    virtual void Invalidate(const CRect& rc) = 0;
+    virtual void SetCursor(SCursor cursor) = 0;
+    virtual void SetIcon(IBitmapS* icon) = 0;
+    virtual void SetImeCursorRect(const CRect& rc) = 0;
+    virtual void GrabFocus() = 0;
+};
+
+struct IHostBackend {
+    virtual ~IHostBackend() = default;
+    virtual std::unique_ptr<INativeWnd> CreateNativeWnd(INativeWndHandler* handler,
+                                                        const SNativeWndParams& params) = 0;
+    virtual CSize GetScreenSize() const = 0;
+    // Milliseconds of the backend's clock (virtual on the headless host).
+    virtual uint64_t NowMs() const = 0;
+    // A repeating timer; returns a token (never 0).
+    virtual uint64_t AddTimer(UINT intervalMs, std::function<void()> callback) = 0;
+    virtual void RemoveTimer(uint64_t token) = 0;
+    // Runs a (possibly nested) loop until QuitLoop ends it; returns the code. Events of
+    // the notify center are delivered in the loop.
+    virtual int RunLoop() = 0;
+    // Ends the innermost running loop with `code`.
+    virtual void QuitLoop(int code) = 0;
+    virtual int LoopDepth() const = 0;
+    // Folder chooser; nullopt when cancelled.
+    virtual std::optional<SStringW> BrowseForFolder(const SStringW& title) = 0;
+    virtual bool GetClipboardText(SStringW* text) = 0;
+    virtual void SetClipboardText(const SStringW& text) = 0;
+};
+
+}  // namespace SOUI

@@ -1,0 +1,90 @@
+#pragma once
+// Static text ("text"). Alignment comes from the text mode (`align` sets it too);
+// `multiLines` wraps at the window width, `maxWidth` bounds the content width when the
+// window sizes to its content, `valign` top/middle/bottom places the text block.
+
+#include "uilib/SWindow.h"
+
+namespace SOUI {
+
+class SStatic : public SWindow {
+    using __baseCls = SWindow;
+    SOUI_CLASS_NAME(SStatic, L"text")
+
+public:
+    SStatic();
+    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
+    CSize GetDesiredSize(const CRect* rcContainer) override;
+    bool IsMultiLines() const { return m_bMultiLines; }
+
+protected:
+    void OnPaint(IRenderTarget* rt) override;
+
+private:
+    bool m_bMultiLines = false;
+    int m_nLineInter = 0;
+    enum { VTop, VMiddle, VBottom } m_vAlign = VTop;
+};
+
+// Image window ("img"): draws frame `iconIndex` of its skin stretched to the window.
+class SImageWnd : public SWindow {
+    using __baseCls = SWindow;
+    SOUI_CLASS_NAME(SImageWnd, L"img")
+
+public:
+    SImageWnd();
+    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
+    CSize GetDesiredSize(const CRect* rcContainer) override;
+
+protected:
+    void OnPaint(IRenderTarget* rt) override;
+
+private:
+    int m_nFrame = 0;
+};
+
+// Caption ("caption"): dragging it moves the host window.
+class SCaption : public SWindow {
+    using __baseCls = SWindow;
+    SOUI_CLASS_NAME(SCaption, L"caption")
+
+public:
+    void OnLButtonDown(CPoint pt, UINT flags) override;
+    void OnMouseMove(CPoint pt, UINT flags) override;
+    void OnLButtonUp(CPoint pt, UINT flags) override;
+
+private:
+    bool m_bDragging = false;
+};
+
+// Progress bar ("progress"): `bkgndSkin` over the whole bar, `posSkin` over the filled
+// part from `min` to `value` of `max`.
+class SProgress : public SWindow {
+    using __baseCls = SWindow;
+    SOUI_CLASS_NAME(SProgress, L"progress")
+
+public:
+    SProgress();
+    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
+    // Clamped to the range; false (and no change) when min >= max.
+    bool SetValue(int value);
+    int GetValue() const { return m_nValue; }
+    void SetRange(int min, int max);
+    void GetRange(int* min, int* max) const {
+        *min = m_nMin;
+        *max = m_nMax;
+    }
+
+protected:
+    void OnPaint(IRenderTarget* rt) override;
+
+private:
+    int m_nMin = 0;
+    int m_nMax = 100;
+    int m_nValue = 0;
+    ISkinObj* m_pSkinBg = nullptr;
+    ISkinObj* m_pSkinPos = nullptr;
+    bool m_bVertical = false;
+};
+
+}  // namespace SOUI

@@ -1,0 +1,53 @@
+#pragma once
+// The tab control ("tabctrl") with its pages ("page"). Only the current page is visible.
+// With `tabHeight` 0 there are no tab headers and each page fills the control.
+
+#include "uilib/SWindow.h"
+
+namespace SOUI {
+
+class STabPage : public SWindow {
+    using __baseCls = SWindow;
+    SOUI_CLASS_NAME(STabPage, L"page")
+
+public:
+    STabPage();
+    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
+    const SStringW& GetTitle() const { return m_strTitle; }
+
+private:
+    SStringW m_strTitle;
+};
+
+class STabCtrl : public SWindow {
+    using __baseCls = SWindow;
+    SOUI_CLASS_NAME(STabCtrl, L"tabctrl")
+
+public:
+    STabCtrl();
+    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
+    // Shows page `index`; false (no change) when there is no such page.
+    bool SetCurSel(int index);
+    int GetCurSel() const { return m_nCurSel; }
+    int GetItemCount() const;
+    STabPage* GetItem(int index) const;
+    void UpdateChildrenPosition() override;
+    void OnInitFinished() override;
+    void OnLButtonDown(CPoint pt, UINT flags) override;
+
+protected:
+    void OnPaint(IRenderTarget* rt) override;
+
+private:
+    CRect GetTitleRect(int index) const;
+    int m_nCurSel = 0;
+    int m_nTabHeight = 0;
+    int m_nTabWidth = 80;
+    int m_nTabPos = 0;
+    int m_nTabInterSize = 0;
+    bool m_bAlignTop = true;
+    SStringW m_strTabSkin;
+    ISkinObj* m_pTabSkin = nullptr;
+};
+
+}  // namespace SOUI

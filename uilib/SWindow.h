@@ -1,0 +1,228 @@
+#pragma once
+// The window: a node of a host's window tree with a rectangle in host client coordinates,
+// a position rule, state flags, style, background skin and text. Controls derive from it.
+//
+// Attributes are applied by name (SetAttribute). Each class handles its own names and
+// hands the rest to its base; SWindow::SetAttribute logs and ignores what nobody knows.
+// Setters do nothing on an unchanged value and then invalidate.
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "uilib/SLayout.h"
+#include "uilib/SSkin.h"
+#include "uilib/SWndContainer.h"
+
+namespace pugi {
+class xml_node;
+}
+
+namespace SOUI {
+
+// Selected font and colours saved by BeforePaint and restored by AfterPaint.
+struct SPainter {
+    IFontS* oldFont = nullptr;
+    COLORREF oldTextColor = 0;
+};
+
+class SWindow : public SObjectImpl<IObject> {
+    using __baseCls = SObjectImpl<IObject>;
+    SOUI_CLASS_NAME(SWindow, L"window")
+
+public:
+    SWindow();
+    ~SWindow() override;
+
+    int GetObjectType() const override { return 1; }
+    int GetID() const override { return m_nID; }
+    void SetID(int id) { m_nID = id; }
+    const wchar_t* GetName() const override { return m_strName.c_str(); }
+    void SetName(const SStringW& name) { m_strName = name; }
+
+    // ---- attributes
+    // Applies one attribute. bLoading: set while the layout loads (no relayout/redraw).
+    // Returns S_OK (or S_FALSE: handled, nothing to redraw), E_FAIL for a value that
+    // does not parse or an unknown name (both logged, nothing changes).
+    virtual HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading);
+    // The base's decision after a derived class stored an attribute: relayout when the
+    // attribute can change the size, redraw otherwise; returns hr.
+    virtual HRESULT AfterAttribute(const SStringW& name, const SStringW& value, BOOL bLoading,
+                                   HRESULT hr);
+    // Creates children from XML (element name = class name) and applies their
+    // attributes; text content becomes the window text. Returns false on unknown classes
+    // (they are skipped with a log line).
+    bool CreateChildren(const pugi::xml_node& node);
+    // Applies the attributes of an XML element (after a "class" style, if any).
+    void InitFromXml(const pugi::xml_node& node);
+    // Called once the window and its children are created.
+    virtual void OnInitFinished() {}
+
+    // ---- tree
+    SWindow* GetParent() const { return m_pParent; }
+    // Takes over one reference of the child.
+    void InsertChild(SWindow* child);
+    // Destroys and releases a child.
+    bool DestroyChild(SWindow* child);
+    size_t GetChildrenCount() const { return m_children.size(); }
+    SWindow* GetChild(size_t i) const { return i < m_children.size() ? m_children[i] : nullptr; }
+    SWindow* GetPrevSibling() const;
+    SWindow* GetNextSibling() const;
+    // First window named `name` below this one (any depth when deep is -1); null when none.
+    SWindow* FindChildByName(const SStringW& name, int deep = -1) const;
+    SWindow* FindChildByID(int id, int deep = -1) const;
+    // The same with a class check: null when the window is not of class T.
+    template <class T>
+    T* FindChildByName2(const SStringW& name, int deep = -1) const {
+        SWindow* wnd = FindChildByName(name, deep);
+        return wnd && wnd->IsClass(T::GetClassName()) ? static_cast<T*>(wnd) : nullptr;
+    }
+    ISwndContainer* GetContainer() const;
+    void SetContainer(ISwndContainer* container);  // root window only
+    SWindow* GetRoot();
+
+    // ---- geometry
+    void GetWindowRect(CRect* rc) const { *rc = m_rcWindow; }
+    CRect GetWindowRect() const { return m_rcWindow; }
+    // The window rectangle without the style's margin.
+    void GetClientRect(CRect* rc) const;
+    CRect GetClientRect() const;
+    // Places the window (host client coordinates) and lays out its children.
+    void Move(const CRect& rc);
+    // Solves the children's position rules inside this window's client rectangle.
+    virtual void UpdateChildrenPosition();
+    // The content size for "@-1" rules and the "measure" of controls; the default
+    // measures the window text with the window's font.
+    virtual CSize GetDesiredSize(const CRect* rcContainer);
+    const SLayoutPos& GetLayoutPos() const { return m_layout; }
+    void RequestRelayout();
+    // The frontmost visible, enabled, non-transparent window at pt (this one or below).
+    SWindow* HitTest(CPoint pt);
+    int GetScale() const { return 100; }
+
+    // ---- state
+    DWORD GetState() const { return m_dwState; }
+    // Sets and clears state flags; invalidates when they changed. Returns the old flags.
+    DWORD ModifyState(DWORD add, DWORD remove, bool bUpdate = true);
+    bool IsVisible(bool bCheckParent = false) const;
+    // Shows or hides; bUpdate relayouts and redraws.
+    void SetVisible(bool bVisible, bool bUpdate = false);
+    bool IsDisabled(bool bCheckParent = false) const;
+    void EnableWindow(bool bEnable, bool bUpdate = false);
+    bool IsChecked() const { return (m_dwState & WndState_Check) != 0; }
+    void SetCheck(bool bCheck);
+    bool IsFocusable() const;
+    bool IsMsgTransparent() const { return m_bMsgTransparent; }
+    bool IsFocused() const;
+    void SetFocus();
+    void KillFocus();
+    void SetCapture();
+    void ReleaseCapture();
+
+    // ---- text
+    // bRawText false: the text as the translator gives it for the host's context.
+    SStringW GetWindowTextW(bool bRawText = false) const;
+    void SetWindowTextW(const SStringW& text);
+    const SStringW& GetToolTipText() const { return m_strToolTip; }
+
+    // ---- style and skins
+    SwndStyle& GetStyle() { return m_style; }
+    const SwndStyle& GetStyle() const { return m_style; }
+    ISkinObj* GetBkgndSkin() const { return m_pBgSkin; }
+    SCursor GetCursor() const { return m_style.cursor; }
+
+    // ---- painting
+    void Invalidate();
+    void InvalidateRect(const CRect& rc);
+    // Paints this window and its visible children clipped to rcDirty.
+    void PaintTree(IRenderTarget* rt, const CRect& rcDirty);
+    // Window messages of the tree; WM_PAINT (wParam = IRenderTarget*) paints through
+    // OnPaint. Returns true when handled; result in `lResult`.
+    virtual BOOL ProcessSwndMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+    // Selects the font and text colour of the current state; saves the old ones.
+    void BeforePaint(IRenderTarget* rt, SPainter& painter);
+    void AfterPaint(IRenderTarget* rt, SPainter& painter);
+    // The same without saving (for measuring on a temporary target).
+    void BeforePaintEx(IRenderTarget* rt);
+    // The font of the current state (a reference owned by the font cache).
+    IFontS* GetStateFont() const;
+    COLORREF GetStateTextColor() const;
+    // Frame index of the current state (see ISkinObj::StateToIndex).
+    int GetStateIndex() const { return ISkinObj::StateToIndex(m_dwState); }
+    // Hover fade of windows with `animate`: 255 when no fade runs.
+    BYTE GetAnimateAlpha() const { return m_byAniAlpha; }
+
+    // ---- events
+    // Raises an event: own subscribers first, then the host's handling.
+    bool FireEvent(EventArgs* evt);
+    // Raises the command event (id 10000) from this window.
+    bool FireCommand();
+    using EventHandler = std::function<bool(EventArgs*)>;
+    void SubscribeEvent(int eventId, EventHandler handler);
+
+    // ---- input (called by the host; coordinates in host client pixels)
+    virtual void OnLButtonDown(CPoint pt, UINT flags);
+    virtual void OnLButtonUp(CPoint pt, UINT flags);
+    virtual void OnLButtonDblClk(CPoint pt, UINT flags) { OnLButtonDown(pt, flags); }
+    virtual void OnMouseMove(CPoint pt, UINT flags);
+    virtual void OnMouseHover();
+    virtual void OnMouseLeave();
+    // Returns true when consumed; delta in wheel notches (+1 up).
+    virtual bool OnMouseWheel(int delta, CPoint pt);
+    // Returns true when consumed.
+    virtual bool OnKeyDown(UINT vk, UINT flags);
+    virtual bool OnKeyUp(UINT vk, UINT flags);
+    // Committed text (typed characters or input-method result).
+    virtual void OnChar(const SStringW& text) { (void)text; }
+    // The input method's composition text (preedit); empty when it ends.
+    virtual void OnImeComposition(const SStringW& text) { (void)text; }
+    virtual void OnSetFocus() { Invalidate(); }
+    virtual void OnKillFocus() { Invalidate(); }
+    virtual void OnCaptureChanged() {}
+    // Enter or Space on the focused window (buttons click).
+    virtual bool OnActivate() { return false; }
+    // Called about every 10 ms while registered with the host's timeline.
+    virtual void OnNextFrame();
+    // Wants Tab for itself (multi-line editors); false for the usual controls.
+    virtual bool WantsTab() const { return false; }
+
+protected:
+    virtual void OnPaint(IRenderTarget* rt);
+    // Background: colour, then skin frame of the state.
+    virtual void DrawBackground(IRenderTarget* rt, const CRect& rc);
+    virtual void DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT format);
+    // Draws a focus hint (dotted outline) when focused and focusable.
+    virtual void DrawFocus(IRenderTarget* rt);
+    virtual void OnDestroy();
+    void StartHoverAnimation();
+
+    SWindow* m_pParent = nullptr;
+    std::vector<SWindow*> m_children;
+    ISwndContainer* m_pContainer = nullptr;  // root only
+
+    int m_nID = 0;
+    SStringW m_strName;
+    SStringW m_strText;
+    SStringW m_strToolTip;
+    SLayoutPos m_layout;
+    CRect m_rcWindow;
+    DWORD m_dwState = WndState_Normal;
+    bool m_bVisible = true;
+    bool m_bMsgTransparent = false;
+    std::optional<bool> m_bFocusable;  // unset: the class default (ClassFocusable)
+    bool m_bClipClient = false;
+    bool m_bAnimate = false;
+    BYTE m_byAniAlpha = 0xff;
+    int m_nAniStep = 0;
+    SwndStyle m_style;
+    ISkinObj* m_pBgSkin = nullptr;  // owned by the skin pool
+    SStringW m_strFocusSkin;
+    ISkinObj* m_pFocusSkin = nullptr;
+    int m_nMaxWidth = -1;
+    std::vector<std::pair<int, EventHandler>> m_handlers;
+    bool m_bDestroyed = false;
+
+    virtual bool ClassFocusable() const { return false; }
+};
+
+}  // namespace SOUI

@@ -1,0 +1,39 @@
+#pragma once
+// What a window tree needs from the host that holds it.
+
+#include <functional>
+
+#include "uilib/SEvents.h"
+#include "uilib/SStyle.h"
+
+namespace SOUI {
+
+class SWindow;
+
+struct ISwndContainer {
+    // Routes an event of a window of this tree to the host's event handling; true
+    // when handled.
+    virtual bool OnFireEvent(EventArgs* evt) = 0;
+    virtual void OnInvalidate(const CRect& rc) = 0;
+    virtual void OnRelayout() = 0;
+    virtual void OnSetCapture(SWindow* wnd) = 0;
+    virtual void OnReleaseCapture(SWindow* wnd) = 0;
+    virtual SWindow* GetCapture() const = 0;
+    virtual void OnSetFocus(SWindow* wnd) = 0;
+    virtual SWindow* GetFocus() const = 0;
+    // Asks for OnNextFrame calls on `wnd` about every 10 ms until unregistered.
+    virtual void RegisterTimelineHandler(SWindow* wnd) = 0;
+    virtual void UnregisterTimelineHandler(SWindow* wnd) = 0;
+    // Starts moving the host window with the mouse (caption drag).
+    virtual void OnBeginMoveDrag(CPoint ptInClient) = 0;
+    virtual void OnMoveDragTo(CPoint ptInClient) = 0;
+    virtual void OnEndMoveDrag() = 0;
+    virtual bool GetClipboardText(SStringW* text) = 0;
+    virtual void SetClipboardText(const SStringW& text) = 0;
+    // Where the input method should show its candidates (client coordinates).
+    virtual void SetImeCursorRect(const CRect& rc) = 0;
+    virtual const SStringW& GetTranslatorContext() const = 0;
+    virtual void OnWindowDestroyed(SWindow* wnd) = 0;
+};
+
+}  // namespace SOUI
