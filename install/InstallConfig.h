@@ -4,12 +4,12 @@
 
 #include <string>
 
-// Host names of the deployment, fixed at build time (see the README).
+// Host names of the deployment, fixed at build time (-DQI_DOWNLOAD_HOST=..., see the README).
 #ifndef QI_DOWNLOAD_HOST
-#define QI_DOWNLOAD_HOST L"dl.quillora.example"
+#define QI_DOWNLOAD_HOST "dl.quillora.example"
 #endif
 #ifndef QI_API_HOST
-#define QI_API_HOST L"api.quillora.example"
+#define QI_API_HOST "api.quillora.example"
 #endif
 
 std::wstring GetInstallIniPath();

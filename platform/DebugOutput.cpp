@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,9 @@ namespace {
 
 std::mutex g_sinkLock;
 std::shared_ptr<DebugSink> g_sink;  // guarded by g_sinkLock
+// Without a sink (the normal case) writers go straight to the stream and never wait
+// for one another.
+std::atomic<bool> g_hasSink{false};
 
 void WriteAll(std::string_view bytes) {
     while (!bytes.empty()) {
@@ -27,6 +31,10 @@ void WriteAll(std::string_view bytes) {
 
 void Emit(std::string_view utf8) {
     if (utf8.empty()) return;
+    if (!g_hasSink.load(std::memory_order_acquire)) {
+        WriteAll(utf8);
+        return;
+    }
     std::lock_guard<std::mutex> lock(g_sinkLock);
     if (g_sink) {
         (*g_sink)(utf8);
@@ -50,6 +58,7 @@ void OutputDebugStringA(const char* text) {
 void SetDebugSink(DebugSink sink) {
     std::lock_guard<std::mutex> lock(g_sinkLock);
     g_sink = sink ? std::make_shared<DebugSink>(std::move(sink)) : nullptr;
+    g_hasSink.store(g_sink != nullptr, std::memory_order_release);
 }
 
 struct ScopedDebugCapture::State {
