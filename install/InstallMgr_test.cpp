@@ -1,10 +1,6 @@
 #include "install/InstallMgr.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <chrono>
 #include <filesystem>
 
@@ -14,8 +10,6 @@
 #include "platform/Text.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
 
 namespace {
 

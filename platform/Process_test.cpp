@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Processes.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -41,24 +42,12 @@ TEST(SpawnProcess, ChildLeadsItsOwnGroupAndKillGroupEndsGrandchildren) {
     int error = 0;
     ASSERT_TRUE(platform::SpawnProcess({std::wstring(script.begin(), script.end()), L"", false}, child, error));
     EXPECT_EQ(::getpgid(child.Pid()), child.Pid());
-    pid_t grandchild = 0;
-    for (int i = 0; i < 500 && grandchild == 0; ++i) {
-        std::string text = qitest::TempDir::Read(marker);
-        if (!text.empty() && text.back() == '\n') grandchild = std::stoi(text);
-        else ::usleep(10000);
-    }
+    pid_t grandchild = qitest::WaitForPidFile(marker);
     ASSERT_GT(grandchild, 0);
     child.KillGroup();
     EXPECT_TRUE(child.HasExited());
     EXPECT_EQ(child.ExitCode(), 128u + 9u);
-    bool gone = false;
-    for (int i = 0; i < 500 && !gone; ++i) {
-        // The grandchild is reparented; once killed it is no longer a running process.
-        std::string stat = qitest::TempDir::Read("/proc/" + std::to_string(grandchild) + "/stat");
-        gone = stat.empty() || stat.find(") Z") != std::string::npos;
-        if (!gone) ::usleep(10000);
-    }
-    EXPECT_TRUE(gone);
+    EXPECT_TRUE(qitest::WaitUntilGone(grandchild));  // reparented, but ended with the group
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "sys/Process.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -10,9 +8,8 @@
 #include "platform/DebugOutput.h"
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -59,16 +56,9 @@ TEST(RunAndCapture, ChildPastItsLimitIsEndedWithItsGroup) {
     EXPECT_FALSE(RunAndCapture(Quoted(script), out, code, 500));
     EXPECT_EQ(out, L"time out!");  // output so far is dropped
     EXPECT_EQ(code, 0xFFFFFFFDu);
-    std::string text = qitest::TempDir::Read(marker);
-    ASSERT_FALSE(text.empty());
-    pid_t grandchild = std::stoi(text);
-    bool gone = false;
-    for (int i = 0; i < 500 && !gone; ++i) {
-        std::string stat = qitest::TempDir::Read("/proc/" + std::to_string(grandchild) + "/stat");
-        gone = stat.empty() || stat.find(") Z") != std::string::npos;
-        if (!gone) ::usleep(10000);
-    }
-    EXPECT_TRUE(gone) << "a grandchild kept running after the time-out";
+    pid_t grandchild = qitest::WaitForPidFile(marker);
+    ASSERT_GT(grandchild, 0);
+    EXPECT_TRUE(qitest::WaitUntilGone(grandchild)) << "a grandchild kept running after the time-out";
 }
 
 TEST(RunAndCapture, GrandchildHoldingThePipeDoesNotHoldTheCall) {
@@ -100,42 +90,9 @@ TEST(RunAndCapture, ArgumentsArriveWhole) {
     EXPECT_EQ(out, L"[/VERYSILENT][/DIR=/opt/my dir/安装]");
 }
 
-// Runs copies of `sleep` under a chosen name; reaps them at the end.
-class NamedProcesses {
-public:
-    NamedProcesses(const qitest::TempDir& dir, const std::string& name, int count) {
-        m_path = dir / name;
-        std::filesystem::copy_file("/bin/sleep", m_path);
-        for (int i = 0; i < count; ++i) {
-            pid_t pid = 0;
-            char* argv[] = {m_path.data(), const_cast<char*>("60"), nullptr};
-            if (posix_spawn(&pid, m_path.c_str(), nullptr, nullptr, argv, environ) == 0) m_pids.push_back(pid);
-        }
-    }
-    ~NamedProcesses() {
-        for (pid_t pid : m_pids) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    const std::vector<pid_t>& Pids() const { return m_pids; }
-    int Running() const {
-        int n = 0;
-        for (pid_t pid : m_pids) {
-            std::string stat = qitest::TempDir::Read("/proc/" + std::to_string(pid) + "/stat");
-            if (!stat.empty() && stat.find(") Z") == std::string::npos) ++n;
-        }
-        return n;
-    }
-
-private:
-    std::string m_path;
-    std::vector<pid_t> m_pids;
-};
-
 TEST(FindProcessByName, ExactNameFirstInTheTable) {
     qitest::TempDir dir;
-    NamedProcesses procs(dir, "QiProbeTool.exe", 2);
+    qitest::NamedProcesses procs(dir, "QiProbeTool.exe", 2);
     ASSERT_EQ(procs.Pids().size(), 2u);
     pid_t pid = -7;
     EXPECT_FALSE(FindProcessByName(L"qiprobetool.exe", pid));  // case-sensitive
@@ -170,12 +127,7 @@ TEST(LaunchProcess, StartsDetachedAndReportsFailures) {
     std::string marker = dir / "ran";
     std::string script = dir.WriteScript("product.sh", "echo $$ > " + marker + "\n");
     EXPECT_TRUE(LaunchProcess(Quoted(script)));
-    bool ran = false;
-    for (int i = 0; i < 500 && !ran; ++i) {
-        ran = !qitest::TempDir::Read(marker).empty();
-        if (!ran) ::usleep(10000);
-    }
-    EXPECT_TRUE(ran);
+    EXPECT_GT(qitest::WaitForPidFile(marker), 0);
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "left a child to reap";
 
     platform::ScopedDebugCapture capture;
