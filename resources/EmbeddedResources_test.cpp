@@ -242,13 +242,13 @@ TEST(EmbeddedResources, NamedIdsFollowTheFirstOccurrenceOfNamesInTheLayouts) {
         }
     }
     size_t count = 0;
-    const QiNamedId* ids = QiGetNamedIds(&count);
+    const SOUI::SNamedID* ids = QiGetNamedIds(&count);
     ASSERT_EQ(expected.size() + 1, count);
     for (size_t i = 1; i < count; ++i) {
-        std::wstring w = ids[i].name;
+        std::wstring w = ids[i].strName;
         std::string name(w.begin(), w.end());
         ASSERT_TRUE(expected.count(name)) << name;
-        EXPECT_EQ(expected[name], ids[i].id) << name;
+        EXPECT_EQ(expected[name], ids[i].nID) << name;
     }
 }
 

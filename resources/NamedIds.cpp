@@ -4,7 +4,7 @@ namespace {
 
 // Ids count from 65536 in the order in which the names first occur in the main window
 // layout and then in the message box layout; "_name_start" marks the start of the range.
-const QiNamedId kNamedIds[] = {
+const SOUI::SNamedID kNamedIds[] = {
     {L"_name_start", 65535},  {L"agree", 65542},         {L"body", 65556},
     {L"btn_back", 65546},     {L"btn_buy_vip", 65559},   {L"btn_cancel", 65561},
     {L"btn_close", 65553},    {L"btn_confirm", 65558},   {L"btn_continue", 65560},
@@ -18,7 +18,7 @@ const QiNamedId kNamedIds[] = {
 
 }  // namespace
 
-const QiNamedId* QiGetNamedIds(size_t* count) {
+const SOUI::SNamedID* QiGetNamedIds(size_t* count) {
     if (count != nullptr)
         *count = sizeof(kNamedIds) / sizeof(kNamedIds[0]);
     return kNamedIds;

@@ -523,31 +523,43 @@ void Slide3(cairo_t* cr) {
     cairo_stroke(cr);
 }
 
-// The scroll-bar strip: 9 columns of 16 x 16 cells in 3 rows. Columns 0-3 are the thumb in
-// the states normal, hover, pushed and disabled, columns 4-7 the rail in the same states and
-// column 8 is left clear; row 0 is vertical, row 1 horizontal, row 2 inactive.
-void ScrollbarCell(cairo_t* cr, int col, int row) {
-    if (col == 8)
-        return;
-    int state = col % 4;
-    bool thumb = col < 4;
-    if (row == 2)
-        state = 3;
-    if (thumb) {
-        const Rgba c[] = {Hex(0xb9c4cb), Hex(0x98a7b0), Hex(0x7d8e98), Hex(0xdde2e6)};
-        if (row == 1)
-            RoundRect(cr, 0.5, 4.5, 15, 7, 3.5);
-        else
-            RoundRect(cr, 4.5, 0.5, 7, 15, 3.5);
-        Set(cr, c[state]);
+// The scroll-bar strip as the library reads it: 9 columns x 3 rows of 16 x 16 cells. Rows
+// are the states normal, hover, pushed; columns are the up, down, left and right arrows,
+// the vertical and horizontal thumbs, the vertical and horizontal rails and the corner.
+void ScrollbarCell(cairo_t* cr, int col, int state) {
+    const Rgba glyph[] = {Hex(0x8d9ba3), Hex(0x5f6f78), Hex(0x46555d)};
+    const Rgba thumb[] = {Hex(0xc3cdd3), Hex(0xa3b1b9), Hex(0x8797a1)};
+    const Rgba rail[] = {Hex(0xe6ecf0, 0.0), Hex(0xe6ecf0, 0.7), Hex(0xdce4ea, 0.8)};
+    if (col <= 3) {
+        if (state > 0) {
+            RoundRect(cr, 1, 1, 14, 14, 3);
+            Set(cr, Hex(0xdce4ea, state == 1 ? 0.7 : 1.0));
+            cairo_fill(cr);
+        }
+        // A small filled triangle pointing up, down, left or right.
+        cairo_save(cr);
+        cairo_translate(cr, 8, 8);
+        cairo_rotate(cr, (col == 0 ? 0 : col == 1 ? 2 : col == 2 ? 3 : 1) * kPi / 2);
+        cairo_move_to(cr, 0, -2.5);
+        cairo_line_to(cr, 4, 2);
+        cairo_line_to(cr, -4, 2);
+        cairo_close_path(cr);
+        cairo_restore(cr);
+        Set(cr, glyph[state]);
         cairo_fill(cr);
-    } else {
-        const Rgba c[] = {Hex(0xe3e9ee, 0.0), Hex(0xe3e9ee, 0.6), Hex(0xd7dfe5, 0.7),
-                          Hex(0xe3e9ee, 0.0)};
+    } else if (col == 4 || col == 5) {
+        if (col == 4)
+            RoundRect(cr, 4.5, 0.5, 7, 15, 3.5);
+        else
+            RoundRect(cr, 0.5, 4.5, 15, 7, 3.5);
+        Set(cr, thumb[state]);
+        cairo_fill(cr);
+    } else if (col == 6 || col == 7) {
         cairo_rectangle(cr, 0, 0, 16, 16);
-        Set(cr, c[state]);
+        Set(cr, rail[state]);
         cairo_fill(cr);
     }
+    // Column 8, the corner, stays clear.
 }
 
 }  // namespace
@@ -581,11 +593,11 @@ int main(int argc, char** argv) {
         cairo_fill(cr);
     });
     ok &= Write(img + "scrollbar.png", 144, 48, [](cairo_t* cr) {
-        for (int row = 0; row < 3; ++row) {
+        for (int state = 0; state < 3; ++state) {
             for (int col = 0; col < 9; ++col) {
                 cairo_save(cr);
-                cairo_translate(cr, col * 16, row * 16);
-                ScrollbarCell(cr, col, row);
+                cairo_translate(cr, col * 16, state * 16);
+                ScrollbarCell(cr, col, state);
                 cairo_restore(cr);
             }
         }
