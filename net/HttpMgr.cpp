@@ -1,0 +1,216 @@
+#include "net/HttpMgr.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "net/AutoLock.h"
+#include "net/ClusterCurl.h"
+#include "net/EventHttpCallBack.h"
+#include "platform/Time.h"
+#include "sys/DebugLog.h"
+#include "sys/TextHelpers.h"
+#include "uilib/SNotifyCenter.h"
+
+namespace {
+constexpr int kConnectTimeoutSeconds = 5;
+constexpr int kTotalTimeoutSeconds = 15;
+// TerminateAll waits this long in all; cancelled transfers end within about 100 ms.
+constexpr auto kTerminateBound = std::chrono::seconds(5);
+}  // namespace
+
+std::atomic<CHttpMgr*> CHttpMgr::s_pInstance{nullptr};
+CMutex CHttpMgr::s_lockInstance;
+std::atomic<int> CHttpMgr::s_nRequestId{0};
+std::map<int, CHttpMgr::ThreadPtr> CHttpMgr::s_mapThread;
+std::vector<CHttpMgr::ThreadPtr> CHttpMgr::s_vecEnded;
+CMutex CHttpMgr::s_lockThread;
+
+// Stops and joins every request thread before the statics they use go away. Made on the
+// first request, after the log and the statics above exist, so it is destroyed first.
+struct CHttpMgrThreadsJoiner {
+    ~CHttpMgrThreadsJoiner() {
+        std::vector<CHttpMgr::ThreadPtr> threads;
+        {
+            CAutoLock lock(&CHttpMgr::s_lockThread);
+            for (auto& entry : CHttpMgr::s_mapThread)
+                threads.push_back(std::move(entry.second));
+            CHttpMgr::s_mapThread.clear();
+            for (auto& thread : CHttpMgr::s_vecEnded)
+                threads.push_back(std::move(thread));
+            CHttpMgr::s_vecEnded.clear();
+        }
+        for (auto& thread : threads)
+            thread->RequestCancel();
+        for (auto& thread : threads)
+            thread->Join();
+    }
+};
+
+CHttpMgr* CHttpMgr::GetInstance() {
+    CHttpMgr* instance = s_pInstance.load();
+    if (instance != nullptr)
+        return instance;
+    CAutoLock lock(&s_lockInstance);
+    instance = s_pInstance.load();
+    if (instance == nullptr) {
+        instance = new CHttpMgr();  // never destroyed
+        s_pInstance.store(instance);
+    }
+    return instance;
+}
+
+int CHttpMgr::AsyncPost(const std::wstring& postData, int param, const std::wstring& url) {
+    return StartRequest(url, postData, 0, param);
+}
+
+int CHttpMgr::AsyncGet(const std::wstring& url, int param) {
+    return StartRequest(url, std::wstring(), 1, param);
+}
+
+int CHttpMgr::StartRequest(const std::wstring& url, const std::wstring& postData, int responseType,
+                           int param) {
+    static CHttpMgrThreadsJoiner s_joiner;
+    ReapFinished();
+
+    const int requestId = ++s_nRequestId;
+    const std::string narrowUrl = WideToAnsi(url);
+    const std::string narrowData = WideToAnsi(postData);
+
+    auto record = std::make_unique<HttpRequestParam>();
+    std::memset(record.get(), 0, sizeof(HttpRequestParam));
+    record->userid = -1;
+    if (narrowUrl.size() >= sizeof(record->url) || narrowData.size() >= sizeof(record->postData))
+        return -1;
+    std::memcpy(record->url, narrowUrl.data(), narrowUrl.size());
+    std::memcpy(record->postData, narrowData.data(), narrowData.size());
+    record->userid = requestId;
+    record->responseType = responseType;
+    record->param = param;
+
+    // The thread takes the record over when it runs; a thread stopped before its gate
+    // opened never runs, and the record goes with the thread's procedure.
+    auto box = std::make_shared<std::unique_ptr<HttpRequestParam>>(std::move(record));
+    auto thread = std::make_unique<platform::GatedThread>();
+    if (!thread->Start([box] { return HttpThreadProc(box->release()); }))
+        return -1;
+
+    platform::GatedThread* started = thread.get();
+    {
+        CAutoLock lock(&s_lockThread);
+        s_mapThread[requestId] = std::move(thread);
+    }
+    started->Resume();
+    return requestId;
+}
+
+unsigned CHttpMgr::HttpThreadProc(HttpRequestParam* pParam) {
+    if (pParam == nullptr) {
+        DebugLog(L"%s 线程参数有问题 threadid=[%d]", L"CHttpMgr::HttpThreadProc",
+                 static_cast<int>(platform::GetCurrentThreadId()));
+        return 0;
+    }
+    std::unique_ptr<HttpRequestParam> record(pParam);
+    ClusterCurl client;
+    client.setTimeout(kConnectTimeoutSeconds, kTotalTimeoutSeconds);
+    std::string body;
+    CurlResult result = record->responseType == 0
+                            ? client.httpPost(record->url, record->postData, body)
+                            : client.httpGet(record->url, body);
+    const bool ok = result.code == 200;
+    const std::wstring response = AnsiToWide(body);
+    DebugLog(L"%s userid=[%d] responseType=[%d] bRet=[%d] resopnseData=[%s]",
+             L"CHttpMgr::HttpThreadProc", record->userid, record->responseType, ok ? 1 : 0,
+             response.c_str());
+
+    auto* evt = new EventHttpCallBack(GetInstance());
+    evt->userid = record->userid;
+    evt->param = record->param;
+    evt->response = response;
+    if (SOUI::SNotifyCenter* center = SOUI::SNotifyCenter::getSingletonPtr())
+        center->FireEventAsync(evt);
+    else
+        evt->Release();  // no UI to tell
+
+    // The thread cannot join itself: it hands its own entry over to be joined later.
+    s_lockThread.Lock();
+    auto it = s_mapThread.find(record->userid);
+    if (it != s_mapThread.end()) {
+        s_vecEnded.push_back(std::move(it->second));
+        s_mapThread.erase(it);
+    }
+    s_lockThread.Unlock();
+
+    record.reset();
+    DebugLog(L"%s 线程 threadid=[%d] 退出", L"CHttpMgr::HttpThreadProc",
+             static_cast<int>(platform::GetCurrentThreadId()));
+    return 0;
+}
+
+void CHttpMgr::ReapFinished() {
+    std::vector<ThreadPtr> finished;
+    {
+        CAutoLock lock(&s_lockThread);
+        for (auto it = s_vecEnded.begin(); it != s_vecEnded.end();) {
+            if ((*it)->HasFinished()) {
+                finished.push_back(std::move(*it));
+                it = s_vecEnded.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& thread : finished)
+        thread->Join();
+}
+
+void CHttpMgr::SyncPost(const std::wstring& url, const std::wstring& postData,
+                        std::wstring& response, bool& bSuccess) {
+    ClusterCurl client;
+    client.setTimeout(kConnectTimeoutSeconds, kTotalTimeoutSeconds);
+    std::string body;
+    CurlResult result = client.httpPost(WideToAnsi(url), WideToAnsi(postData), body);
+    bSuccess = result.code == 200;
+    response = AnsiToWide(body);
+}
+
+void CHttpMgr::SyncGet(const std::wstring& url, std::wstring& response, bool& bSuccess) {
+    ClusterCurl client;
+    client.setTimeout(kConnectTimeoutSeconds, kTotalTimeoutSeconds);
+    std::string body;
+    CurlResult result = client.httpGet(WideToAnsi(url), body);
+    bSuccess = result.code == 200;
+    response = AnsiToWide(body);
+}
+
+void CHttpMgr::TerminateAll() {
+    std::vector<ThreadPtr> threads;
+    {
+        CAutoLock lock(&s_lockThread);
+        for (auto& entry : s_mapThread)
+            threads.push_back(std::move(entry.second));
+        s_mapThread.clear();
+        for (auto& thread : s_vecEnded)
+            threads.push_back(std::move(thread));
+        s_vecEnded.clear();
+    }
+    for (auto& thread : threads)
+        thread->RequestCancel();
+
+    const auto deadline = std::chrono::steady_clock::now() + kTerminateBound;
+    std::vector<ThreadPtr> late;
+    for (auto& thread : threads) {
+        while (!thread->HasFinished() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (thread->HasFinished())
+            thread->Join();
+        else
+            late.push_back(std::move(thread));
+    }
+    if (late.empty())
+        return;
+    CAutoLock lock(&s_lockThread);
+    for (auto& thread : late)
+        s_vecEnded.push_back(std::move(thread));
+}

@@ -1,0 +1,3 @@
+#include "net/StopFlag.h"
+
+std::atomic<bool> g_bStopFlag{false};
