@@ -1,0 +1,1111 @@
+#include "platform/Registry.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <locale.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <wctype.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <unordered_set>
+
+#include "platform/SystemInfo.h"
+#include "platform/Text.h"
+
+namespace platform {
+
+struct RegKeyObject {
+    bool predefined = false;
+    bool machine = true;
+    std::vector<std::wstring> path;  // logical path below the root, as the caller spelled it
+    bool view32 = false;             // seen through WOW6432Node
+    uint32_t access = 0;
+};
+
+namespace {
+
+RegKeyObject s_machineRoot{true, true, {}, false, 0xFFFFFFFFu};
+RegKeyObject s_userRoot{true, false, {}, false, 0xFFFFFFFFu};
+
+constexpr wchar_t kHeader[] = L"Windows Registry Editor Version 5.00";
+constexpr wchar_t kMachineRootName[] = L"HKEY_LOCAL_MACHINE";
+constexpr wchar_t kUserRootName[] = L"HKEY_CURRENT_USER";
+constexpr wchar_t kRedirectNode[] = L"WOW6432Node";
+
+// ---------------------------------------------------------------------------------------------
+// Names
+
+// Case folding independent of the process locale, so that a hive written under one locale
+// matches under another.
+locale_t FoldLocale() {
+    static locale_t s_locale = [] {
+        locale_t loc = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        return loc;
+    }();
+    return s_locale;
+}
+
+std::wstring Fold(std::wstring_view name) {
+    std::wstring out(name);
+    locale_t loc = FoldLocale();
+    for (wchar_t& c : out) {
+        if (c < 0x80) {
+            if (c >= L'a' && c <= L'z')
+                c = static_cast<wchar_t>(c - L'a' + L'A');
+        } else if (loc != static_cast<locale_t>(0)) {
+            c = static_cast<wchar_t>(::towupper_l(static_cast<wint_t>(c), loc));
+        }
+    }
+    return out;
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && Fold(a) == Fold(b);
+}
+
+bool IsValidCodePoint(wchar_t c) {
+    auto u = static_cast<uint32_t>(c);
+    return u != 0 && u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF);
+}
+
+// A name the hive file can hold on one line and give back unchanged.
+bool IsStorableName(std::wstring_view name) {
+    for (wchar_t c : name) {
+        if (!IsValidCodePoint(c) || c == L'\r' || c == L'\n')
+            return false;
+    }
+    return true;
+}
+
+std::vector<std::wstring> SplitPath(const wchar_t* subKey) {
+    std::vector<std::wstring> parts;
+    if (subKey == nullptr)
+        return parts;
+    std::wstring_view rest(subKey);
+    while (!rest.empty()) {
+        size_t pos = rest.find(L'\\');
+        std::wstring_view part = rest.substr(0, pos);
+        if (!part.empty())
+            parts.emplace_back(part);
+        if (pos == std::wstring_view::npos)
+            break;
+        rest.remove_prefix(pos + 1);
+    }
+    return parts;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The tree of one hive
+
+struct Value {
+    std::wstring name;
+    uint32_t type = REG_NONE;
+    std::vector<uint8_t> data;
+};
+
+struct Key {
+    std::wstring name;
+    std::vector<Value> values;
+    std::map<std::wstring, std::unique_ptr<Key>> children;  // by folded name: Windows' order
+
+    Key* Child(std::wstring_view childName) const {
+        auto it = children.find(Fold(childName));
+        return it == children.end() ? nullptr : it->second.get();
+    }
+    Key* AddChild(const std::wstring& childName) {
+        auto& slot = children[Fold(childName)];
+        if (!slot) {
+            slot = std::make_unique<Key>();
+            slot->name = childName;
+        }
+        return slot.get();
+    }
+    Value* FindValue(std::wstring_view valueName) {
+        for (Value& v : values) {
+            if (SameName(v.name, valueName))
+                return &v;
+        }
+        return nullptr;
+    }
+    void SetValue(const std::wstring& valueName, uint32_t type, std::vector<uint8_t> data) {
+        if (Value* v = FindValue(valueName)) {
+            v->type = type;
+            v->data = std::move(data);
+            return;
+        }
+        values.push_back(Value{valueName, type, std::move(data)});
+    }
+};
+
+// The path a key has in the file, and whether the 32-bit view inserted WOW6432Node into it.
+struct PhysicalPath {
+    std::vector<std::wstring> parts;
+    bool redirected = false;
+};
+
+PhysicalPath ToPhysical(bool machine, const std::vector<std::wstring>& logical, bool view32) {
+    PhysicalPath p{logical, false};
+    if (view32 && machine && !logical.empty() && SameName(logical[0], L"Software") &&
+        !(logical.size() > 1 && SameName(logical[1], kRedirectNode))) {
+        p.parts.insert(p.parts.begin() + 1, kRedirectNode);
+        p.redirected = true;
+    }
+    return p;
+}
+
+// The key at a physical path, or null. The redirection node counts as present (empty) while
+// "Software" exists, as it always does on 64-bit Windows.
+const Key* Lookup(const Key& root, const PhysicalPath& path) {
+    static const Key s_emptyKey;
+    const Key* k = &root;
+    for (size_t i = 0; i < path.parts.size(); ++i) {
+        const Key* next = k->Child(path.parts[i]);
+        if (next == nullptr) {
+            if (path.redirected && i == 1 && path.parts.size() == 2)
+                return &s_emptyKey;
+            return nullptr;
+        }
+        k = next;
+    }
+    return k;
+}
+
+Key* LookupMutable(Key& root, const PhysicalPath& path, bool createRedirectNode) {
+    Key* k = &root;
+    for (size_t i = 0; i < path.parts.size(); ++i) {
+        Key* next = k->Child(path.parts[i]);
+        if (next == nullptr && path.redirected && i == 1 && createRedirectNode) {
+            next = k->AddChild(path.parts[i]);
+        }
+        if (next == nullptr)
+            return nullptr;
+        k = next;
+    }
+    return k;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text of the hive file
+
+bool IsBlankChar(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r';
+}
+
+std::wstring_view Trim(std::wstring_view s) {
+    while (!s.empty() && IsBlankChar(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlankChar(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+int HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
+    return -1;
+}
+
+bool ParseHexNumber(std::wstring_view s, size_t maxDigits, uint32_t& out) {
+    if (s.empty() || s.size() > maxDigits)
+        return false;
+    out = 0;
+    for (wchar_t c : s) {
+        int d = HexDigit(c);
+        if (d < 0)
+            return false;
+        out = out * 16 + static_cast<uint32_t>(d);
+    }
+    return true;
+}
+
+// Reads a quoted text with regedit's two escapes (\\ and \") from `s` at `pos` (on the opening
+// quote); `pos` ends after the closing quote.
+bool ParseQuoted(std::wstring_view s, size_t& pos, std::wstring& out) {
+    if (pos >= s.size() || s[pos] != L'"')
+        return false;
+    out.clear();
+    for (++pos; pos < s.size(); ++pos) {
+        wchar_t c = s[pos];
+        if (c == L'"') {
+            ++pos;
+            return true;
+        }
+        if (c == L'\\') {
+            if (pos + 1 >= s.size() || (s[pos + 1] != L'\\' && s[pos + 1] != L'"'))
+                return false;
+            c = s[++pos];
+        }
+        out.push_back(c);
+    }
+    return false;
+}
+
+bool ParseHexBytes(std::wstring_view body, std::vector<uint8_t>& out) {
+    out.clear();
+    body = Trim(body);
+    if (body.empty())
+        return true;
+    while (true) {
+        size_t comma = body.find(L',');
+        std::wstring_view token = Trim(body.substr(0, comma));
+        uint32_t byte = 0;
+        if (!ParseHexNumber(token, 2, byte))
+            return false;
+        out.push_back(static_cast<uint8_t>(byte));
+        if (comma == std::wstring_view::npos)
+            return true;
+        body.remove_prefix(comma + 1);
+    }
+}
+
+// Strict UTF-8 check: a hive with bytes we would not write back unchanged is not ours to touch.
+bool IsStrictUtf8(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c == 0)
+            return false;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t n = 0;
+        uint32_t cp = 0;
+        if ((c & 0xE0) == 0xC0) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            n = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        for (size_t k = 1; k <= n; ++k) {
+            if (i + k >= s.size())
+                return false;
+            auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if ((n == 1 && cp < 0x80) || (n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) ||
+            cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += n + 1;
+    }
+    return true;
+}
+
+std::optional<std::wstring> DecodeFile(const std::string& bytes) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        if (bytes.size() % 2 != 0)
+            return std::nullopt;
+        std::wstring text =
+            RegBytesToString(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2);
+        for (wchar_t c : text) {
+            if (c == 0 || c == 0xFFFD)
+                return std::nullopt;  // NUL or an unpaired surrogate
+        }
+        return text;
+    }
+    std::string_view body(bytes);
+    if (body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF")
+        body.remove_prefix(3);
+    if (!IsStrictUtf8(body))
+        return std::nullopt;
+    return Utf8ToWide(body);
+}
+
+// Parses a hive file's text into `root`. False when anything in it is not hive content.
+bool ParseHive(const std::wstring& text, std::wstring_view rootName, Key& root) {
+    std::vector<std::wstring_view> lines;
+    std::wstring_view all(text);
+    while (!all.empty()) {
+        size_t nl = all.find(L'\n');
+        lines.push_back(all.substr(0, nl));
+        if (nl == std::wstring_view::npos)
+            break;
+        all.remove_prefix(nl + 1);
+    }
+    size_t i = 0;
+    while (i < lines.size() && Trim(lines[i]).empty())
+        ++i;
+    if (i == lines.size() || Trim(lines[i]) != kHeader)
+        return false;
+    ++i;
+
+    Key* current = nullptr;
+    for (; i < lines.size(); ++i) {
+        std::wstring_view line = Trim(lines[i]);
+        if (line.empty() || line.front() == L';')
+            continue;
+        if (line.front() == L'[') {
+            if (line.back() != L']' || line.size() < 3)
+                return false;
+            std::wstring inner(line.substr(1, line.size() - 2));
+            if (inner.front() == L'-')
+                return false;  // deletions belong to import files
+            std::vector<std::wstring> parts;
+            std::wstring_view rest(inner);
+            while (true) {
+                size_t pos = rest.find(L'\\');
+                parts.emplace_back(rest.substr(0, pos));
+                if (pos == std::wstring_view::npos)
+                    break;
+                rest.remove_prefix(pos + 1);
+            }
+            if (RootKeyFromName(parts[0]) != RootKeyFromName(rootName))
+                return false;
+            current = &root;
+            for (size_t k = 1; k < parts.size(); ++k) {
+                if (parts[k].empty() || parts[k].size() > kMaxKeyNameLength)
+                    return false;
+                current = current->AddChild(parts[k]);
+            }
+            continue;
+        }
+        if (current == nullptr)
+            return false;
+        std::wstring name;
+        size_t pos = 0;
+        if (line.front() == L'@') {
+            pos = 1;
+        } else if (!ParseQuoted(line, pos, name)) {
+            return false;
+        }
+        while (pos < line.size() && IsBlankChar(line[pos]))
+            ++pos;
+        if (pos >= line.size() || line[pos] != L'=')
+            return false;
+        ++pos;
+        while (pos < line.size() && IsBlankChar(line[pos]))
+            ++pos;
+        std::wstring_view data = line.substr(pos);
+
+        if (!data.empty() && data.front() == L'"') {
+            std::wstring textValue;
+            size_t p = 0;
+            if (!ParseQuoted(data, p, textValue) || !Trim(data.substr(p)).empty())
+                return false;
+            current->SetValue(name, REG_SZ, RegStringBytes(textValue, true));
+            continue;
+        }
+        if (data.substr(0, 6) == L"dword:") {
+            uint32_t v = 0;
+            if (!ParseHexNumber(Trim(data.substr(6)), 8, v))
+                return false;
+            std::vector<uint8_t> bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                                       static_cast<uint8_t>(v >> 16),
+                                       static_cast<uint8_t>(v >> 24)};
+            current->SetValue(name, REG_DWORD, std::move(bytes));
+            continue;
+        }
+        uint32_t type = REG_BINARY;
+        size_t colon = data.find(L':');
+        if (colon == std::wstring_view::npos)
+            return false;
+        std::wstring_view kind = data.substr(0, colon);
+        if (kind == L"hex") {
+            type = REG_BINARY;
+        } else if (kind.size() > 5 && kind.substr(0, 4) == L"hex(" && kind.back() == L')') {
+            if (!ParseHexNumber(kind.substr(4, kind.size() - 5), 8, type))
+                return false;
+        } else {
+            return false;
+        }
+        // Long hex lists continue on the next lines after a trailing backslash.
+        std::wstring body(data.substr(colon + 1));
+        while (!body.empty() && Trim(body).size() > 0 && Trim(body).back() == L'\\') {
+            std::wstring_view t = Trim(body);
+            body.assign(t.substr(0, t.size() - 1));
+            if (++i >= lines.size())
+                return false;
+            body += Trim(lines[i]);
+        }
+        std::vector<uint8_t> bytes;
+        if (!ParseHexBytes(body, bytes))
+            return false;
+        current->SetValue(name, type, std::move(bytes));
+    }
+    return true;
+}
+
+std::wstring Escape(std::wstring_view s) {
+    std::wstring out;
+    for (wchar_t c : s) {
+        if (c == L'\\' || c == L'"')
+            out.push_back(L'\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+// REG_SZ data that the quoted form gives back byte for byte.
+bool IsPlainString(const std::vector<uint8_t>& data, std::wstring& text) {
+    if (data.size() < 2 || data.size() % 2 != 0)
+        return false;
+    if (data[data.size() - 1] != 0 || data[data.size() - 2] != 0)
+        return false;
+    text = RegBytesToString(data.data(), data.size() - 2);
+    for (wchar_t c : text) {
+        if (c == 0 || c == L'\r' || c == L'\n' || c == 0xFFFD)
+            return false;
+    }
+    return RegStringBytes(text, true) == data;
+}
+
+void AppendValue(std::wstring& out, const Value& v) {
+    std::wstring line = v.name.empty() ? std::wstring(L"@=") : L"\"" + Escape(v.name) + L"\"=";
+    std::wstring text;
+    if (v.type == REG_SZ && IsPlainString(v.data, text)) {
+        out += line + L"\"" + Escape(text) + L"\"\n";
+        return;
+    }
+    if (v.type == REG_DWORD && v.data.size() == 4) {
+        uint32_t d = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
+                     (static_cast<uint32_t>(v.data[3]) << 24);
+        wchar_t buf[16];
+        std::swprintf(buf, 16, L"dword:%08x", d);
+        out += line + buf + L"\n";
+        return;
+    }
+    wchar_t kind[24];
+    if (v.type == REG_BINARY) {
+        std::swprintf(kind, 24, L"hex:");
+    } else {
+        std::swprintf(kind, 24, L"hex(%x):", v.type);
+    }
+    line += kind;
+    // Wrapped as regedit wraps long lists, so a person can read them.
+    for (size_t k = 0; k < v.data.size(); ++k) {
+        wchar_t byte[4];
+        std::swprintf(byte, 4, L"%02x", v.data[k]);
+        line += byte;
+        if (k + 1 < v.data.size()) {
+            line += L',';
+            if (line.size() >= 76) {
+                out += line + L"\\\n";
+                line = L"  ";
+            }
+        }
+    }
+    out += line + L"\n";
+}
+
+void AppendKey(std::wstring& out, const Key& key, const std::wstring& fullName) {
+    out += L"[" + fullName + L"]\n";
+    for (const Value& v : key.values)
+        AppendValue(out, v);
+    out += L"\n";
+    for (const auto& [folded, child] : key.children) {
+        AppendKey(out, *child, fullName + L"\\" + child->name);
+    }
+}
+
+std::string SerializeHive(const Key& root, const std::wstring& rootName) {
+    std::wstring out = std::wstring(kHeader) + L"\n\n";
+    AppendKey(out, root, rootName);
+    return WideToUtf8(out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+LSTATUS ErrnoToStatus(int err) {
+    return (err == EACCES || err == EPERM || err == EROFS) ? ERROR_ACCESS_DENIED
+                                                           : ERROR_REGISTRY_IO_FAILED;
+}
+
+// mkdir -p; errno of the first failure.
+int MakeDirectories(const std::string& dir) {
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    std::string parent = DirectoryOf(dir);
+    if (parent != dir && parent != "." && parent != "/") {
+        if (int err = MakeDirectories(parent))
+            return err;
+    }
+    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
+        return errno;
+    return 0;
+}
+
+enum class HiveState { Missing, Ok, Corrupt, Unreadable };
+
+struct LoadedHive {
+    HiveState state = HiveState::Missing;
+    int error = 0;
+    Key root;
+};
+
+void LoadHive(bool machine, LoadedHive& hive) {
+    std::string path = GetRegistryHivePath(machine);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        hive.error = errno;
+        hive.state = errno == ENOENT ? HiveState::Missing : HiveState::Unreadable;
+        return;
+    }
+    std::string bytes;
+    char buf[65536];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            hive.error = errno;
+            hive.state = HiveState::Unreadable;
+            ::close(fd);
+            return;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    hive.state = HiveState::Ok;
+    if (bytes.empty())
+        return;  // an empty file holds nothing that a write could lose
+    std::optional<std::wstring> text = DecodeFile(bytes);
+    std::wstring rootName = machine ? kMachineRootName : kUserRootName;
+    if (!text || !ParseHive(*text, rootName, hive.root)) {
+        hive.root = Key{};
+        hive.state = HiveState::Corrupt;
+    }
+}
+
+LSTATUS WriteHiveFile(const std::string& path, const std::string& data) {
+    std::string tmpl = path + ".XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return ErrnoToStatus(errno);
+    struct stat st {};
+    ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+    int err = 0;
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (err == 0 && ::fsync(fd) != 0)
+        err = errno;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err == 0 && ::rename(name.data(), path.c_str()) != 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(name.data());
+        return ErrnoToStatus(err);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Holds the hive's exclusive lock for one read-change-write cycle.
+class HiveLock {
+public:
+    explicit HiveLock(const std::string& hivePath) {
+        if (int err = MakeDirectories(DirectoryOf(hivePath))) {
+            m_status = ErrnoToStatus(err);
+            return;
+        }
+        std::string lockPath = hivePath + ".lock";
+        m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd < 0) {
+            m_status = ErrnoToStatus(errno);
+            return;
+        }
+        while (::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                m_status = ErrnoToStatus(errno);
+                return;
+            }
+        }
+        m_status = ERROR_SUCCESS;
+    }
+    ~HiveLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);  // closing releases the lock
+    }
+    HiveLock(const HiveLock&) = delete;
+    HiveLock& operator=(const HiveLock&) = delete;
+    LSTATUS Status() const { return m_status; }
+
+private:
+    int m_fd = -1;
+    LSTATUS m_status = ERROR_REGISTRY_IO_FAILED;
+};
+
+// Runs `change` on the hive under its lock and writes the result back when it asks to.
+// `change` returns a status and sets `dirty` when the tree changed.
+template <typename Change>
+LSTATUS ModifyHive(bool machine, Change&& change) {
+    std::string path = GetRegistryHivePath(machine);
+    HiveLock lock(path);
+    if (lock.Status() != ERROR_SUCCESS)
+        return lock.Status();
+    LoadedHive hive;
+    LoadHive(machine, hive);
+    if (hive.state == HiveState::Corrupt)
+        return ERROR_BADDB;
+    if (hive.state == HiveState::Unreadable)
+        return ErrnoToStatus(hive.error);
+    bool dirty = false;
+    LSTATUS status = change(hive.root, dirty);
+    if (status != ERROR_SUCCESS || !dirty)
+        return status;
+    return WriteHiveFile(path,
+                         SerializeHive(hive.root, machine ? kMachineRootName : kUserRootName));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Handles
+
+std::mutex s_handleMutex;
+std::unordered_set<RegKeyObject*> s_handles;
+
+// A copy of the key's state, so that a concurrent RegCloseKey cannot pull it away.
+bool Snapshot(HKEY key, RegKeyObject& out) {
+    if (key == nullptr)
+        return false;
+    if (key == &s_machineRoot || key == &s_userRoot) {
+        out = *key;
+        return true;
+    }
+    std::lock_guard<std::mutex> lock(s_handleMutex);
+    if (s_handles.count(key) == 0)
+        return false;
+    out = *key;
+    return true;
+}
+
+HKEY NewHandle(const RegKeyObject& state) {
+    auto* obj = new RegKeyObject(state);
+    std::lock_guard<std::mutex> lock(s_handleMutex);
+    s_handles.insert(obj);
+    return obj;
+}
+
+bool HasAccess(const RegKeyObject& k, uint32_t needed) {
+    return (k.access & needed) == needed;
+}
+
+// The view a key opened under `parent` with `sam` sees.
+bool ChooseView32(const RegKeyObject& parent, uint32_t sam) {
+    if (sam & KEY_WOW64_64KEY)
+        return false;
+    if (sam & KEY_WOW64_32KEY)
+        return true;
+    if (parent.predefined)
+        return IsWow64Process();
+    return parent.view32;
+}
+
+RegKeyObject ChildState(const RegKeyObject& parent, const std::vector<std::wstring>& parts,
+                        uint32_t sam) {
+    RegKeyObject child;
+    child.machine = parent.machine;
+    child.path = parent.path;
+    child.path.insert(child.path.end(), parts.begin(), parts.end());
+    child.view32 = ChooseView32(parent, sam);
+    child.access = sam & ~(KEY_WOW64_64KEY | KEY_WOW64_32KEY);
+    return child;
+}
+
+// The key a handle names, in a hive read just now. ERROR_KEY_DELETED when it is gone.
+LSTATUS ResolveForRead(const RegKeyObject& k, LoadedHive& hive, const Key*& out) {
+    LoadHive(k.machine, hive);
+    if (k.path.empty()) {
+        out = &hive.root;  // a root exists whatever its file holds
+        return ERROR_SUCCESS;
+    }
+    out = Lookup(hive.root, ToPhysical(k.machine, k.path, k.view32));
+    return out ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+LSTATUS CopyName(const std::wstring& name, wchar_t* buffer, uint32_t* chars) {
+    if (buffer == nullptr || chars == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (name.size() + 1 > *chars)
+        return ERROR_MORE_DATA;
+    name.copy(buffer, name.size());
+    buffer[name.size()] = 0;
+    *chars = static_cast<uint32_t>(name.size());
+    return ERROR_SUCCESS;
+}
+
+LSTATUS CopyData(const Value& v, uint32_t* type, uint8_t* data, uint32_t* size) {
+    if (data != nullptr && size == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (type)
+        *type = v.type;
+    if (size == nullptr)
+        return ERROR_SUCCESS;
+    auto stored = static_cast<uint32_t>(v.data.size());
+    if (data != nullptr) {
+        if (*size < stored) {
+            *size = stored;
+            return ERROR_MORE_DATA;
+        }
+        std::copy(v.data.begin(), v.data.end(), data);
+    }
+    *size = stored;
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+const HKEY HKEY_LOCAL_MACHINE = &s_machineRoot;
+const HKEY HKEY_CURRENT_USER = &s_userRoot;
+
+// -------------------------------------------------------------------------------------------------
+
+LSTATUS RegOpenKeyExW(HKEY key, const wchar_t* subKey, uint32_t /*options*/, uint32_t samDesired,
+                      HKEY* result) {
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    RegKeyObject parent;
+    if (!Snapshot(key, parent))
+        return ERROR_INVALID_HANDLE;
+    RegKeyObject child = ChildState(parent, SplitPath(subKey), samDesired);
+    if (!child.path.empty()) {
+        LoadedHive hive;
+        LoadHive(child.machine, hive);
+        if (Lookup(hive.root, ToPhysical(child.machine, child.path, child.view32)) == nullptr) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+    }
+    *result = NewHandle(child);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCreateKeyExW(HKEY key, const wchar_t* subKey, uint32_t /*reserved*/, wchar_t* keyClass,
+                        uint32_t /*options*/, uint32_t samDesired, const void* security,
+                        HKEY* result, uint32_t* disposition) {
+    if (result == nullptr || keyClass != nullptr || security != nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *result = nullptr;
+    RegKeyObject parent;
+    if (!Snapshot(key, parent))
+        return ERROR_INVALID_HANDLE;
+    std::vector<std::wstring> parts = SplitPath(subKey);
+    for (const std::wstring& p : parts) {
+        if (p.size() > kMaxKeyNameLength || !IsStorableName(p))
+            return ERROR_INVALID_PARAMETER;
+    }
+    RegKeyObject child = ChildState(parent, parts, samDesired);
+    bool created = false;
+    if (!child.path.empty()) {
+        // Most calls find the key; only a missing one costs the lock and a write.
+        LoadedHive hive;
+        LoadHive(child.machine, hive);
+        PhysicalPath phys = ToPhysical(child.machine, child.path, child.view32);
+        if (Lookup(hive.root, phys) == nullptr) {
+            if (!HasAccess(parent, KEY_CREATE_SUB_KEY))
+                return ERROR_ACCESS_DENIED;
+            PhysicalPath parentPhys = ToPhysical(parent.machine, parent.path, child.view32);
+            LSTATUS status = ModifyHive(child.machine, [&](Key& root, bool& dirty) {
+                if (!parent.path.empty() && Lookup(root, parentPhys) == nullptr) {
+                    return ERROR_KEY_DELETED;
+                }
+                Key* k = &root;
+                for (const std::wstring& part : phys.parts) {
+                    if (k->Child(part) == nullptr) {
+                        dirty = true;
+                        created = true;
+                    }
+                    k = k->AddChild(part);
+                }
+                return ERROR_SUCCESS;
+            });
+            if (status != ERROR_SUCCESS)
+                return status;
+        }
+    }
+    if (disposition)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *result = NewHandle(child);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY key) {
+    if (key == &s_machineRoot || key == &s_userRoot)
+        return ERROR_SUCCESS;
+    {
+        std::lock_guard<std::mutex> lock(s_handleMutex);
+        if (key == nullptr || s_handles.erase(key) == 0)
+            return ERROR_INVALID_HANDLE;
+    }
+    delete key;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegEnumKeyExW(HKEY key, uint32_t index, wchar_t* name, uint32_t* nameChars,
+                      uint32_t* reserved, wchar_t* keyClass, uint32_t* classChars,
+                      void* lastWriteTime) {
+    RegKeyObject k;
+    if (!Snapshot(key, k))
+        return ERROR_INVALID_HANDLE;
+    if (reserved || keyClass || classChars || lastWriteTime)
+        return ERROR_INVALID_PARAMETER;
+    if (!HasAccess(k, KEY_ENUMERATE_SUB_KEYS))
+        return ERROR_ACCESS_DENIED;
+    LoadedHive hive;
+    const Key* node = nullptr;
+    if (LSTATUS s = ResolveForRead(k, hive, node))
+        return s;
+    if (index >= node->children.size())
+        return ERROR_NO_MORE_ITEMS;
+    auto it = node->children.begin();
+    std::advance(it, index);
+    return CopyName(it->second->name, name, nameChars);
+}
+
+LSTATUS RegEnumValueW(HKEY key, uint32_t index, wchar_t* valueName, uint32_t* valueNameChars,
+                      uint32_t* reserved, uint32_t* type, uint8_t* data, uint32_t* dataSize) {
+    RegKeyObject k;
+    if (!Snapshot(key, k))
+        return ERROR_INVALID_HANDLE;
+    if (reserved)
+        return ERROR_INVALID_PARAMETER;
+    if (!HasAccess(k, KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    LoadedHive hive;
+    const Key* node = nullptr;
+    if (LSTATUS s = ResolveForRead(k, hive, node))
+        return s;
+    if (index >= node->values.size())
+        return ERROR_NO_MORE_ITEMS;
+    const Value& v = node->values[index];
+    if (LSTATUS s = CopyName(v.name, valueName, valueNameChars))
+        return s;
+    return CopyData(v, type, data, dataSize);
+}
+
+LSTATUS RegQueryValueExW(HKEY key, const wchar_t* valueName, uint32_t* reserved, uint32_t* type,
+                         uint8_t* data, uint32_t* dataSize) {
+    RegKeyObject k;
+    if (!Snapshot(key, k))
+        return ERROR_INVALID_HANDLE;
+    if (reserved)
+        return ERROR_INVALID_PARAMETER;
+    if (!HasAccess(k, KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    LoadedHive hive;
+    const Key* node = nullptr;
+    if (LSTATUS s = ResolveForRead(k, hive, node))
+        return s;
+    std::wstring_view name = valueName ? valueName : L"";
+    for (const Value& v : node->values) {
+        if (SameName(v.name, name))
+            return CopyData(v, type, data, dataSize);
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+LSTATUS RegSetValueExW(HKEY key, const wchar_t* valueName, uint32_t /*reserved*/, uint32_t type,
+                       const uint8_t* data, uint32_t size) {
+    RegKeyObject k;
+    if (!Snapshot(key, k))
+        return ERROR_INVALID_HANDLE;
+    if (!HasAccess(k, KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    std::wstring name = valueName ? valueName : L"";
+    if (name.size() > kMaxValueNameLength || !IsStorableName(name)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (data == nullptr && size != 0)
+        return ERROR_INVALID_PARAMETER;
+    std::vector<uint8_t> bytes(data, data + size);
+    PhysicalPath phys = ToPhysical(k.machine, k.path, k.view32);
+    return ModifyHive(k.machine, [&](Key& root, bool& dirty) {
+        Key* node = LookupMutable(root, phys, true);
+        if (node == nullptr)
+            return ERROR_KEY_DELETED;
+        node->SetValue(name, type, std::move(bytes));
+        dirty = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegDeleteValueW(HKEY key, const wchar_t* valueName) {
+    RegKeyObject k;
+    if (!Snapshot(key, k))
+        return ERROR_INVALID_HANDLE;
+    if (!HasAccess(k, KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    std::wstring name = valueName ? valueName : L"";
+    PhysicalPath phys = ToPhysical(k.machine, k.path, k.view32);
+    return ModifyHive(k.machine, [&](Key& root, bool& dirty) {
+        Key* node = LookupMutable(root, phys, false);
+        if (node == nullptr)
+            return k.path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+        for (auto it = node->values.begin(); it != node->values.end(); ++it) {
+            if (SameName(it->name, name)) {
+                node->values.erase(it);
+                dirty = true;
+                return ERROR_SUCCESS;
+            }
+        }
+        return ERROR_FILE_NOT_FOUND;
+    });
+}
+
+LSTATUS RegDeleteKeyExW(HKEY key, const wchar_t* subKey, uint32_t samDesired,
+                        uint32_t /*reserved*/) {
+    RegKeyObject parent;
+    if (!Snapshot(key, parent))
+        return ERROR_INVALID_HANDLE;
+    RegKeyObject target = ChildState(parent, SplitPath(subKey), samDesired);
+    if (target.path.empty())
+        return ERROR_ACCESS_DENIED;  // a hive's root stays
+    PhysicalPath phys = ToPhysical(target.machine, target.path, target.view32);
+    return ModifyHive(target.machine, [&](Key& root, bool& dirty) {
+        Key* container = &root;
+        for (size_t i = 0; i + 1 < phys.parts.size(); ++i) {
+            container = container->Child(phys.parts[i]);
+            if (container == nullptr)
+                return ERROR_FILE_NOT_FOUND;
+        }
+        auto it = container->children.find(Fold(phys.parts.back()));
+        if (it == container->children.end())
+            return ERROR_FILE_NOT_FOUND;
+        if (!it->second->children.empty())
+            return ERROR_ACCESS_DENIED;
+        container->children.erase(it);
+        dirty = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegDeleteKeyW(HKEY key, const wchar_t* subKey) {
+    return RegDeleteKeyExW(key, subKey, 0, 0);
+}
+
+std::vector<uint8_t> RegStringBytes(std::wstring_view text, bool terminate) {
+    std::vector<uint8_t> out;
+    out.reserve((text.size() + 1) * 2);
+    auto put = [&out](uint32_t unit) {
+        out.push_back(static_cast<uint8_t>(unit & 0xFF));
+        out.push_back(static_cast<uint8_t>(unit >> 8));
+    };
+    for (wchar_t c : text) {
+        auto u = static_cast<uint32_t>(c);
+        if (u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF))
+            u = 0xFFFD;
+        if (u >= 0x10000) {
+            u -= 0x10000;
+            put(0xD800 + (u >> 10));
+            put(0xDC00 + (u & 0x3FF));
+        } else {
+            put(u);
+        }
+    }
+    if (terminate)
+        put(0);
+    return out;
+}
+
+std::wstring RegBytesToString(const uint8_t* data, size_t size) {
+    std::wstring out;
+    if (data == nullptr)
+        return out;
+    size_t units = size / 2;
+    out.reserve(units);
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t u = data[2 * i] | (data[2 * i + 1] << 8);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+            uint32_t next = data[2 * i + 2] | (data[2 * i + 3] << 8);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                out.push_back(
+                    static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00)));
+                ++i;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u <= 0xDFFF)
+            u = 0xFFFD;
+        out.push_back(static_cast<wchar_t>(u));
+    }
+    return out;
+}
+
+std::string GetRegistryHivePath(bool machine) {
+    const char* dir = std::getenv("QI_REGISTRY_DIR");
+    if (dir != nullptr && *dir != '\0') {
+        return std::string(dir) + (machine ? "/machine.reg" : "/user.reg");
+    }
+    if (machine)
+        return "/var/lib/quillora-installer/registry/machine.reg";
+    std::string config;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        config = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        std::string homeDir = home != nullptr ? home : "";
+        if (homeDir.empty()) {
+            struct passwd pw {};
+            struct passwd* found = nullptr;
+            char buf[4096];
+            if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found) {
+                homeDir = found->pw_dir;
+            }
+        }
+        config = homeDir + "/.config";
+    }
+    return config + "/quillora-installer/registry/user.reg";
+}
+
+std::wstring GetRootKeyName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE)
+        return kMachineRootName;
+    if (root == HKEY_CURRENT_USER)
+        return kUserRootName;
+    return std::wstring();
+}
+
+HKEY RootKeyFromName(std::wstring_view name) {
+    std::wstring folded = Fold(name);
+    if (folded == L"HKEY_LOCAL_MACHINE" || folded == L"HKLM")
+        return HKEY_LOCAL_MACHINE;
+    if (folded == L"HKEY_CURRENT_USER" || folded == L"HKCU")
+        return HKEY_CURRENT_USER;
+    return nullptr;
+}
+
+}  // namespace platform

@@ -1,0 +1,410 @@
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/Module.h"
+#include "platform/Process.h"
+#include "platform/SystemInfo.h"
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteAll(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qi-registry-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+        ::setenv("QI_REGISTRY_DIR", m_dir.c_str(), 1);
+    }
+    void TearDown() override {
+        SetNativeSystemForTest(std::nullopt);
+        ::unsetenv("QI_REGISTRY_DIR");
+        fs::remove_all(m_dir);
+    }
+
+    static HKEY Create(HKEY root, const wchar_t* path, uint32_t sam = KEY_ALL_ACCESS) {
+        HKEY k = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, sam, nullptr, &k, nullptr),
+                  ERROR_SUCCESS);
+        return k;
+    }
+    static LSTATUS SetString(HKEY k, const wchar_t* name, const std::wstring& text,
+                             uint32_t type = REG_SZ) {
+        std::vector<uint8_t> b = RegStringBytes(text);
+        return RegSetValueExW(k, name, 0, type, b.data(), static_cast<uint32_t>(b.size()));
+    }
+    static std::vector<uint8_t> Query(HKEY k, const wchar_t* name, uint32_t& type) {
+        uint32_t size = 0;
+        EXPECT_EQ(RegQueryValueExW(k, name, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+        std::vector<uint8_t> data(size);
+        EXPECT_EQ(RegQueryValueExW(k, name, nullptr, &type, data.data(), &size), ERROR_SUCCESS);
+        return data;
+    }
+    static std::vector<std::wstring> Subkeys(HKEY k) {
+        std::vector<std::wstring> names;
+        wchar_t name[256];
+        for (uint32_t i = 0;; ++i) {
+            uint32_t n = 256;
+            if (RegEnumKeyExW(k, i, name, &n) != ERROR_SUCCESS)
+                break;
+            names.emplace_back(name, n);
+        }
+        return names;
+    }
+    std::string MachineFile() const { return m_dir + "/machine.reg"; }
+
+    std::string m_dir;
+};
+
+TEST_F(RegistryTest, HivesLiveWhereTheVariableSays) {
+    EXPECT_EQ(GetRegistryHivePath(true), m_dir + "/machine.reg");
+    EXPECT_EQ(GetRegistryHivePath(false), m_dir + "/user.reg");
+    ::unsetenv("QI_REGISTRY_DIR");
+    EXPECT_EQ(GetRegistryHivePath(true), "/var/lib/quillora-installer/registry/machine.reg");
+    ::setenv("QI_REGISTRY_DIR", m_dir.c_str(), 1);
+
+    HKEY k = Create(HKEY_CURRENT_USER, L"Software\\Test");
+    RegCloseKey(k);
+    EXPECT_TRUE(fs::exists(m_dir + "/user.reg"));
+    EXPECT_FALSE(fs::exists(MachineFile()));
+}
+
+// Every type survives the file, in the form regedit writes, and reads back byte for byte.
+TEST_F(RegistryTest, ValuesRoundTripThroughTheRegeditFile) {
+    HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Quillora Test\\Sub");
+    ASSERT_NE(k, nullptr);
+    uint32_t dword = 0x01020304;
+    uint64_t qword = 0x1122334455667788ull;
+    std::vector<uint8_t> binary(100);
+    for (size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<uint8_t>(i * 7);
+    std::wstring multi(L"one\0two \"2\"\0\0", 14);
+    const std::wstring plain = L"C:\\Program Files\\\"Q\" 汉字 \U0001F600";
+    const std::wstring withNewline = L"line1\nline2";
+
+    EXPECT_EQ(SetString(k, L"Plain", plain), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(k, L"Lines", withNewline), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(k, L"Expand", L"%HOME%\\x", REG_EXPAND_SZ), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(k, nullptr, L"default"), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(k, L"Dword", 0, REG_DWORD, reinterpret_cast<uint8_t*>(&dword), 4),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(k, L"Qword", 0, REG_QWORD, reinterpret_cast<uint8_t*>(&qword), 8),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(k, L"Bin", 0, REG_BINARY, binary.data(), 100), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(k, L"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+    std::vector<uint8_t> mb = RegStringBytes(multi, false);
+    EXPECT_EQ(
+        RegSetValueExW(k, L"Multi", 0, REG_MULTI_SZ, mb.data(), static_cast<uint32_t>(mb.size())),
+        ERROR_SUCCESS);
+    RegCloseKey(k);
+
+    std::string file = ReadAll(MachineFile());
+    EXPECT_EQ(file.rfind("Windows Registry Editor Version 5.00\n\n", 0), 0u);
+    EXPECT_NE(file.find("[HKEY_LOCAL_MACHINE\\Software\\Quillora Test\\Sub]\n"), std::string::npos);
+    EXPECT_NE(file.find("\"Dword\"=dword:01020304\n"), std::string::npos);
+    EXPECT_NE(file.find("\"Plain\"=\"C:\\\\Program Files\\\\\\\"Q\\\" 汉字 😀\"\n"),
+              std::string::npos);
+    EXPECT_NE(file.find("\"Qword\"=hex(b):88,77,66,55,44,33,22,11\n"), std::string::npos);
+    EXPECT_NE(file.find("@=\"default\"\n"), std::string::npos);
+    EXPECT_NE(file.find("\"Lines\"=hex(1):"), std::string::npos);  // a newline cannot be quoted
+    EXPECT_NE(file.find(",\\\n  "), std::string::npos);            // long lists wrap
+
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\QUILLORA TEST\\sub", 0, KEY_READ, &k),
+              ERROR_SUCCESS);
+    uint32_t type = 0;
+    EXPECT_EQ(Query(k, L"plain", type), RegStringBytes(plain));
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(Query(k, L"Lines", type), RegStringBytes(withNewline));
+    EXPECT_EQ(Query(k, L"Expand", type), RegStringBytes(L"%HOME%\\x"));
+    EXPECT_EQ(type, REG_EXPAND_SZ);
+    EXPECT_EQ(Query(k, L"", type), RegStringBytes(L"default"));
+    EXPECT_EQ(Query(k, L"Qword", type).size(), 8u);
+    EXPECT_EQ(type, REG_QWORD);
+    EXPECT_EQ(Query(k, L"Bin", type), binary);
+    EXPECT_TRUE(Query(k, L"Empty", type).empty());
+    EXPECT_EQ(Query(k, L"Multi", type), mb);
+    EXPECT_EQ(type, REG_MULTI_SZ);
+    RegCloseKey(k);
+}
+
+// A file that a person wrote with regedit on Windows: UTF-16LE, CRLF, comments, a duplicated
+// section, hex continued over lines, an empty intermediate key left implicit.
+TEST_F(RegistryTest, ReadsARegeditExport) {
+    std::wstring text =
+        L"Windows Registry Editor Version 5.00\r\n\r\n; exported\r\n"
+        L"[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\Full]\r\n"
+        L"\"Install\"=dword:1\r\n"
+        L"\"Blob\"=hex:01,02,\\\r\n  03\r\n\r\n"
+        L"[HKLM\\Software\\Microsoft\\NET Framework Setup\\NDP\\v4\\full]\r\n"
+        L"\"Version\"=\"4.8\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (uint8_t b : RegStringBytes(text, false))
+        bytes.push_back(static_cast<char>(b));
+    WriteAll(MachineFile(), bytes);
+
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\NET Framework Setup\\NDP", 0,
+                            KEY_READ, &k),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Subkeys(k), std::vector<std::wstring>{L"v4"});
+    HKEY full = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(k, L"v4\\Full", 0, KEY_READ, &full), ERROR_SUCCESS);
+    uint32_t type = 0;
+    EXPECT_EQ(Query(full, L"Install", type), (std::vector<uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(Query(full, L"Blob", type), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Query(full, L"Version", type), RegStringBytes(L"4.8"));
+    RegCloseKey(full);
+    RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, NamesIgnoreCaseKeepCaseAndSubkeysSort) {
+    HKEY k = Create(HKEY_CURRENT_USER, L"Software\\Sorted");
+    for (const wchar_t* name : {L"beta", L"Alpha", L"gamma", L"_under", L"Ärger", L"ALPHA"}) {
+        HKEY c = nullptr;
+        uint32_t disposition = 0;
+        ASSERT_EQ(
+            RegCreateKeyExW(k, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &c, &disposition),
+            ERROR_SUCCESS);
+        EXPECT_EQ(disposition,
+                  std::wstring(name) == L"ALPHA" ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY);
+        RegCloseKey(c);
+    }
+    // Upper-case order, as Windows sorts: '_' (0x5F) comes after the letters.
+    EXPECT_EQ(Subkeys(k),
+              (std::vector<std::wstring>{L"Alpha", L"beta", L"gamma", L"_under", L"Ärger"}));
+    EXPECT_EQ(SetString(k, L"Name", L"first"), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(k, L"NAME", L"second"), ERROR_SUCCESS);
+    uint32_t type = 0;
+    EXPECT_EQ(Query(k, L"name", type), RegStringBytes(L"second"));
+    wchar_t name[32];
+    uint32_t n = 32;
+    EXPECT_EQ(RegEnumValueW(k, 0, name, &n, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(name), L"Name");  // the first spelling stays
+    n = 32;
+    EXPECT_EQ(RegEnumValueW(k, 1, name, &n, nullptr, nullptr, nullptr, nullptr),
+              ERROR_NO_MORE_ITEMS);
+    HKEY c = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(k, L"äRGER", 0, KEY_READ, &c), ERROR_SUCCESS);
+    RegCloseKey(c);
+    RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, WindowsErrorCodes) {
+    HKEY k = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Missing", 0, KEY_READ, &k),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(k, nullptr);
+
+    k = Create(HKEY_LOCAL_MACHINE, L"Software\\Codes\\Child");
+    RegCloseKey(k);
+    k = Create(HKEY_LOCAL_MACHINE, L"Software\\Codes");
+    EXPECT_EQ(SetString(k, L"Text", L"abcdef"), ERROR_SUCCESS);
+
+    uint8_t small[4];
+    uint32_t size = sizeof small;
+    EXPECT_EQ(RegQueryValueExW(k, L"Text", nullptr, nullptr, small, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 14u);  // UTF-16 size with terminator
+    EXPECT_EQ(RegQueryValueExW(k, L"None", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    wchar_t name[6];
+    uint32_t n = 5;  // "Child" needs 6 with its terminator
+    EXPECT_EQ(RegEnumKeyExW(k, 0, name, &n), ERROR_MORE_DATA);
+    n = 6;
+    EXPECT_EQ(RegEnumKeyExW(k, 0, name, &n), ERROR_SUCCESS);
+    EXPECT_EQ(n, 5u);
+    EXPECT_EQ(RegEnumKeyExW(k, 1, name, &n), ERROR_NO_MORE_ITEMS);
+
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Codes"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Codes\\Nope"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L""), ERROR_ACCESS_DENIED);
+
+    HKEY ro = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Codes", 0, KEY_READ, &ro),
+              ERROR_SUCCESS);
+    EXPECT_EQ(SetString(ro, L"Text", L"x"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueW(ro, L"Text"), ERROR_ACCESS_DENIED);
+    RegCloseKey(ro);
+
+    // A key deleted under an open handle.
+    HKEY child = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(k, L"Child", 0, KEY_ALL_ACCESS, &child), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(k, L"CHILD"), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(child, L"x", L"y"), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegEnumKeyExW(child, 0, name, &n), ERROR_KEY_DELETED);
+    RegCloseKey(child);
+
+    EXPECT_EQ(RegCloseKey(k), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(k), ERROR_INVALID_HANDLE);  // closed twice
+    EXPECT_EQ(SetString(k, L"x", L"y"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExW(nullptr, L"x", 0, KEY_READ, &k), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"bad\nname", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &k, nullptr),
+              ERROR_INVALID_PARAMETER);
+}
+
+// Whatever is wrong with the file, reads see an empty hive, writes fail, the bytes stay.
+TEST_F(RegistryTest, CorruptHiveIsNeverOverwritten) {
+    const std::string header = "Windows Registry Editor Version 5.00\n\n";
+    const std::vector<std::string> corrupt = {
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n",
+        header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=bogus:1\n",
+        header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=hex:zz\n",
+        header + "[HKEY_CURRENT_USER\\Software\\A]\n",                    // another hive's key
+        header + "\"orphan\"=\"value\"\n",                                // value before any key
+        header + "[HKEY_LOCAL_MACHINE\\Software\\\xff\xfe]\n",            // not UTF-8
+        header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=hex:01,\\\n",  // cut short
+    };
+    for (const std::string& bytes : corrupt) {
+        SCOPED_TRACE(bytes);
+        WriteAll(MachineFile(), bytes);
+        HKEY k = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &k),
+                  ERROR_FILE_NOT_FOUND);
+        HKEY root = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_ALL_ACCESS, &root),
+                  ERROR_SUCCESS);
+        EXPECT_TRUE(Subkeys(root).empty());
+        EXPECT_EQ(SetString(root, L"x", L"y"), ERROR_BADDB);
+        EXPECT_EQ(RegCreateKeyExW(root, L"Software\\B", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                                  nullptr),
+                  ERROR_BADDB);
+        EXPECT_EQ(RegDeleteKeyW(root, L"Software\\A"), ERROR_BADDB);
+        RegCloseKey(root);
+        EXPECT_EQ(ReadAll(MachineFile()), bytes);
+    }
+}
+
+TEST_F(RegistryTest, ThirtyTwoBitViewGoesThroughWow6432Node) {
+    HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Vendor", KEY_ALL_ACCESS | KEY_WOW64_32KEY);
+    EXPECT_EQ(SetString(k, L"Bits", L"32"), ERROR_SUCCESS);
+    RegCloseKey(k);
+    k = Create(HKEY_LOCAL_MACHINE, L"Software\\Vendor", KEY_ALL_ACCESS | KEY_WOW64_64KEY);
+    EXPECT_EQ(SetString(k, L"Bits", L"64"), ERROR_SUCCESS);
+    RegCloseKey(k);
+    std::string file = ReadAll(MachineFile());
+    EXPECT_NE(file.find("[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Vendor]"), std::string::npos);
+
+    HKEY software = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &software),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Subkeys(software), (std::vector<std::wstring>{L"Vendor", L"WOW6432Node"}));
+    RegCloseKey(software);
+
+    // A 32-bit build on a 64-bit system: the redirected view unless it asks for the native one;
+    // a key opened under a redirected key stays redirected.
+    SetNativeSystemForTest(NativeOverride{kArchAmd64, true});
+    uint32_t type = 0;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &software),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Subkeys(software), std::vector<std::wstring>{L"Vendor"});
+    ASSERT_EQ(RegOpenKeyExW(software, L"Vendor", 0, KEY_READ, &k), ERROR_SUCCESS);
+    EXPECT_EQ(Query(k, L"Bits", type), RegStringBytes(L"32"));
+    RegCloseKey(k);
+    RegCloseKey(software);
+    ASSERT_EQ(
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Vendor", 0, KEY_READ | KEY_WOW64_64KEY, &k),
+        ERROR_SUCCESS);
+    EXPECT_EQ(Query(k, L"Bits", type), RegStringBytes(L"64"));
+    RegCloseKey(k);
+    EXPECT_EQ(RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Vendor", 0, 0), ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Vendor", 0, KEY_READ | KEY_WOW64_64KEY, &k),
+        ERROR_SUCCESS);
+    RegCloseKey(k);
+    // The user hive is shared by both views.
+    k = Create(HKEY_CURRENT_USER, L"Software\\Shared");
+    RegCloseKey(k);
+    EXPECT_EQ(ReadAll(m_dir + "/user.reg").find("WOW6432Node"), std::string::npos);
+}
+
+// Child side of the next test: adds its share of values to one key, one write each.
+TEST(RegistryChild, AddValues) {
+    const char* id = std::getenv("QI_REG_CHILD");
+    if (id == nullptr)
+        GTEST_SKIP() << "runs only as a child of the concurrency test";
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Shared", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
+    for (int i = 0; i < 25; ++i) {
+        std::wstring name = L"c" + std::to_wstring(std::atoi(id)) + L"_" + std::to_wstring(i);
+        uint32_t v = static_cast<uint32_t>(i);
+        ASSERT_EQ(RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<uint8_t*>(&v), 4),
+                  ERROR_SUCCESS);
+    }
+    RegCloseKey(k);
+}
+
+// Several processes write one hive while this one reads it: no reader ever sees a torn file
+// (the sentinel stays readable), and no writer's change is lost.
+TEST_F(RegistryTest, ConcurrentProcessesLoseNothing) {
+    HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Shared");
+    ASSERT_EQ(SetString(k, L"Sentinel", L"here"), ERROR_SUCCESS);
+    constexpr int kChildren = 4;
+    std::vector<ChildProcess> children(kChildren);
+    for (int c = 0; c < kChildren; ++c) {
+        ::setenv("QI_REG_CHILD", std::to_string(c).c_str(), 1);
+        SpawnOptions options;
+        options.commandLine =
+            L"\"" + GetModuleFileName() + L"\" --gtest_filter=RegistryChild.AddValues";
+        int error = 0;
+        ASSERT_TRUE(SpawnProcess(options, children[c], error)) << error;
+    }
+    ::unsetenv("QI_REG_CHILD");
+
+    int reads = 0;
+    bool running = true;
+    while (running) {
+        uint32_t size = 0;
+        ASSERT_EQ(RegQueryValueExW(k, L"Sentinel", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS)
+            << "after " << reads << " reads";
+        ++reads;
+        running = false;
+        for (ChildProcess& child : children) {
+            if (!child.WaitForExit(0))
+                running = true;
+        }
+    }
+    for (ChildProcess& child : children) {
+        ASSERT_TRUE(child.WaitForExit(60000));
+        EXPECT_EQ(child.ExitCode(), 0u);
+    }
+    for (int c = 0; c < kChildren; ++c) {
+        for (int i = 0; i < 25; ++i) {
+            std::wstring name = L"c" + std::to_wstring(c) + L"_" + std::to_wstring(i);
+            uint32_t v = 99, size = 4, type = 0;
+            ASSERT_EQ(RegQueryValueExW(k, name.c_str(), nullptr, &type,
+                                       reinterpret_cast<uint8_t*>(&v), &size),
+                      ERROR_SUCCESS)
+                << name.size();
+            EXPECT_EQ(v, static_cast<uint32_t>(i));
+        }
+    }
+    RegCloseKey(k);
+    fs::path dir(m_dir);
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "machine.reg" || name == "machine.reg.lock") << name;  // no leftovers
+    }
+}
+
+}  // namespace
