@@ -317,12 +317,24 @@ std::optional<std::wstring> DecodeFile(const std::string& bytes) {
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
         if (bytes.size() % 2 != 0)
             return std::nullopt;
+        // No NUL and no unpaired surrogate: what we read must be what we would write back.
+        for (size_t i = 2; i < bytes.size(); i += 2) {
+            uint32_t u = static_cast<unsigned char>(bytes[i]) |
+                         (static_cast<unsigned char>(bytes[i + 1]) << 8);
+            if (u == 0 || (u >= 0xDC00 && u <= 0xDFFF))
+                return std::nullopt;
+            if (u >= 0xD800 && u <= 0xDBFF) {
+                if (i + 3 >= bytes.size())
+                    return std::nullopt;
+                uint32_t next = static_cast<unsigned char>(bytes[i + 2]) |
+                                (static_cast<unsigned char>(bytes[i + 3]) << 8);
+                if (next < 0xDC00 || next > 0xDFFF)
+                    return std::nullopt;
+                i += 2;
+            }
+        }
         std::wstring text =
             RegBytesToString(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2);
-        for (wchar_t c : text) {
-            if (c == 0 || c == 0xFFFD)
-                return std::nullopt;  // NUL or an unpaired surrogate
-        }
         return text;
     }
     std::string_view body(bytes);

@@ -264,7 +264,7 @@ TEST_F(RegistryTest, WindowsErrorCodes) {
 // Whatever is wrong with the file, reads see an empty hive, writes fail, the bytes stay.
 TEST_F(RegistryTest, CorruptHiveIsNeverOverwritten) {
     const std::string header = "Windows Registry Editor Version 5.00\n\n";
-    const std::vector<std::string> corrupt = {
+    std::vector<std::string> corrupt = {
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n",
         header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=bogus:1\n",
         header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=hex:zz\n",
@@ -273,6 +273,11 @@ TEST_F(RegistryTest, CorruptHiveIsNeverOverwritten) {
         header + "[HKEY_LOCAL_MACHINE\\Software\\\xff\xfe]\n",            // not UTF-8
         header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=hex:01,\\\n",  // cut short
     };
+    std::string utf16 = "\xFF\xFE";
+    for (uint8_t b : RegStringBytes(L"Windows Registry Editor Version 5.00\r\n\r\n[HKLM\\x", false))
+        utf16.push_back(static_cast<char>(b));
+    utf16 += std::string("\x00\xD8]\x00", 4);  // an unpaired surrogate in a key name
+    corrupt.push_back(utf16);
     for (const std::string& bytes : corrupt) {
         SCOPED_TRACE(bytes);
         WriteAll(MachineFile(), bytes);
