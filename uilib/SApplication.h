@@ -123,6 +123,8 @@ public:
     // Runs the host loop until the main window hMainWnd is destroyed; returns 0 then
     // (or the code a QuitLoop gave).
     int Run(HWND hMainWnd);
+    // Called by a host window when it is destroyed; ends Run for its main window.
+    void OnHostDestroyed(HWND hWnd);
 
 private:
     IRenderFactory* m_pRenderFactory = nullptr;
@@ -141,6 +143,7 @@ private:
     std::map<SStringW, IBitmapS*> m_images;
     FontDesc m_defFont;
     ITranslatorMgr* m_pTranslator = nullptr;
+    HWND m_hRunWnd = nullptr;
 };
 
 }  // namespace SOUI

@@ -46,55 +46,47 @@ constexpr unsigned GetAValue(COLORREF c) {
 constexpr COLORREF CR_INVALID = 0x00ffffff;
 
 // Window state flags.
-enum : DWORD {
-    WndState_Normal = 0,
-    WndState_Hover = 0x01,
-    WndState_PushDown = 0x02,
-    WndState_Check = 0x04,
-    WndState_Invisible = 0x08,
-    WndState_Disable = 0x10,
-};
+constexpr DWORD WndState_Normal = 0;
+constexpr DWORD WndState_Hover = 0x01;
+constexpr DWORD WndState_PushDown = 0x02;
+constexpr DWORD WndState_Check = 0x04;
+constexpr DWORD WndState_Invisible = 0x08;
+constexpr DWORD WndState_Disable = 0x10;
 
 // DrawText formats.
-enum : UINT {
-    DT_LEFT = 0x0,
-    DT_TOP = 0x0,
-    DT_CENTER = 0x1,
-    DT_RIGHT = 0x2,
-    DT_VCENTER = 0x4,
-    DT_BOTTOM = 0x8,
-    DT_WORDBREAK = 0x10,
-    DT_SINGLELINE = 0x20,
-    DT_CALCRECT = 0x400,
-    DT_NOPREFIX = 0x800,
-    DT_END_ELLIPSIS = 0x8000,
-};
+constexpr UINT DT_LEFT = 0x0;
+constexpr UINT DT_TOP = 0x0;
+constexpr UINT DT_CENTER = 0x1;
+constexpr UINT DT_RIGHT = 0x2;
+constexpr UINT DT_VCENTER = 0x4;
+constexpr UINT DT_BOTTOM = 0x8;
+constexpr UINT DT_WORDBREAK = 0x10;
+constexpr UINT DT_SINGLELINE = 0x20;
+constexpr UINT DT_CALCRECT = 0x400;
+constexpr UINT DT_NOPREFIX = 0x800;
+constexpr UINT DT_END_ELLIPSIS = 0x8000;
 
 // Virtual key codes the controls react to.
-enum : UINT {
-    VK_BACK = 0x08,
-    VK_TAB = 0x09,
-    VK_RETURN = 0x0D,
-    VK_SHIFT = 0x10,
-    VK_CONTROL = 0x11,
-    VK_ESCAPE = 0x1B,
-    VK_SPACE = 0x20,
-    VK_PRIOR = 0x21,
-    VK_NEXT = 0x22,
-    VK_END = 0x23,
-    VK_HOME = 0x24,
-    VK_LEFT = 0x25,
-    VK_UP = 0x26,
-    VK_RIGHT = 0x27,
-    VK_DOWN = 0x28,
-    VK_DELETE = 0x2E,
-};
+constexpr UINT VK_BACK = 0x08;
+constexpr UINT VK_TAB = 0x09;
+constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_SHIFT = 0x10;
+constexpr UINT VK_CONTROL = 0x11;
+constexpr UINT VK_ESCAPE = 0x1B;
+constexpr UINT VK_SPACE = 0x20;
+constexpr UINT VK_PRIOR = 0x21;
+constexpr UINT VK_NEXT = 0x22;
+constexpr UINT VK_END = 0x23;
+constexpr UINT VK_HOME = 0x24;
+constexpr UINT VK_LEFT = 0x25;
+constexpr UINT VK_UP = 0x26;
+constexpr UINT VK_RIGHT = 0x27;
+constexpr UINT VK_DOWN = 0x28;
+constexpr UINT VK_DELETE = 0x2E;
 
 // Modifier bits given with key and mouse input.
-enum : UINT {
-    MK_SHIFT = 0x4,
-    MK_CONTROL = 0x8,
-};
+constexpr UINT MK_SHIFT = 0x4;
+constexpr UINT MK_CONTROL = 0x8;
 
 struct CPoint {
     int x = 0;
@@ -161,6 +153,11 @@ struct CRect {
 };
 
 }  // namespace SOUI
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
 
 // Window messages, with the Windows ids.
 #ifndef WM_CLOSE

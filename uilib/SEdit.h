@@ -14,6 +14,7 @@ class SEdit : public SWindow {
 
 public:
     SEdit();
+    ~SEdit() override;
     HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
 
     // Text changes move the caret to the end and clear the selection.

@@ -29,16 +29,23 @@ SNotifyCenter::~SNotifyCenter() {
         std::lock_guard<std::mutex> lock(m_lock);
         left.swap(m_queue);
     }
-    for (EventArgs* evt : left) evt->Release();
-    if (m_wakeFd >= 0) ::close(m_wakeFd);
+    for (EventArgs* evt : left)
+        evt->Release();
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
 }
 
-SNotifyCenter* SNotifyCenter::getSingletonPtr() { return g_center.load(); }
+SNotifyCenter* SNotifyCenter::getSingletonPtr() {
+    return g_center.load();
+}
 
-SNotifyCenter& SNotifyCenter::getSingleton() { return *g_center.load(); }
+SNotifyCenter& SNotifyCenter::getSingleton() {
+    return *g_center.load();
+}
 
 void SNotifyCenter::RegisterEventMap(IEventHandler* handler) {
-    if (handler == nullptr) return;
+    if (handler == nullptr)
+        return;
     if (std::find(m_handlers.begin(), m_handlers.end(), handler) == m_handlers.end())
         m_handlers.push_back(handler);
 }
@@ -58,7 +65,8 @@ bool SNotifyCenter::isEventDeclared(int id) const {
 }
 
 void SNotifyCenter::FireEventAsync(EventArgs* pEvt) {
-    if (pEvt == nullptr) return;
+    if (pEvt == nullptr)
+        return;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_queue.push_back(pEvt);
@@ -69,20 +77,24 @@ void SNotifyCenter::FireEventAsync(EventArgs* pEvt) {
 }
 
 void SNotifyCenter::FireEventSync(EventArgs* pEvt) {
-    if (pEvt == nullptr) return;
+    if (pEvt == nullptr)
+        return;
     pEvt->AddRef();
     Deliver(pEvt);
     pEvt->Release();
 }
 
 void SNotifyCenter::Deliver(EventArgs* pEvt) {
-    if (!isEventDeclared(pEvt->GetID())) return;
+    if (!isEventDeclared(pEvt->GetID()))
+        return;
     // A handler may unregister itself or others while it runs: walk a copy and skip
     // whoever left meanwhile.
     std::vector<IEventHandler*> handlers = m_handlers;
     for (IEventHandler* handler : handlers) {
-        if (std::find(m_handlers.begin(), m_handlers.end(), handler) == m_handlers.end()) continue;
-        if (handler->_HandleEvent(pEvt)) break;
+        if (std::find(m_handlers.begin(), m_handlers.end(), handler) == m_handlers.end())
+            continue;
+        if (handler->_HandleEvent(pEvt))
+            break;
     }
 }
 
@@ -113,7 +125,8 @@ size_t SNotifyCenter::DispatchPending() {
 bool SNotifyCenter::WaitForEvents(int timeoutMs) const {
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (!m_queue.empty()) return true;
+        if (!m_queue.empty())
+            return true;
     }
     pollfd fd{m_wakeFd, POLLIN, 0};
     int rc;

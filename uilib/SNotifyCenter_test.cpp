@@ -52,19 +52,22 @@ TEST(SNotifyCenter, EventsFromManyThreadsArriveInPostingOrderOnTheUiThread) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
-            for (int i = 0; i < kPerThread; ++i) center.FireEventAsync(new NumberEvent(nullptr, t, i, &alive));
+            for (int i = 0; i < kPerThread; ++i)
+                center.FireEventAsync(new NumberEvent(nullptr, t, i, &alive));
         });
     size_t delivered = 0;
     while (delivered < kThreads * kPerThread) {
         ASSERT_TRUE(center.WaitForEvents(10000)) << "events stopped arriving";
         delivered += center.DispatchPending();
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
 
     ASSERT_EQ(recorder.seen.size(), static_cast<size_t>(kThreads * kPerThread));
     EXPECT_TRUE(recorder.uiThread);
     std::vector<int> next(kThreads, 0);
-    for (auto [t, seq] : recorder.seen) EXPECT_EQ(seq, next[t]++) << "thread " << t;  // per-poster order
+    for (auto [t, seq] : recorder.seen)
+        EXPECT_EQ(seq, next[t]++) << "thread " << t;  // per-poster order
     EXPECT_EQ(alive, 0) << "every event is released exactly once";
     center.UnregisterEventMap(&recorder);
 }

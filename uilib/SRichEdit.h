@@ -41,6 +41,7 @@ class SRichEdit : public SWindow {
 
 public:
     SRichEdit();
+    ~SRichEdit() override;
     HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     // Loads an RTF document (bytes); replaces the content.
     void SetRtf(const std::string& rtf);

@@ -101,6 +101,8 @@ protected:
     void DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha) override;
 
     CRect m_rcMargin;  // fixed edges: left, top, right, bottom
+    bool m_bRightSet = false;
+    bool m_bBottomSet = false;
 };
 
 // The scroll-bar skin (layout described at the top of this file).

@@ -35,7 +35,7 @@ struct SwndStyle {
     COLORREF crText[kStates] = {RGBA(0, 0, 0, 255), CR_INVALID, CR_INVALID, CR_INVALID};
     COLORREF crBg = CR_INVALID;
     COLORREF crBgHover = CR_INVALID;
-    UINT textMode = DT_LEFT | DT_TOP | DT_NOPREFIX;
+    UINT textMode = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
     CRect rcPadding;
     CRect rcMargin;
     SCursor cursor = SCursor::Arrow;

@@ -57,6 +57,8 @@ public:
     void InitFromXml(const pugi::xml_node& node);
     // Called once the window and its children are created.
     virtual void OnInitFinished() {}
+    // The window leaves its tree (children first); it drops its host references.
+    virtual void OnDestroy();
 
     // ---- tree
     SWindow* GetParent() const { return m_pParent; }
@@ -193,7 +195,6 @@ protected:
     virtual void DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT format);
     // Draws a focus hint (dotted outline) when focused and focusable.
     virtual void DrawFocus(IRenderTarget* rt);
-    virtual void OnDestroy();
     void StartHoverAnimation();
 
     SWindow* m_pParent = nullptr;

@@ -1,0 +1,83 @@
+#include "uilib/SButton.h"
+
+#include <cwctype>
+
+namespace SOUI {
+
+SButton::SButton() {
+    m_style.textMode = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
+}
+
+HRESULT SButton::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
+    return SWindow::SetAttribute(name, value, bLoading);
+}
+
+void SButton::OnLButtonDown(CPoint pt, UINT flags) {
+    SWindow::OnLButtonDown(pt, flags);
+}
+
+void SButton::OnLButtonUp(CPoint pt, UINT flags) {
+    bool wasPushed = (m_dwState & WndState_PushDown) != 0;
+    SWindow::OnLButtonUp(pt, flags);
+    // A click is a press and a release over the button (dragging off cancels it).
+    if (wasPushed && m_rcWindow.PtInRect(pt))
+        FireCommand();
+}
+
+bool SButton::OnKeyDown(UINT, UINT) {
+    return false;
+}
+
+bool SButton::OnActivate() {
+    FireCommand();
+    return true;
+}
+
+CSize SButton::GetDesiredSize(const CRect* rcContainer) {
+    CSize sz = SWindow::GetDesiredSize(rcContainer);
+    if (m_pBgSkin) {
+        CSize skin = m_pBgSkin->GetSkinSize();
+        sz.cx = std::max(sz.cx, skin.cx);
+        sz.cy = std::max(sz.cy, skin.cy);
+    }
+    return sz;
+}
+
+void SButton::OnPaint(IRenderTarget* rt) {
+    if (m_pBgSkin) {
+        if (m_byAniAlpha == 0xff) {
+            m_pBgSkin->DrawByIndex(rt, m_rcWindow, GetStateIndex(), m_pBgSkin->GetAlpha());
+        } else {
+            // Hover fade: the normal frame below, the hover frame fading in or out on top.
+            BYTE sa = m_pBgSkin->GetAlpha();
+            BYTE a = static_cast<BYTE>((m_byAniAlpha * sa) >> 8);
+            m_pBgSkin->DrawByIndex(rt, m_rcWindow, 0, sa);
+            m_pBgSkin->DrawByIndex(rt, m_rcWindow, 1,
+                                   (m_dwState & WndState_Hover) ? a : static_cast<BYTE>(sa - a));
+        }
+    } else {
+        SWindow::DrawBackground(rt, m_rcWindow);
+    }
+    SStringW text = GetWindowTextW();
+    if (!text.empty()) {
+        SPainter painter;
+        BeforePaint(rt, painter);
+        CRect rc = GetClientRect();
+        rc.DeflateRect(m_style.rcPadding);
+        DrawText(rt, text, rc, m_style.textMode);
+        AfterPaint(rt, painter);
+    }
+    DrawFocus(rt);
+}
+
+SImageButton::SImageButton() = default;
+
+HRESULT SImageButton::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
+    if (name == L"state2") {
+        m_bState2 = ParseInt(value).value_or(0) != 0;
+        return S_FALSE;
+    }
+    return SButton::SetAttribute(name, value, bLoading);
+}
+
+}  // namespace SOUI

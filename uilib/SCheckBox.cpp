@@ -1,0 +1,92 @@
+#include "uilib/SCheckBox.h"
+
+namespace SOUI {
+
+namespace {
+constexpr int kTextGap = 4;
+}
+
+SCheckBox::SCheckBox() {
+    m_style.textMode = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
+}
+
+HRESULT SCheckBox::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
+    return SWindow::SetAttribute(name, value, bLoading);
+}
+
+int SCheckBox::CheckFrameIndex(DWORD state) {
+    int base = 0;
+    if (state & WndState_Disable)
+        base = 3;
+    else if (state & WndState_PushDown)
+        base = 2;
+    else if (state & WndState_Hover)
+        base = 1;
+    return (state & WndState_Check) ? base + 4 : base;
+}
+
+CRect SCheckBox::GetCheckRect() const {
+    CRect rc = GetClientRect();
+    CSize box = m_pBgSkin ? m_pBgSkin->GetSkinSize() : CSize(16, 16);
+    int top = rc.top + (rc.Height() - box.cy) / 2;
+    return {rc.left, top, rc.left + box.cx, top + box.cy};
+}
+
+void SCheckBox::OnPaint(IRenderTarget* rt) {
+    CRect box = GetCheckRect();
+    if (m_pBgSkin) {
+        m_pBgSkin->DrawByIndex(rt, box, CheckFrameIndex(m_dwState), m_pBgSkin->GetAlpha());
+    } else {
+        rt->DrawRectangle(box, RGBA(0x60, 0x60, 0x60, 0xff));
+        if (IsChecked()) {
+            CRect in = box;
+            in.DeflateRect(3, 3, 3, 3);
+            rt->FillSolidRect(in, RGBA(0x30, 0x30, 0x30, 0xff));
+        }
+    }
+    SStringW text = GetWindowTextW();
+    if (!text.empty()) {
+        SPainter painter;
+        BeforePaint(rt, painter);
+        CRect rc = GetClientRect();
+        rc.left = box.right + kTextGap;
+        DrawText(rt, text, rc, m_style.textMode);
+        AfterPaint(rt, painter);
+    }
+    DrawFocus(rt);
+}
+
+void SCheckBox::DrawFocus(IRenderTarget* rt) {
+    if (!IsFocused())
+        return;
+    if (m_pFocusSkin) {
+        m_pFocusSkin->DrawByIndex(rt, m_rcWindow, 0);
+        return;
+    }
+    SWindow::DrawFocus(rt);
+}
+
+void SCheckBox::OnLButtonDown(CPoint pt, UINT flags) {
+    SWindow::OnLButtonDown(pt, flags);
+}
+
+void SCheckBox::OnLButtonUp(CPoint pt, UINT flags) {
+    bool wasPushed = (m_dwState & WndState_PushDown) != 0;
+    SWindow::OnLButtonUp(pt, flags);
+    if (wasPushed && m_rcWindow.PtInRect(pt))
+        OnActivate();
+}
+
+bool SCheckBox::OnActivate() {
+    SetCheck(!IsChecked());
+    FireCommand();
+    return true;
+}
+
+CSize SCheckBox::GetDesiredSize(const CRect* rcContainer) {
+    CSize text = SWindow::GetDesiredSize(rcContainer);
+    CSize box = m_pBgSkin ? m_pBgSkin->GetSkinSize() : CSize(16, 16);
+    return {box.cx + kTextGap + text.cx, std::max(box.cy, text.cy)};
+}
+
+}  // namespace SOUI

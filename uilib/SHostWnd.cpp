@@ -1,0 +1,618 @@
+#include "uilib/SHostWnd.h"
+
+#include <pugixml.hpp>
+
+#include <cstring>
+#include <cwctype>
+
+#include "platform/DebugOutput.h"
+#include "platform/Text.h"
+#include "platform/WideFormat.h"
+
+namespace SOUI {
+namespace {
+
+std::set<SHostWnd*>& AliveWindows() {
+    static std::set<SHostWnd*> s_alive;
+    return s_alive;
+}
+
+bool Is(const std::string& a, const char* b) {
+    if (a.size() != std::strlen(b))
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+constexpr UINT kFrameMs = 10;
+
+}  // namespace
+
+SHostWnd::SHostWnd(const wchar_t* layoutName) : m_strLayout(layoutName ? layoutName : L"") {
+    SetContainer(this);
+}
+
+SHostWnd::~SHostWnd() {
+    if (m_hWnd)
+        DestroyWindow();
+    // The tree goes first, while this container is still whole.
+    std::vector<SWindow*> children;
+    children.swap(m_children);
+    for (SWindow* child : children) {
+        child->OnDestroy();
+        child->Release();
+    }
+    m_pHover = m_pCapture = m_pFocus = nullptr;
+    m_timeline.clear();
+    SetContainer(nullptr);
+    if (m_pMemRT)
+        m_pMemRT->Release();
+}
+
+SHostWnd* SHostWnd::FromHandle(HWND h) {
+    SHostWnd* wnd = reinterpret_cast<SHostWnd*>(h);
+    return AliveWindows().count(wnd) ? wnd : nullptr;
+}
+
+void SHostWnd::ApplyHostAttributes(const pugi::xml_node& root) {
+    for (pugi::xml_attribute a : root.attributes()) {
+        std::string n = a.name();
+        SStringW v = platform::Utf8ToWide(a.value());
+        if (Is(n, "title")) {
+            m_strTitle = v;
+        } else if (Is(n, "width")) {
+            m_szLayout.cx = a.as_int();
+        } else if (Is(n, "height")) {
+            m_szLayout.cy = a.as_int();
+        } else if (Is(n, "size")) {
+            if (auto r = ParseRect4(v))
+                m_szLayout = CSize(r->left, r->top);
+        } else if (Is(n, "margin")) {
+            if (auto r = ParseRect4(v))
+                m_rcMargin = *r;
+            else
+                LogBadAttribute(L"SHostWnd", L"margin", v);
+        } else if (Is(n, "resizable")) {
+            m_bResizable = a.as_int() != 0;
+        } else if (Is(n, "wndType")) {
+            m_bAppMain = v == L"appMain";
+        } else if (Is(n, "appWnd")) {
+        } else if (Is(n, "toolWindow")) {
+            m_bToolWindow = a.as_int() != 0;
+        } else if (Is(n, "translucent")) {
+            m_bTranslucent = a.as_int() != 0;
+        } else if (Is(n, "trCtx")) {
+            m_strTrCtx = v;
+        } else if (Is(n, "bigIcon")) {
+            m_strBigIcon = v;
+        } else if (Is(n, "smallIcon")) {
+            m_strSmallIcon = v;
+        } else if (Is(n, "minsize")) {
+            if (auto r = ParseRect4(v))
+                m_szMin = CSize(r->left, r->top);
+        } else if (Is(n, "minwidth")) {
+            m_szMin.cx = a.as_int();
+        } else if (Is(n, "minheight")) {
+            m_szMin.cy = a.as_int();
+        } else if (Is(n, "name")) {
+            m_strName = v;
+        }
+        // Other host attributes (maxInset, alpha, ...) have no effect on this platform.
+    }
+}
+
+HWND SHostWnd::Create(HWND hOwner, int x, int y, int cx, int cy) {
+    if (m_hWnd)
+        return m_hWnd;
+    SApplication* app = SApplication::getSingletonPtr();
+    if (!app)
+        return nullptr;
+    pugi::xml_document doc;
+    if (!m_strLayout.empty()) {
+        if (!app->LoadXmlDocment(doc, m_strLayout)) {
+            platform::OutputDebugStringW(
+                platform::FormatW(L"SHostWnd::Create layout %s not found\n", m_strLayout.c_str())
+                    .c_str());
+            return nullptr;
+        }
+        pugi::xml_node soui = doc.document_element();
+        ApplyHostAttributes(soui);
+        pugi::xml_node root = soui.child("root");
+        if (!root)
+            root = soui;
+        InitFromXml(root);
+        CreateChildren(root);
+    }
+    if (cx == 0 && cy == 0) {
+        cx = m_szLayout.cx;
+        cy = m_szLayout.cy;
+    }
+    if (cx <= 0)
+        cx = 1;
+    if (cy <= 0)
+        cy = 1;
+
+    SNativeWndParams params;
+    params.title = m_strTitle;
+    params.rcScreen = CRect(x, y, x + cx, y + cy);
+    params.resizable = m_bResizable;
+    params.toolWindow = m_bToolWindow;
+    params.translucent = m_bTranslucent;
+    if (SHostWnd* owner = FromHandle(hOwner))
+        params.ownerNative = owner->GetNative();
+    m_pNative = app->GetBackend()->CreateNativeWnd(this, params);
+    if (!m_pNative)
+        return nullptr;
+    m_alive = std::make_shared<bool>(true);
+    m_hWnd = reinterpret_cast<HWND>(this);
+    AliveWindows().insert(this);
+
+    if (app->GetRenderFactory())
+        app->GetRenderFactory()->CreateRenderTarget(&m_pMemRT, cx, cy);
+    Move(CRect(0, 0, cx, cy));
+    m_bLayoutDirty = false;
+    const SStringW& icon = !m_strBigIcon.empty() ? m_strBigIcon : m_strSmallIcon;
+    if (!icon.empty()) {
+        if (IBitmapS* bmp = app->LoadImage(icon))
+            m_pNative->SetIcon(bmp);
+    }
+    return m_hWnd;
+}
+
+BOOL SHostWnd::ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) {
+    return FALSE;
+}
+
+LRESULT SHostWnd::SendMessageW(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!m_hWnd && msg != WM_DESTROY)
+        return 0;
+    LRESULT result = 0;
+    if (ProcessWindowMessage(m_hWnd, msg, wParam, lParam, result))
+        return result;
+    return DefWindowProc(msg, wParam, lParam);
+}
+
+LRESULT SHostWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM) {
+    switch (msg) {
+        case WM_CLOSE:
+            DestroyWindow();
+            return 0;
+        case WM_SYSCOMMAND:
+            switch (wParam & 0xFFF0) {
+                case SC_MINIMIZE:
+                    if (m_pNative)
+                        m_pNative->Minimize();
+                    return 0;
+                case SC_RESTORE:
+                    if (m_pNative)
+                        m_pNative->Show(true);
+                    return 0;
+                case SC_CLOSE:
+                    SendMessageW(WM_CLOSE);
+                    return 0;
+            }
+            return 0;
+        case WM_PAINT:
+            RenderAll();
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+bool SHostWnd::SetTimer(UINT id, UINT elapse) {
+    if (!m_hWnd)
+        return false;
+    KillTimer(id);
+    SApplication* app = SApplication::getSingletonPtr();
+    std::weak_ptr<bool> alive = m_alive;
+    m_timers[id] = app->GetBackend()->AddTimer(elapse, [this, id, alive] {
+        if (!alive.expired())
+            SendMessageW(WM_TIMER, id, 0);
+    });
+    return true;
+}
+
+bool SHostWnd::KillTimer(UINT id) {
+    auto it = m_timers.find(id);
+    if (it == m_timers.end())
+        return false;
+    if (SApplication* app = SApplication::getSingletonPtr())
+        app->GetBackend()->RemoveTimer(it->second);
+    m_timers.erase(it);
+    return true;
+}
+
+CRect SHostWnd::GetScreenRect() const {
+    return m_pNative ? m_pNative->GetGeometry() : CRect();
+}
+
+bool SHostWnd::CenterWindow(HWND hRef) {
+    if (!m_pNative)
+        return false;
+    CRect area;
+    if (SHostWnd* ref = FromHandle(hRef)) {
+        area = ref->GetScreenRect();
+    } else {
+        CSize screen = SApplication::getSingleton().GetBackend()->GetScreenSize();
+        area = CRect(0, 0, screen.cx, screen.cy);
+    }
+    CRect rc = GetScreenRect();
+    int x = area.left + (area.Width() - rc.Width()) / 2;
+    int y = area.top + (area.Height() - rc.Height()) / 2;
+    m_pNative->SetGeometry(CRect(x, y, x + rc.Width(), y + rc.Height()));
+    return true;
+}
+
+bool SHostWnd::ShowWindow(int nCmdShow) {
+    if (!m_pNative)
+        return false;
+    bool wasShown = m_pNative->IsShown();
+    if (nCmdShow == SW_HIDE) {
+        m_pNative->Show(false);
+    } else if (nCmdShow == SW_MINIMIZE) {
+        m_pNative->Minimize();
+    } else {
+        UpdateLayoutIfNeeded();
+        m_pNative->Show(true);
+    }
+    return wasShown;
+}
+
+bool SHostWnd::SetWindowPos(HWND, int x, int y, int cx, int cy, UINT flags) {
+    if (!m_pNative)
+        return false;
+    CRect rc = GetScreenRect();
+    if (!(flags & SWP_NOMOVE))
+        rc = CRect(x, y, x + rc.Width(), y + rc.Height());
+    if (!(flags & SWP_NOSIZE)) {
+        cx = std::max(cx, std::max(1, m_szMin.cx));
+        cy = std::max(cy, std::max(1, m_szMin.cy));
+        rc.right = rc.left + cx;
+        rc.bottom = rc.top + cy;
+    }
+    m_pNative->SetGeometry(rc);
+    if (!(flags & SWP_NOSIZE) && !(CSize(rc.Width(), rc.Height()) == m_rcWindow.Size())) {
+        Move(CRect(0, 0, rc.Width(), rc.Height()));
+        m_bLayoutDirty = false;
+        OnInvalidate(m_rcWindow);
+    }
+    if (flags & SWP_SHOWWINDOW)
+        ShowWindow(SW_SHOW);
+    if (flags & SWP_HIDEWINDOW)
+        ShowWindow(SW_HIDE);
+    return true;
+}
+
+bool SHostWnd::MoveWindow(int x, int y, int cx, int cy) {
+    return SetWindowPos(nullptr, x, y, cx, cy, SWP_NOZORDER);
+}
+
+bool SHostWnd::DestroyWindow() {
+    if (!m_hWnd)
+        return false;
+    HWND old = m_hWnd;
+    LRESULT r = 0;
+    ProcessWindowMessage(m_hWnd, WM_DESTROY, 0, 0, r);
+    SApplication* app = SApplication::getSingletonPtr();
+    for (auto& [id, token] : m_timers)
+        if (app)
+            app->GetBackend()->RemoveTimer(token);
+    m_timers.clear();
+    if (m_timelineToken && app)
+        app->GetBackend()->RemoveTimer(m_timelineToken);
+    m_timelineToken = 0;
+    m_timeline.clear();
+    m_alive.reset();
+    ReleaseNative();
+    AliveWindows().erase(this);
+    m_hWnd = nullptr;
+    if (app)
+        app->OnHostDestroyed(old);
+    OnFinalMessage();
+    return true;
+}
+
+void SHostWnd::ReleaseNative() {
+    if (m_pNative)
+        m_pNative->Show(false);
+    m_pNative.reset();
+}
+
+bool SHostWnd::SetWindowTextW(const SStringW& title) {
+    m_strTitle = title;
+    if (m_pNative)
+        m_pNative->SetTitle(title);
+    return true;
+}
+
+bool SHostWnd::IsWindowVisible() const {
+    return m_pNative && m_pNative->IsShown();
+}
+
+bool SHostWnd::IsIconic() const {
+    return m_pNative && m_pNative->IsMinimized();
+}
+
+bool SHostWnd::_HandleEvent(EventArgs*) {
+    return false;
+}
+
+bool SHostWnd::OnFireEvent(EventArgs* evt) {
+    return _HandleEvent(evt);
+}
+
+// ---------------------------------------------------------------- painting
+
+void SHostWnd::UpdateLayoutIfNeeded() {
+    if (!m_bLayoutDirty)
+        return;
+    m_bLayoutDirty = false;
+    UpdateChildrenPosition();
+    OnInvalidate(m_rcWindow);
+}
+
+IRenderTarget* SHostWnd::RenderAll() {
+    UpdateLayoutIfNeeded();
+    if (!m_pMemRT)
+        return nullptr;
+    m_pMemRT->Resize(m_rcWindow.Size());  // clears
+    PaintTree(m_pMemRT, m_rcWindow);
+    m_rcDirty = CRect();
+    return m_pMemRT;
+}
+
+IRenderTarget* SHostWnd::OnNativeRender(const CRect&) {
+    return RenderAll();
+}
+
+void SHostWnd::OnInvalidate(const CRect& rc) {
+    CRect r = rc & m_rcWindow;
+    if (r.IsRectEmpty())
+        return;
+    m_rcDirty = m_rcDirty | r;
+    if (m_pNative)
+        m_pNative->Invalidate(r);
+}
+
+void SHostWnd::OnRelayout() {
+    m_bLayoutDirty = true;
+    if (m_pNative)
+        m_pNative->Invalidate(m_rcWindow);
+}
+
+// ---------------------------------------------------------------- input
+
+void SHostWnd::SetHoverWindow(SWindow* wnd) {
+    if (wnd == m_pHover)
+        return;
+    SWindow* old = m_pHover;
+    m_pHover = wnd;
+    if (old)
+        old->OnMouseLeave();
+    if (wnd && !wnd->IsDisabled(true))
+        wnd->OnMouseHover();
+}
+
+void SHostWnd::OnNativeMouse(const SMouseInput& in) {
+    std::shared_ptr<bool> keep = m_alive;  // a handler may destroy the window
+    UpdateLayoutIfNeeded();
+    SWindow* hit = HitTest(in.pt);
+    switch (in.kind) {
+        case SMouseInput::Move: {
+            if (m_pCapture) {
+                SetHoverWindow(m_pCapture->GetWindowRect().PtInRect(in.pt) ? m_pCapture : nullptr);
+                m_pCapture->OnMouseMove(in.pt, in.flags);
+            } else {
+                SetHoverWindow(hit);
+                if (hit && !hit->IsDisabled(true))
+                    hit->OnMouseMove(in.pt, in.flags);
+            }
+            if (m_pNative) {
+                SWindow* c = m_pCapture ? m_pCapture : hit;
+                m_pNative->SetCursor(c && !c->IsDisabled(true) ? c->GetCursor() : SCursor::Arrow);
+            }
+            break;
+        }
+        case SMouseInput::LDown:
+        case SMouseInput::LDblClk: {
+            SetHoverWindow(hit);
+            if (!hit || hit->IsDisabled(true))
+                break;
+            if (!hit->IsFocusable() && m_pFocus && m_pFocus != hit)
+                OnSetFocus(nullptr);
+            if (in.kind == SMouseInput::LDown)
+                hit->OnLButtonDown(in.pt, in.flags);
+            else
+                hit->OnLButtonDblClk(in.pt, in.flags);
+            break;
+        }
+        case SMouseInput::LUp: {
+            SWindow* target = m_pCapture ? m_pCapture : hit;
+            if (target && !target->IsDisabled(true))
+                target->OnLButtonUp(in.pt, in.flags);
+            if (m_pCapture)
+                OnReleaseCapture(m_pCapture);
+            if (keep && *keep)
+                SetHoverWindow(HitTest(in.pt));
+            break;
+        }
+        case SMouseInput::Wheel: {
+            for (SWindow* w = hit; w; w = w->GetParent())
+                if (!w->IsDisabled(true) && w->OnMouseWheel(in.wheelDelta, in.pt))
+                    break;
+            break;
+        }
+        case SMouseInput::Leave:
+            if (!m_pCapture)
+                SetHoverWindow(nullptr);
+            break;
+    }
+}
+
+void SHostWnd::OnNativeKey(UINT vk, bool bDown, UINT flags) {
+    std::shared_ptr<bool> keep = m_alive;
+    SWindow* focus = m_pFocus;
+    if (!bDown) {
+        if (focus)
+            focus->OnKeyUp(vk, flags);
+        return;
+    }
+    if (focus && !focus->IsDisabled(true) && focus->OnKeyDown(vk, flags))
+        return;
+    if (vk == VK_TAB && !(focus && focus->WantsTab())) {
+        FocusNext((flags & MK_SHIFT) != 0);
+        return;
+    }
+    if ((vk == VK_RETURN || vk == VK_SPACE) && focus && !focus->IsDisabled(true)) {
+        focus->OnActivate();
+        return;
+    }
+}
+
+void SHostWnd::OnNativeText(const SStringW& text) {
+    if (m_pFocus && !m_pFocus->IsDisabled(true))
+        m_pFocus->OnChar(text);
+}
+
+void SHostWnd::OnNativePreedit(const SStringW& text) {
+    if (m_pFocus && !m_pFocus->IsDisabled(true))
+        m_pFocus->OnImeComposition(text);
+}
+
+void SHostWnd::OnNativeFocus(bool) {
+    if (m_pFocus)
+        m_pFocus->Invalidate();
+}
+
+void SHostWnd::OnNativeCloseRequest() {
+    SendMessageW(WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void SHostWnd::FocusNext(bool bBackward) {
+    std::vector<SWindow*> order;
+    std::function<void(SWindow*)> walk = [&](SWindow* w) {
+        if (!w->IsVisible() || w->IsDisabled())
+            return;
+        if (w != this && w->IsFocusable())
+            order.push_back(w);
+        for (size_t i = 0; i < w->GetChildrenCount(); ++i)
+            walk(w->GetChild(i));
+    };
+    walk(this);
+    if (order.empty())
+        return;
+    auto it = std::find(order.begin(), order.end(), m_pFocus);
+    size_t idx;
+    if (it == order.end())
+        idx = bBackward ? order.size() - 1 : 0;
+    else if (bBackward)
+        idx = (it - order.begin() + order.size() - 1) % order.size();
+    else
+        idx = (it - order.begin() + 1) % order.size();
+    OnSetFocus(order[idx]);
+}
+
+// ---------------------------------------------------------------- container
+
+void SHostWnd::OnSetCapture(SWindow* wnd) {
+    m_pCapture = wnd;
+}
+
+void SHostWnd::OnReleaseCapture(SWindow* wnd) {
+    if (m_pCapture == wnd) {
+        m_pCapture = nullptr;
+        wnd->OnCaptureChanged();
+    }
+}
+
+void SHostWnd::OnSetFocus(SWindow* wnd) {
+    if (wnd == m_pFocus)
+        return;
+    SWindow* old = m_pFocus;
+    m_pFocus = wnd;
+    if (old)
+        old->OnKillFocus();
+    if (wnd)
+        wnd->OnSetFocus();
+    if (wnd && m_pNative)
+        m_pNative->GrabFocus();
+}
+
+void SHostWnd::RegisterTimelineHandler(SWindow* wnd) {
+    m_timeline.insert(wnd);
+    if (m_timelineToken == 0 && m_hWnd) {
+        std::weak_ptr<bool> alive = m_alive;
+        m_timelineToken =
+            SApplication::getSingleton().GetBackend()->AddTimer(kFrameMs, [this, alive] {
+                if (!alive.expired())
+                    FlushTimeline();
+            });
+    }
+}
+
+void SHostWnd::UnregisterTimelineHandler(SWindow* wnd) {
+    m_timeline.erase(wnd);
+}
+
+void SHostWnd::FlushTimeline() {
+    std::shared_ptr<bool> keep = m_alive;
+    std::vector<SWindow*> wnds(m_timeline.begin(), m_timeline.end());
+    for (SWindow* w : wnds)
+        if (m_timeline.count(w))
+            w->OnNextFrame();
+    if (m_timeline.empty() && m_timelineToken) {
+        SApplication::getSingleton().GetBackend()->RemoveTimer(m_timelineToken);
+        m_timelineToken = 0;
+    }
+}
+
+void SHostWnd::OnBeginMoveDrag(CPoint pt) {
+    if (!m_pNative)
+        return;
+    m_bDragging = true;
+    m_rcDragStart = GetScreenRect();
+    m_ptDragStart = CPoint(m_rcDragStart.left + pt.x, m_rcDragStart.top + pt.y);
+}
+
+void SHostWnd::OnMoveDragTo(CPoint pt) {
+    if (!m_bDragging || !m_pNative)
+        return;
+    CRect now = GetScreenRect();
+    CPoint screen(now.left + pt.x, now.top + pt.y);
+    CRect rc = m_rcDragStart;
+    rc.OffsetRect(screen.x - m_ptDragStart.x, screen.y - m_ptDragStart.y);
+    m_pNative->SetGeometry(rc);
+}
+
+void SHostWnd::OnEndMoveDrag() {
+    m_bDragging = false;
+}
+
+bool SHostWnd::GetClipboardText(SStringW* text) {
+    return SApplication::getSingleton().GetBackend()->GetClipboardText(text);
+}
+
+void SHostWnd::SetClipboardText(const SStringW& text) {
+    SApplication::getSingleton().GetBackend()->SetClipboardText(text);
+}
+
+void SHostWnd::SetImeCursorRect(const CRect& rc) {
+    if (m_pNative)
+        m_pNative->SetImeCursorRect(rc);
+}
+
+void SHostWnd::OnWindowDestroyed(SWindow* wnd) {
+    if (m_pHover == wnd)
+        m_pHover = nullptr;
+    if (m_pCapture == wnd)
+        m_pCapture = nullptr;
+    if (m_pFocus == wnd)
+        m_pFocus = nullptr;
+    m_timeline.erase(wnd);
+}
+
+}  // namespace SOUI

@@ -1,0 +1,233 @@
+#include "uilib/SSkin.h"
+
+#include <cwctype>
+
+#include "uilib/SApplication.h"
+
+namespace SOUI {
+namespace {
+
+bool Is(const SStringW& a, const wchar_t* b) {
+    size_t n = std::wcslen(b);
+    if (a.size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+SSkinImgList::~SSkinImgList() {
+    if (m_pImg)
+        m_pImg->Release();
+}
+
+void SSkinImgList::SetImage(IBitmapS* bmp) {
+    if (bmp)
+        bmp->AddRef();
+    if (m_pImg)
+        m_pImg->Release();
+    m_pImg = bmp;
+}
+
+HRESULT SSkinImgList::SetAttribute(const SStringW& name, const SStringW& value, BOOL) {
+    if (Is(name, L"src")) {
+        SApplication* app = SApplication::getSingletonPtr();
+        IBitmapS* bmp = app ? app->LoadImage(value) : nullptr;
+        if (!bmp) {
+            LogBadAttribute(L"SSkinImgList", name, value);
+            return E_FAIL;
+        }
+        SetImage(bmp);
+        return S_OK;
+    }
+    if (Is(name, L"name"))
+        return S_OK;
+    bool flag =
+        Is(name, L"vertical") || Is(name, L"tile") || Is(name, L"autoFit") || Is(name, L"auto-fit");
+    auto n = ParseInt(value);
+    if (!n) {
+        LogBadAttribute(L"SSkinImgList", name, value);
+        return E_FAIL;
+    }
+    if (Is(name, L"states")) {
+        SetStates(*n);
+    } else if (Is(name, L"alpha")) {
+        m_byAlpha = static_cast<BYTE>(std::clamp(*n, 0, 255));
+    } else if (flag) {
+        if (Is(name, L"vertical"))
+            m_bVertical = *n != 0;
+        if (Is(name, L"tile"))
+            m_bTile = *n != 0;
+        if (Is(name, L"autoFit") || Is(name, L"auto-fit"))
+            m_bAutoFit = *n != 0;
+    } else {
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+CSize SSkinImgList::GetSkinSize() const {
+    if (!m_pImg)
+        return {};
+    if (m_bVertical)
+        return {m_pImg->Width(), m_pImg->Height() / m_nStates};
+    return {m_pImg->Width() / m_nStates, m_pImg->Height()};
+}
+
+CRect SSkinImgList::FrameRect(int index) const {
+    CSize sz = GetSkinSize();
+    index = std::clamp(index, 0, m_nStates - 1);
+    if (m_bVertical)
+        return {0, index * sz.cy, sz.cx, (index + 1) * sz.cy};
+    return {index * sz.cx, 0, (index + 1) * sz.cx, sz.cy};
+}
+
+void SSkinImgList::DrawByIndex(IRenderTarget* rt, const CRect& rc, int index, BYTE alpha) {
+    if (!m_pImg || !rt || rc.IsRectEmpty())
+        return;
+    // A skin with fewer frames than states asked for shows its last frame (a one-frame
+    // skin looks the same in every state).
+    DrawFrame(rt, rc, FrameRect(index), alpha);
+}
+
+void SSkinImgList::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha) {
+    if (!m_bTile) {
+        rt->DrawBitmap(dst, m_pImg, src, alpha);
+        return;
+    }
+    rt->PushClipRect(dst);
+    for (int y = dst.top; y < dst.bottom; y += src.Height())
+        for (int x = dst.left; x < dst.right; x += src.Width())
+            rt->DrawBitmap(CRect(x, y, x + src.Width(), y + src.Height()), m_pImg, src, alpha);
+    rt->PopClip();
+}
+
+HRESULT SSkinImgFrame::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
+    auto set = [&](int* a, int* b) -> HRESULT {
+        auto n = ParseInt(value);
+        if (!n || *n < 0) {
+            LogBadAttribute(L"SSkinImgFrame", name, value);
+            return E_FAIL;
+        }
+        *a = *n;
+        if (b)
+            *b = *n;
+        return S_OK;
+    };
+    // `left` alone sets both horizontal edges until `right` says otherwise.
+    if (Is(name, L"left"))
+        return set(&m_rcMargin.left, m_bRightSet ? nullptr : &m_rcMargin.right);
+    if (Is(name, L"top"))
+        return set(&m_rcMargin.top, m_bBottomSet ? nullptr : &m_rcMargin.bottom);
+    if (Is(name, L"right")) {
+        m_bRightSet = true;
+        return set(&m_rcMargin.right, nullptr);
+    }
+    if (Is(name, L"bottom")) {
+        m_bBottomSet = true;
+        return set(&m_rcMargin.bottom, nullptr);
+    }
+    if (Is(name, L"margin-x"))
+        return set(&m_rcMargin.left, &m_rcMargin.right);
+    if (Is(name, L"margin-y"))
+        return set(&m_rcMargin.top, &m_rcMargin.bottom);
+    if (Is(name, L"margin")) {
+        auto r = ParseRect4(value);
+        if (!r) {
+            LogBadAttribute(L"SSkinImgFrame", name, value);
+            return E_FAIL;
+        }
+        m_rcMargin = *r;
+        return S_OK;
+    }
+    return SSkinImgList::SetAttribute(name, value, bLoading);
+}
+
+void SSkinImgFrame::DrawNinePatch(IRenderTarget* rt, IBitmapS* bmp, const CRect& dst,
+                                  const CRect& src, const CRect& m, BYTE alpha) {
+    // Edges larger than the target shrink proportionally so that they never overlap.
+    int ml = m.left, mr = m.right, mt = m.top, mb = m.bottom;
+    if (ml + mr > dst.Width() && ml + mr > 0) {
+        ml = dst.Width() * ml / (m.left + m.right);
+        mr = dst.Width() - ml;
+    }
+    if (mt + mb > dst.Height() && mt + mb > 0) {
+        mt = dst.Height() * mt / (m.top + m.bottom);
+        mb = dst.Height() - mt;
+    }
+    const int sx[4] = {src.left, src.left + m.left, src.right - m.right, src.right};
+    const int sy[4] = {src.top, src.top + m.top, src.bottom - m.bottom, src.bottom};
+    const int dx[4] = {dst.left, dst.left + ml, dst.right - mr, dst.right};
+    const int dy[4] = {dst.top, dst.top + mt, dst.bottom - mb, dst.bottom};
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            CRect s(sx[col], sy[row], sx[col + 1], sy[row + 1]);
+            CRect d(dx[col], dy[row], dx[col + 1], dy[row + 1]);
+            if (s.IsRectEmpty() || d.IsRectEmpty())
+                continue;
+            rt->DrawBitmap(d, bmp, s, alpha);
+        }
+    }
+}
+
+void SSkinImgFrame::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha) {
+    DrawNinePatch(rt, m_pImg, dst, src, m_rcMargin, alpha);
+}
+
+HRESULT SSkinScrollbar::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
+    if (Is(name, L"margin")) {
+        auto n = ParseInt(value);
+        if (!n || *n < 0) {
+            LogBadAttribute(L"SSkinScrollbar", name, value);
+            return E_FAIL;
+        }
+        m_nMargin = *n;
+        return S_OK;
+    }
+    if (Is(name, L"hasGripper")) {
+        m_bHasGripper = ParseInt(value).value_or(0) != 0;
+        return S_OK;
+    }
+    if (Is(name, L"states"))
+        return S_OK;  // the strip layout is fixed
+    return SSkinImgList::SetAttribute(name, value, bLoading);
+}
+
+CSize SSkinScrollbar::GetSkinSize() const {
+    if (!m_pImg)
+        return {};
+    return {m_pImg->Width() / 9, m_pImg->Height() / 3};
+}
+
+void SSkinScrollbar::DrawPart(IRenderTarget* rt, const CRect& rc, Part part, int state,
+                              BYTE alpha) {
+    if (!m_pImg || rc.IsRectEmpty())
+        return;
+    CSize cell = GetSkinSize();
+    state = std::clamp(state, 0, 2);
+    CRect src(part * cell.cx, state * cell.cy, (part + 1) * cell.cx, (state + 1) * cell.cy);
+    if (part == kUpArrow || part == kDownArrow || part == kLeftArrow || part == kRightArrow ||
+        part == kCorner) {
+        rt->DrawBitmap(rc, m_pImg, src, alpha);
+        return;
+    }
+    int m = m_nMargin;
+    CRect margin = (part == kVThumb || part == kVRail) ? CRect(0, m, 0, m) : CRect(m, 0, m, 0);
+    SSkinImgFrame::DrawNinePatch(rt, m_pImg, rc, src, margin, alpha);
+}
+
+ISkinObj* CreateSkinByClass(const wchar_t* className) {
+    SStringW c = className ? className : L"";
+    if (Is(c, L"imglist"))
+        return new SSkinImgList;
+    if (Is(c, L"imgframe"))
+        return new SSkinImgFrame;
+    if (Is(c, L"scrollbar"))
+        return new SSkinScrollbar;
+    return nullptr;
+}
+
+}  // namespace SOUI

@@ -1,0 +1,187 @@
+#include "uilib/STabCtrl.h"
+
+#include "uilib/SApplication.h"
+
+namespace SOUI {
+namespace {
+
+bool Is(const SStringW& a, const wchar_t* b) {
+    if (a.size() != std::wcslen(b))
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+STabPage::STabPage() = default;
+
+HRESULT STabPage::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
+    if (Is(name, L"title")) {
+        m_strTitle = value;
+        return AfterAttribute(name, value, bLoading, S_OK);
+    }
+    if (Is(name, L"interval") || Is(name, L"iconIndex"))
+        return S_FALSE;
+    return SWindow::SetAttribute(name, value, bLoading);
+}
+
+STabCtrl::STabCtrl() = default;
+
+HRESULT STabCtrl::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
+    auto number = [&](int* target) -> HRESULT {
+        auto n = ParseInt(value);
+        if (!n) {
+            LogBadAttribute(L"tabctrl", name, value);
+            return E_FAIL;
+        }
+        *target = *n;
+        return AfterAttribute(name, value, bLoading, S_OK);
+    };
+    if (Is(name, L"curSel")) {
+        int sel = 0;
+        HRESULT hr = number(&sel);
+        if (hr == E_FAIL)
+            return hr;
+        if (GetItemCount() == 0)
+            m_nCurSel = sel;  // pages come later while loading
+        else
+            SetCurSel(sel);
+        return hr;
+    }
+    if (Is(name, L"tabHeight"))
+        return number(&m_nTabHeight);
+    if (Is(name, L"tabWidth"))
+        return number(&m_nTabWidth);
+    if (Is(name, L"tabPos"))
+        return number(&m_nTabPos);
+    if (Is(name, L"tabInterSize"))
+        return number(&m_nTabInterSize);
+    if (Is(name, L"tabAlign")) {
+        if (Is(value, L"top"))
+            m_bAlignTop = true;
+        else if (Is(value, L"left"))
+            m_bAlignTop = false;
+        else {
+            LogBadAttribute(L"tabctrl", name, value);
+            return E_FAIL;
+        }
+        return AfterAttribute(name, value, bLoading, S_OK);
+    }
+    if (Is(name, L"tabSkin") || Is(name, L"iconSkin")) {
+        ISkinObj* skin = nullptr;
+        if (!value.empty()) {
+            SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
+            skin = pool ? pool->GetSkin(value) : nullptr;
+            if (!skin) {
+                LogBadAttribute(L"tabctrl", name, value);
+                return E_FAIL;
+            }
+        }
+        if (Is(name, L"tabSkin"))
+            m_pTabSkin = skin;
+        return AfterAttribute(name, value, bLoading, S_OK);
+    }
+    // Header text and icon offsets only matter with visible headers.
+    if (Is(name, L"text-x") || Is(name, L"text-y") || Is(name, L"icon-x") || Is(name, L"icon-y") ||
+        Is(name, L"animateSteps"))
+        return S_FALSE;
+    return SWindow::SetAttribute(name, value, bLoading);
+}
+
+int STabCtrl::GetItemCount() const {
+    int n = 0;
+    for (SWindow* c : m_children)
+        if (c->IsClass(STabPage::GetClassName()))
+            ++n;
+    return n;
+}
+
+STabPage* STabCtrl::GetItem(int index) const {
+    int n = 0;
+    for (SWindow* c : m_children) {
+        if (!c->IsClass(STabPage::GetClassName()))
+            continue;
+        if (n++ == index)
+            return static_cast<STabPage*>(c);
+    }
+    return nullptr;
+}
+
+void STabCtrl::OnInitFinished() {
+    int count = GetItemCount();
+    if (m_nCurSel >= count)
+        m_nCurSel = count ? 0 : -1;
+    for (int i = 0; i < count; ++i)
+        GetItem(i)->SetVisible(i == m_nCurSel);
+}
+
+bool STabCtrl::SetCurSel(int index) {
+    STabPage* page = GetItem(index);
+    if (!page)
+        return false;
+    if (index == m_nCurSel && page->IsVisible())
+        return true;
+    if (STabPage* old = GetItem(m_nCurSel))
+        old->SetVisible(false);
+    m_nCurSel = index;
+    page->SetVisible(true);
+    Invalidate();
+    return true;
+}
+
+CRect STabCtrl::GetTitleRect(int index) const {
+    CRect rc = GetClientRect();
+    if (m_bAlignTop) {
+        int x = rc.left + m_nTabPos + index * (m_nTabWidth + m_nTabInterSize);
+        return {x, rc.top, x + m_nTabWidth, rc.top + m_nTabHeight};
+    }
+    int y = rc.top + m_nTabPos + index * (m_nTabHeight + m_nTabInterSize);
+    return {rc.left, y, rc.left + m_nTabWidth, y + m_nTabHeight};
+}
+
+void STabCtrl::UpdateChildrenPosition() {
+    CRect rc = GetClientRect();
+    if (m_nTabHeight > 0) {
+        if (m_bAlignTop)
+            rc.top += m_nTabHeight;
+        else
+            rc.left += m_nTabWidth;
+    }
+    for (SWindow* c : m_children)
+        c->Move(rc);
+}
+
+void STabCtrl::OnLButtonDown(CPoint pt, UINT flags) {
+    if (m_nTabHeight > 0) {
+        for (int i = 0; i < GetItemCount(); ++i) {
+            if (GetTitleRect(i).PtInRect(pt)) {
+                SetCurSel(i);
+                return;
+            }
+        }
+    }
+    SWindow::OnLButtonDown(pt, flags);
+}
+
+void STabCtrl::OnPaint(IRenderTarget* rt) {
+    DrawBackground(rt, m_rcWindow);
+    if (m_nTabHeight <= 0)
+        return;
+    SPainter painter;
+    BeforePaint(rt, painter);
+    for (int i = 0; i < GetItemCount(); ++i) {
+        CRect rc = GetTitleRect(i);
+        if (m_pTabSkin)
+            m_pTabSkin->DrawByIndex(rt, rc, i == m_nCurSel ? 2 : 0);
+        SStringW title = GetItem(i)->GetTitle();
+        if (!title.empty())
+            rt->DrawText(title.c_str(), static_cast<int>(title.size()), &rc,
+                         DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    AfterPaint(rt, painter);
+}
+
+}  // namespace SOUI

@@ -1,0 +1,709 @@
+#include "uilib/SWindow.h"
+
+#include <pugixml.hpp>
+
+#include <cwctype>
+
+#include "platform/DebugOutput.h"
+#include "platform/Text.h"
+#include "platform/WideFormat.h"
+#include "uilib/SApplication.h"
+
+namespace SOUI {
+namespace {
+
+bool Is(const SStringW& a, const wchar_t* b) {
+    size_t n = std::wcslen(b);
+    if (a.size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    return true;
+}
+
+// Layout texts write a line break as the two characters "\n".
+SStringW UnescapeText(const SStringW& s) {
+    SStringW out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == L'\\' && i + 1 < s.size() && s[i + 1] == L'n') {
+            out += L'\n';
+            ++i;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+constexpr int kFadeStep = 26;  // about 100 ms of 10 ms frames from 0 to 255
+
+}  // namespace
+
+SWindow::SWindow() = default;
+
+SWindow::~SWindow() {
+    std::vector<SWindow*> children;
+    children.swap(m_children);
+    for (SWindow* child : children) {
+        child->OnDestroy();
+        child->m_pParent = nullptr;
+        child->Release();
+    }
+}
+
+void SWindow::OnDestroy() {
+    if (m_bDestroyed)
+        return;
+    m_bDestroyed = true;
+    for (SWindow* child : m_children)
+        child->OnDestroy();
+    if (ISwndContainer* c = GetContainer()) {
+        c->UnregisterTimelineHandler(this);
+        c->OnWindowDestroyed(this);
+    }
+}
+
+// ---------------------------------------------------------------- attributes
+
+HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
+    HRESULT hr = S_OK;
+    auto flag = [&](bool* target) {
+        auto n = ParseInt(value);
+        if (!n)
+            return E_FAIL;
+        *target = *n != 0;
+        return S_OK;
+    };
+    if (Is(name, L"name")) {
+        m_strName = value;
+        if (m_nID == 0) {
+            if (SApplication* app = SApplication::getSingletonPtr())
+                m_nID = app->GetNamedID(value);
+        }
+        return S_FALSE;
+    } else if (Is(name, L"id")) {
+        auto n = ParseInt(value);
+        if (!n) {
+            SApplication* app = SApplication::getSingletonPtr();
+            int named = app ? app->GetNamedID(value) : 0;
+            if (named == 0)
+                hr = E_FAIL;
+            m_nID = named;
+        } else {
+            m_nID = *n;
+        }
+    } else if (Is(name, L"pos")) {
+        auto pos = SLayoutPos::Parse(value);
+        if (pos)
+            m_layout = *pos;
+        else
+            hr = E_FAIL;
+    } else if (Is(name, L"text")) {
+        m_strText = UnescapeText(value);
+    } else if (Is(name, L"tip")) {
+        m_strToolTip = value;
+    } else if (Is(name, L"visible") || Is(name, L"show")) {
+        bool v = true;
+        hr = flag(&v);
+        if (hr == S_OK) {
+            m_bVisible = v;
+            ModifyState(v ? 0 : WndState_Invisible, v ? WndState_Invisible : 0, false);
+        }
+    } else if (Is(name, L"enable") || Is(name, L"disable")) {
+        bool v = true;
+        hr = flag(&v);
+        if (hr == S_OK) {
+            bool disable = Is(name, L"disable") ? v : !v;
+            ModifyState(disable ? WndState_Disable : 0, disable ? 0 : WndState_Disable, false);
+        }
+    } else if (Is(name, L"checked")) {
+        bool v = false;
+        hr = flag(&v);
+        if (hr == S_OK)
+            ModifyState(v ? WndState_Check : 0, v ? 0 : WndState_Check, false);
+    } else if (Is(name, L"skin") || Is(name, L"focusSkin")) {
+        ISkinObj* skin = nullptr;
+        if (!value.empty()) {
+            SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
+            skin = pool ? pool->GetSkin(value, GetScale()) : nullptr;
+            if (skin == nullptr)
+                hr = E_FAIL;
+        }
+        if (hr == S_OK) {
+            if (Is(name, L"skin"))
+                m_pBgSkin = skin;
+            else
+                m_pFocusSkin = skin;
+        }
+    } else if (Is(name, L"msgTransparent")) {
+        hr = flag(&m_bMsgTransparent);
+    } else if (Is(name, L"focusable")) {
+        bool v = false;
+        hr = flag(&v);
+        if (hr == S_OK)
+            m_bFocusable = v;
+    } else if (Is(name, L"clipClient")) {
+        hr = flag(&m_bClipClient);
+    } else if (Is(name, L"animate")) {
+        hr = flag(&m_bAnimate);
+    } else if (Is(name, L"maxWidth")) {
+        auto n = ParseInt(value);
+        if (n)
+            m_nMaxWidth = *n;
+        else
+            hr = E_FAIL;
+    } else if (Is(name, L"class") || Is(name, L"cache") || Is(name, L"float") ||
+               Is(name, L"data") || Is(name, L"trCtx")) {
+        // Style classes apply at load time; the rest has no meaning for this renderer.
+        return S_FALSE;
+    } else {
+        bool ok = true;
+        if (!m_style.SetAttribute(name, value, &ok)) {
+            platform::OutputDebugStringW(
+                platform::FormatW(L"SWindow::SetAttribute unknown attribute %s=\"%s\" on <%s>\n",
+                                  name.c_str(), value.c_str(), GetObjectClass())
+                    .c_str());
+            return E_FAIL;
+        }
+        if (!ok)
+            hr = E_FAIL;
+    }
+    if (hr == E_FAIL) {
+        LogBadAttribute(GetObjectClass(), name, value);
+        return E_FAIL;
+    }
+    return AfterAttribute(name, value, bLoading, hr);
+}
+
+HRESULT SWindow::AfterAttribute(const SStringW& name, const SStringW&, BOOL bLoading, HRESULT hr) {
+    if (bLoading || hr != S_OK)
+        return hr;
+    if (Is(name, L"pos") || Is(name, L"font") || Is(name, L"text") || Is(name, L"padding") ||
+        Is(name, L"margin") || Is(name, L"icon") || Is(name, L"visible") || Is(name, L"show"))
+        RequestRelayout();
+    Invalidate();
+    return hr;
+}
+
+void SWindow::InitFromXml(const pugi::xml_node& node) {
+    if (pugi::xml_attribute cls = node.attribute("class")) {
+        SApplication* app = SApplication::getSingletonPtr();
+        auto* style = app ? app->GetStyleClass(platform::Utf8ToWide(cls.value())) : nullptr;
+        if (style) {
+            for (const auto& [n, v] : *style)
+                SetAttribute(n, v, TRUE);
+        } else {
+            LogBadAttribute(GetObjectClass(), L"class", platform::Utf8ToWide(cls.value()));
+        }
+    }
+    for (pugi::xml_attribute attr : node.attributes()) {
+        if (std::string(attr.name()) == "class")
+            continue;
+        SetAttribute(platform::Utf8ToWide(attr.name()), platform::Utf8ToWide(attr.value()), TRUE);
+    }
+    if (!node.attribute("text")) {
+        std::string inner = node.text().get();
+        if (!inner.empty()) {
+            size_t b = inner.find_first_not_of(" \t\r\n");
+            size_t e = inner.find_last_not_of(" \t\r\n");
+            if (b != std::string::npos)
+                m_strText = UnescapeText(platform::Utf8ToWide(inner.substr(b, e - b + 1)));
+        }
+    }
+}
+
+bool SWindow::CreateChildren(const pugi::xml_node& node) {
+    SApplication* app = SApplication::getSingletonPtr();
+    bool allKnown = true;
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        std::wstring cls = platform::Utf8ToWide(child.name());
+        SWindow* wnd = app ? app->CreateWindowByName(cls) : nullptr;
+        if (wnd == nullptr) {
+            platform::OutputDebugStringW(
+                platform::FormatW(L"SWindow::CreateChildren unknown class <%s> skipped\n",
+                                  cls.c_str())
+                    .c_str());
+            allKnown = false;
+            continue;
+        }
+        InsertChild(wnd);
+        wnd->InitFromXml(child);
+        if (!wnd->CreateChildren(child))
+            allKnown = false;
+        wnd->OnInitFinished();
+    }
+    return allKnown;
+}
+
+// ---------------------------------------------------------------- tree
+
+void SWindow::InsertChild(SWindow* child) {
+    if (child == nullptr)
+        return;
+    child->m_pParent = this;
+    m_children.push_back(child);
+}
+
+bool SWindow::DestroyChild(SWindow* child) {
+    auto it = std::find(m_children.begin(), m_children.end(), child);
+    if (it == m_children.end())
+        return false;
+    child->InvalidateRect(child->m_rcWindow);
+    child->OnDestroy();
+    m_children.erase(it);
+    child->m_pParent = nullptr;
+    child->Release();
+    return true;
+}
+
+SWindow* SWindow::GetPrevSibling() const {
+    if (!m_pParent)
+        return nullptr;
+    auto& s = m_pParent->m_children;
+    auto it = std::find(s.begin(), s.end(), this);
+    return (it == s.end() || it == s.begin()) ? nullptr : *(it - 1);
+}
+
+SWindow* SWindow::GetNextSibling() const {
+    if (!m_pParent)
+        return nullptr;
+    auto& s = m_pParent->m_children;
+    auto it = std::find(s.begin(), s.end(), this);
+    return (it == s.end() || it + 1 == s.end()) ? nullptr : *(it + 1);
+}
+
+SWindow* SWindow::FindChildByName(const SStringW& name, int deep) const {
+    if (name.empty() || deep == 0)
+        return nullptr;
+    for (SWindow* child : m_children)
+        if (child->m_strName == name)
+            return child;
+    for (SWindow* child : m_children)
+        if (SWindow* found = child->FindChildByName(name, deep < 0 ? -1 : deep - 1))
+            return found;
+    return nullptr;
+}
+
+SWindow* SWindow::FindChildByID(int id, int deep) const {
+    if (deep == 0)
+        return nullptr;
+    for (SWindow* child : m_children)
+        if (child->m_nID == id)
+            return child;
+    for (SWindow* child : m_children)
+        if (SWindow* found = child->FindChildByID(id, deep < 0 ? -1 : deep - 1))
+            return found;
+    return nullptr;
+}
+
+ISwndContainer* SWindow::GetContainer() const {
+    const SWindow* w = this;
+    while (w->m_pParent)
+        w = w->m_pParent;
+    return w->m_pContainer;
+}
+
+void SWindow::SetContainer(ISwndContainer* container) {
+    m_pContainer = container;
+}
+
+SWindow* SWindow::GetRoot() {
+    SWindow* w = this;
+    while (w->m_pParent)
+        w = w->m_pParent;
+    return w;
+}
+
+// ---------------------------------------------------------------- geometry
+
+void SWindow::GetClientRect(CRect* rc) const {
+    *rc = GetClientRect();
+}
+
+CRect SWindow::GetClientRect() const {
+    CRect rc = m_rcWindow;
+    rc.DeflateRect(m_style.rcMargin);
+    return rc;
+}
+
+void SWindow::Move(const CRect& rc) {
+    if (!(rc == m_rcWindow)) {
+        InvalidateRect(m_rcWindow);
+        m_rcWindow = rc;
+        InvalidateRect(m_rcWindow);
+    }
+    UpdateChildrenPosition();
+}
+
+void SWindow::UpdateChildrenPosition() {
+    CRect client = GetClientRect();
+    const CRect* prev = nullptr;
+    for (SWindow* child : m_children) {
+        CSize content;
+        if (child->m_layout.NeedsContentSize())
+            content = child->GetDesiredSize(&client);
+        child->Move(child->m_layout.Solve(client, prev, content));
+        prev = &child->m_rcWindow;
+    }
+}
+
+CSize SWindow::GetDesiredSize(const CRect*) {
+    SApplication* app = SApplication::getSingletonPtr();
+    IRenderTarget* rt = nullptr;
+    if (!app || !app->GetRenderFactory() || !app->GetRenderFactory()->CreateRenderTarget(&rt, 0, 0))
+        return {};
+    BeforePaintEx(rt);
+    SStringW text = GetWindowTextW();
+    CRect rc(0, 0, m_nMaxWidth > 0 ? m_nMaxWidth : 100000, 100000);
+    UINT fmt = DT_CALCRECT | (m_style.textMode & ~(DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM));
+    if (m_nMaxWidth > 0 && !(fmt & DT_SINGLELINE))
+        fmt |= DT_WORDBREAK;
+    if (text.empty())
+        rc = CRect();
+    else
+        rt->DrawText(text.c_str(), static_cast<int>(text.size()), &rc, fmt);
+    rt->Release();
+    const CRect& pad = m_style.rcPadding;
+    const CRect& mar = m_style.rcMargin;
+    return {rc.Width() + pad.left + pad.right + mar.left + mar.right,
+            rc.Height() + pad.top + pad.bottom + mar.top + mar.bottom};
+}
+
+void SWindow::RequestRelayout() {
+    if (ISwndContainer* c = GetContainer())
+        c->OnRelayout();
+}
+
+SWindow* SWindow::HitTest(CPoint pt) {
+    if (!m_bVisible || !m_rcWindow.PtInRect(pt))
+        return nullptr;
+    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it)
+        if (SWindow* hit = (*it)->HitTest(pt))
+            return hit;
+    return m_bMsgTransparent ? nullptr : this;
+}
+
+// ---------------------------------------------------------------- state
+
+DWORD SWindow::ModifyState(DWORD add, DWORD remove, bool bUpdate) {
+    DWORD old = m_dwState;
+    m_dwState = (m_dwState & ~remove) | add;
+    if (bUpdate && old != m_dwState)
+        Invalidate();
+    return old;
+}
+
+bool SWindow::IsVisible(bool bCheckParent) const {
+    if (!m_bVisible)
+        return false;
+    return !bCheckParent || !m_pParent || m_pParent->IsVisible(true);
+}
+
+void SWindow::SetVisible(bool bVisible, bool bUpdate) {
+    if (m_bVisible == bVisible)
+        return;
+    m_bVisible = bVisible;
+    ModifyState(bVisible ? 0 : WndState_Invisible, bVisible ? WndState_Invisible : 0, false);
+    if (!bVisible) {
+        if (ISwndContainer* c = GetContainer())
+            c->OnWindowDestroyed(this);  // drop hover/focus
+        ModifyState(0, WndState_Hover | WndState_PushDown, false);
+    }
+    if (bUpdate && m_layout.NeedsContentSize())
+        RequestRelayout();
+    InvalidateRect(m_rcWindow);
+}
+
+bool SWindow::IsDisabled(bool bCheckParent) const {
+    if (m_dwState & WndState_Disable)
+        return true;
+    return bCheckParent && m_pParent && m_pParent->IsDisabled(true);
+}
+
+void SWindow::EnableWindow(bool bEnable, bool bUpdate) {
+    if (bEnable)
+        ModifyState(0, WndState_Disable, bUpdate);
+    else
+        ModifyState(WndState_Disable, WndState_Hover | WndState_PushDown, bUpdate);
+    if (!bUpdate)
+        InvalidateRect(m_rcWindow);
+}
+
+void SWindow::SetCheck(bool bCheck) {
+    if (bCheck)
+        ModifyState(WndState_Check, 0);
+    else
+        ModifyState(0, WndState_Check);
+}
+
+bool SWindow::IsFocusable() const {
+    return m_bFocusable.value_or(ClassFocusable());
+}
+
+bool SWindow::IsFocused() const {
+    ISwndContainer* c = GetContainer();
+    return c && c->GetFocus() == this;
+}
+
+void SWindow::SetFocus() {
+    if (ISwndContainer* c = GetContainer())
+        c->OnSetFocus(this);
+}
+
+void SWindow::KillFocus() {
+    ISwndContainer* c = GetContainer();
+    if (c && c->GetFocus() == this)
+        c->OnSetFocus(nullptr);
+}
+
+void SWindow::SetCapture() {
+    if (ISwndContainer* c = GetContainer())
+        c->OnSetCapture(this);
+}
+
+void SWindow::ReleaseCapture() {
+    if (ISwndContainer* c = GetContainer())
+        c->OnReleaseCapture(this);
+}
+
+// ---------------------------------------------------------------- text
+
+SStringW SWindow::GetWindowTextW(bool bRawText) const {
+    if (bRawText)
+        return m_strText;
+    SApplication* app = SApplication::getSingletonPtr();
+    ISwndContainer* c = GetContainer();
+    if (!app || !c || m_strText.empty())
+        return m_strText;
+    return app->Tr(m_strText, c->GetTranslatorContext());
+}
+
+void SWindow::SetWindowTextW(const SStringW& text) {
+    if (text == m_strText)
+        return;
+    m_strText = text;
+    if (m_layout.NeedsContentSize())
+        RequestRelayout();
+    Invalidate();
+}
+
+// ---------------------------------------------------------------- painting
+
+void SWindow::Invalidate() {
+    InvalidateRect(m_rcWindow);
+}
+
+void SWindow::InvalidateRect(const CRect& rc) {
+    if (rc.IsRectEmpty())
+        return;
+    if (ISwndContainer* c = GetContainer())
+        c->OnInvalidate(rc);
+}
+
+void SWindow::PaintTree(IRenderTarget* rt, const CRect& rcDirty) {
+    if (!m_bVisible)
+        return;
+    CRect clip = m_rcWindow & rcDirty;
+    if (clip.IsRectEmpty())
+        return;
+    rt->PushClipRect(clip);
+    LRESULT result = 0;
+    ProcessSwndMessage(WM_PAINT, reinterpret_cast<WPARAM>(rt), 0, result);
+    CRect childClip = m_bClipClient ? (GetClientRect() & clip) : clip;
+    if (!childClip.IsRectEmpty()) {
+        // A child may hide or destroy siblings while painting only in broken code; keep a
+        // copy so the walk stays valid anyway.
+        std::vector<SWindow*> children = m_children;
+        for (SWindow* child : children)
+            child->PaintTree(rt, childClip);
+    }
+    rt->PopClip();
+}
+
+BOOL SWindow::ProcessSwndMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& lResult) {
+    if (msg == WM_PAINT) {
+        OnPaint(reinterpret_cast<IRenderTarget*>(wParam));
+        lResult = 0;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+IFontS* SWindow::GetStateFont() const {
+    SApplication* app = SApplication::getSingletonPtr();
+    if (!app)
+        return nullptr;
+    int idx = (m_dwState & WndState_Disable)    ? SwndStyle::kDisable
+              : (m_dwState & WndState_PushDown) ? SwndStyle::kPush
+              : (m_dwState & WndState_Hover)    ? SwndStyle::kHover
+                                                : SwndStyle::kNormal;
+    return app->GetFont(m_style.GetFontDesc(idx));
+}
+
+COLORREF SWindow::GetStateTextColor() const {
+    int idx = (m_dwState & WndState_Disable)    ? SwndStyle::kDisable
+              : (m_dwState & WndState_PushDown) ? SwndStyle::kPush
+              : (m_dwState & WndState_Hover)    ? SwndStyle::kHover
+                                                : SwndStyle::kNormal;
+    return m_style.GetTextColor(idx);
+}
+
+void SWindow::BeforePaint(IRenderTarget* rt, SPainter& painter) {
+    IFontS* font = GetStateFont();
+    painter.oldFont = rt->SelectFont(font);
+    painter.oldTextColor = rt->SetTextColor(GetStateTextColor());
+}
+
+void SWindow::AfterPaint(IRenderTarget* rt, SPainter& painter) {
+    rt->SelectFont(painter.oldFont);
+    rt->SetTextColor(painter.oldTextColor);
+}
+
+void SWindow::BeforePaintEx(IRenderTarget* rt) {
+    rt->SelectFont(GetStateFont());
+    rt->SetTextColor(GetStateTextColor());
+}
+
+void SWindow::DrawBackground(IRenderTarget* rt, const CRect& rc) {
+    COLORREF bg = ((m_dwState & WndState_Hover) && m_style.crBgHover != CR_INVALID)
+                      ? m_style.crBgHover
+                      : m_style.crBg;
+    if (bg != CR_INVALID && GetAValue(bg) != 0)
+        rt->FillSolidRect(rc, bg);
+    if (m_pBgSkin)
+        m_pBgSkin->DrawByIndex(rt, rc, GetStateIndex(), m_pBgSkin->GetAlpha());
+}
+
+void SWindow::DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT format) {
+    if (text.empty())
+        return;
+    rt->DrawText(text.c_str(), static_cast<int>(text.size()), &rc, format);
+}
+
+void SWindow::DrawFocus(IRenderTarget* rt) {
+    if (!IsFocused() || !IsFocusable())
+        return;
+    if (m_pFocusSkin) {
+        m_pFocusSkin->DrawByIndex(rt, m_rcWindow, 0);
+        return;
+    }
+    // A light outline, so that keyboard users see where they are.
+    CRect rc = m_rcWindow;
+    rc.DeflateRect(1, 1, 1, 1);
+    rt->DrawRectangle(rc, RGBA(0x1e, 0x78, 0xd5, 0x90));
+}
+
+void SWindow::OnPaint(IRenderTarget* rt) {
+    DrawBackground(rt, m_rcWindow);
+    SStringW text = GetWindowTextW();
+    if (!text.empty()) {
+        SPainter painter;
+        BeforePaint(rt, painter);
+        CRect rc = GetClientRect();
+        rc.DeflateRect(m_style.rcPadding);
+        DrawText(rt, text, rc, m_style.textMode);
+        AfterPaint(rt, painter);
+    }
+    DrawFocus(rt);
+}
+
+// ---------------------------------------------------------------- events
+
+bool SWindow::FireEvent(EventArgs* evt) {
+    if (evt == nullptr)
+        return false;
+    AddRef();  // keep this window while its handlers run, even if one destroys it
+    bool handled = false;
+    auto handlers = m_handlers;
+    for (auto& [id, fn] : handlers) {
+        if (id == evt->GetID() && fn(evt)) {
+            handled = true;
+            break;
+        }
+    }
+    if (!handled && !m_bDestroyed) {
+        if (ISwndContainer* c = GetContainer())
+            handled = c->OnFireEvent(evt);
+    }
+    Release();
+    return handled;
+}
+
+bool SWindow::FireCommand() {
+    EventCmd* evt = new EventCmd(this);
+    bool handled = FireEvent(evt);
+    evt->Release();
+    return handled;
+}
+
+void SWindow::SubscribeEvent(int eventId, EventHandler handler) {
+    m_handlers.emplace_back(eventId, std::move(handler));
+}
+
+// ---------------------------------------------------------------- input
+
+void SWindow::OnLButtonDown(CPoint, UINT) {
+    if (IsFocusable())
+        SetFocus();
+    SetCapture();
+    ModifyState(WndState_PushDown, 0);
+}
+
+void SWindow::OnLButtonUp(CPoint, UINT) {
+    ReleaseCapture();
+    ModifyState(0, WndState_PushDown);
+}
+
+void SWindow::OnMouseMove(CPoint, UINT) {}
+
+void SWindow::OnMouseHover() {
+    ModifyState(WndState_Hover, 0);
+    if (m_bAnimate)
+        StartHoverAnimation();
+}
+
+void SWindow::OnMouseLeave() {
+    ModifyState(0, WndState_Hover);
+    if (m_bAnimate)
+        StartHoverAnimation();
+}
+
+bool SWindow::OnMouseWheel(int, CPoint) {
+    return false;
+}
+
+bool SWindow::OnKeyDown(UINT, UINT) {
+    return false;
+}
+
+bool SWindow::OnKeyUp(UINT, UINT) {
+    return false;
+}
+
+void SWindow::StartHoverAnimation() {
+    ISwndContainer* c = GetContainer();
+    if (!c)
+        return;
+    // A fade that is still running continues from where it is, mirrored, so that a quick
+    // leave does not jump.
+    m_byAniAlpha = static_cast<BYTE>(m_byAniAlpha == 0xff ? 0 : 0xff - m_byAniAlpha);
+    c->RegisterTimelineHandler(this);
+    Invalidate();
+}
+
+void SWindow::OnNextFrame() {
+    int next = m_byAniAlpha + kFadeStep;
+    if (next >= 0xff) {
+        m_byAniAlpha = 0xff;
+        if (ISwndContainer* c = GetContainer())
+            c->UnregisterTimelineHandler(this);
+    } else {
+        m_byAniAlpha = static_cast<BYTE>(next);
+    }
+    Invalidate();
+}
+
+}  // namespace SOUI
