@@ -13,6 +13,7 @@
 #include "platform/Text.h"
 #include "sys/Process.h"
 #include "sys/TextHelpers.h"
+#include "sys/TextUtil.h"
 
 namespace {
 
@@ -177,24 +178,9 @@ uint64_t GetFileSize64(const std::wstring& path) {
 bool FileMd5(const std::wstring& path, std::wstring& md5) {
     if (path.empty())
         return false;
-    // Quoted by the rules the command line is split with: backslashes before a quote doubled,
-    // quotes escaped, so that any file name reaches md5sum whole.
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : path) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted.push_back(c);
-    }
-    quoted.append(backslashes * 2, L'\\');
-    quoted.push_back(L'"');
     std::wstring output;
     uint32_t exitCode = 0;
-    if (!RunAndCapture(L"md5sum -- " + quoted, output, exitCode, 300000))
+    if (!RunAndCapture(L"md5sum -- " + QuoteCommandArgument(path), output, exitCode, 300000))
         return false;
     // "<hash>  <name>\n"; a name with a backslash or line break gets a leading backslash.
     size_t start = (!output.empty() && output[0] == L'\\') ? 1 : 0;

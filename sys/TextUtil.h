@@ -48,6 +48,10 @@ std::string ToUpperAscii(const std::string& text);
 void StripUtf8Bom(std::string& text);
 void StripUtf8Bom(char* buffer);  // a zero-terminated buffer, moved down in place
 
+// `arg` in double quotes for a command line, escaped by the rules the command line is split with
+// (quotes and the backslashes before them), so that it reaches the program as one argument.
+std::wstring QuoteCommandArgument(const std::wstring& arg);
+
 bool StartsWith(const std::wstring& text, const std::wstring& prefix);
 bool StartsWith(const std::string& text, const std::string& prefix);
 bool EndsWith(const std::wstring& text, const std::wstring& suffix);
