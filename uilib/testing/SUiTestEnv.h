@@ -1,0 +1,109 @@
+#pragma once
+// Test environment of the UI library: the cairo renderer, the PNG decoder, a headless
+// host and an application over an in-memory resource table that each test fills.
+
+#include <png.h>
+
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "uilib/SApplication.h"
+#include "uilib/SHeadlessHost.h"
+#include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
+#include "uilib/components/render-cairo/SRenderFactoryCairo.h"
+
+namespace uitest {
+using namespace SOUI;
+
+// PNG bytes of a horizontal strip of `colors.size()` frames, each w x h, filled with
+// one straight RGBA colour (0xRRGGBBAA) per frame.
+inline std::string MakePng(int w, int h, const std::vector<uint32_t>& colors) {
+    int frames = static_cast<int>(colors.size());
+    std::vector<unsigned char> rgba(static_cast<size_t>(w) * frames * h * 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w * frames; ++x) {
+            uint32_t c = colors[x / w];
+            unsigned char* p = &rgba[(static_cast<size_t>(y) * w * frames + x) * 4];
+            p[0] = c >> 24;
+            p[1] = (c >> 16) & 0xff;
+            p[2] = (c >> 8) & 0xff;
+            p[3] = c & 0xff;
+        }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = w * frames;
+    image.height = h;
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr);
+    std::string out(size, '\0');
+    png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr);
+    out.resize(size);
+    png_image_free(&image);
+    return out;
+}
+
+class SUiTestEnv {
+public:
+    SUiTestEnv() {
+        m_pFactory = new SRenderFactoryCairo;
+        m_pDecoder = new SImgDecoderPng;
+        m_pFactory->SetImgDecoderFactory(m_pDecoder);
+        app = std::make_unique<SApplication>(m_pFactory, nullptr, L"SOUIHOST",
+                                             SObjectDefaultRegister(), &host);
+    }
+    ~SUiTestEnv() {
+        app.reset();
+        if (m_pProvider)
+            m_pProvider->Release();
+        m_pFactory->Release();
+        m_pDecoder->Release();
+    }
+
+    void Add(const char* type, const char* name, std::string data) {
+        m_data.push_back(std::move(data));
+        m_names.push_back(type);
+        m_names.push_back(name);
+        m_entries.push_back({nullptr, nullptr, nullptr, 0});
+    }
+    // Registers the table with the application and loads the UI definition, if any.
+    bool Commit(const wchar_t* uidef = nullptr) {
+        for (size_t i = 0; i < m_entries.size(); ++i) {
+            m_entries[i].type = m_names[2 * i].c_str();
+            m_entries[i].name = m_names[2 * i + 1].c_str();
+            m_entries[i].data = reinterpret_cast<const unsigned char*>(m_data[i].data());
+            m_entries[i].size = m_data[i].size();
+        }
+        m_pProvider = new SResProviderEmbedded;
+        m_pProvider->Init(m_entries.data(), m_entries.size());
+        return app->AddResProvider(m_pProvider, uidef);
+    }
+
+    SHeadlessHost host;
+    std::unique_ptr<SApplication> app;
+
+private:
+    SRenderFactoryCairo* m_pFactory;
+    SImgDecoderPng* m_pDecoder;
+    SResProviderEmbedded* m_pProvider = nullptr;
+    std::deque<std::string> m_data;
+    std::deque<std::string> m_names;
+    std::vector<SEmbeddedRes> m_entries;
+};
+
+// Pixel of a render target as 0xAARRGGBB (premultiplied).
+inline uint32_t PixelAt(IRenderTarget* rt, int x, int y) {
+    const BYTE* bits = nullptr;
+    int stride = 0;
+    if (!rt->GetPixels(&bits, &stride))
+        return 0;
+    uint32_t v;
+    std::memcpy(&v, bits + static_cast<size_t>(y) * stride + x * 4, 4);
+    return v;
+}
+
+}  // namespace uitest
