@@ -4,6 +4,7 @@
 #include <cwctype>
 #include <limits>
 
+#include "platform/DebugOutput.h"
 #include "uilib/SApplication.h"
 #include "uilib/SSkinPoolMgr.h"
 #include "uilib/SStyle.h"
@@ -105,8 +106,10 @@ HRESULT SButtonEx::SetAttribute(const SStringW& name, const SStringW& value, BOO
         SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
         m_pIconSkin = pool != nullptr ? pool->GetSkin(value, GetScale()) : nullptr;
         // A missing skin leaves the button without icon; say so, it is a layout fault.
-        if (m_pIconSkin == nullptr && !value.empty())
-            LogBadAttribute(L"SButtonEx", name, value);
+        if (m_pIconSkin == nullptr && !value.empty()) {
+            SStringW line = L"SButtonEx: icon skin \"" + value + L"\" not found, no icon drawn\n";
+            platform::OutputDebugStringW(line.c_str());
+        }
     } else if (NameIs(name, L"iconIndex")) {
         m_nIconIndex = ParseNumber(value);
     } else if (NameIs(name, L"drawMode")) {

@@ -1,0 +1,153 @@
+#pragma once
+// Test doubles of the render interfaces: a target that records its draw calls and a
+// factory whose text measures 12 pixels per character and 20 high, so that expected
+// positions can be worked out by hand.
+
+#include <algorithm>
+#include <cwchar>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "uilib/SRender.h"
+
+namespace qitest {
+using namespace SOUI;
+
+struct DrawCall {
+    enum Kind { Skin, Text, Bitmap, Fill } kind;
+    std::wstring what;  // skin name or text
+    CRect rc;           // skin or bitmap rectangle; for text its top-left in left/top
+    int frame = -1;
+    int alpha = -1;
+};
+using CallLog = std::vector<DrawCall>;
+
+class CFakeFont : public SObjectImpl<IFontS> {
+public:
+    explicit CFakeFont(const FontDesc& desc) : m_desc(desc) {}
+    const FontDesc& GetDesc() const override { return m_desc; }
+
+private:
+    FontDesc m_desc;
+};
+
+class CFakeBitmap : public SObjectImpl<IBitmapS> {
+public:
+    CFakeBitmap(int w, int h) : m_w(w), m_h(h) {}
+    int Width() const override { return m_w; }
+    int Height() const override { return m_h; }
+    int Stride() const override { return m_w * 4; }
+    const BYTE* GetPixelBits() const override { return nullptr; }
+
+private:
+    int m_w, m_h;
+};
+
+class CRecordingTarget : public SObjectImpl<IRenderTarget> {
+public:
+    CRecordingTarget(IRenderFactory* factory, CallLog* log) : m_factory(factory), m_log(log) {}
+    ~CRecordingTarget() override {
+        if (m_font != nullptr)
+            m_font->Release();
+    }
+    IRenderFactory* GetRenderFactory() override { return m_factory; }
+    CSize GetSize() const override { return {0, 0}; }
+    void Resize(CSize) override {}
+    IFontS* SelectFont(IFontS* font) override {
+        IFontS* old = m_font;
+        if (font != nullptr)
+            font->AddRef();
+        m_font = font;
+        if (old != nullptr)
+            old->Release();
+        return old;
+    }
+    IFontS* GetCurrentFont() override { return m_font; }
+    COLORREF SetTextColor(COLORREF color) override {
+        COLORREF old = m_color;
+        m_color = color;
+        return old;
+    }
+    COLORREF GetTextColor() const override { return m_color; }
+    void FillSolidRect(const CRect& rc, COLORREF) override {
+        if (m_log)
+            m_log->push_back({DrawCall::Fill, L"", rc});
+    }
+    void DrawRectangle(const CRect&, COLORREF) override {}
+    void DrawBitmap(const CRect& dst, IBitmapS*, const CRect&, BYTE alpha) override {
+        if (m_log)
+            m_log->push_back({DrawCall::Bitmap, L"", dst, -1, alpha});
+    }
+    // Measures like the real target: with DT_WORDBREAK the text wraps (at any character)
+    // within rc's width.
+    int DrawText(const wchar_t* text, int len, CRect* rc, UINT format) override {
+        if (len < 0)
+            len = static_cast<int>(std::wcslen(text));
+        int perLine = len;
+        if ((format & DT_WORDBREAK) && rc->Width() > 0)
+            perLine = std::max(1, rc->Width() / 12);
+        int lines = perLine > 0 ? (len + perLine - 1) / perLine : 1;
+        rc->right = rc->left + 12 * std::min(len, perLine);
+        rc->bottom = rc->top + 20 * std::max(lines, 1);
+        if (m_log && !(format & DT_CALCRECT)) {
+            m_log->push_back({DrawCall::Text, std::wstring(text, len), *rc});
+        }
+        return rc->Height();
+    }
+    void TextOut(int x, int y, const wchar_t* text, int len) override {
+        if (m_log)
+            m_log->push_back({DrawCall::Text, std::wstring(text, len), CRect(x, y, x, y)});
+    }
+    CSize MeasureText(const wchar_t* text, int len) override {
+        if (len < 0)
+            len = static_cast<int>(std::wcslen(text));
+        return {12 * len, 20};
+    }
+    void PushClipRect(const CRect&) override {}
+    void PopClip() override {}
+    bool GetPixels(const BYTE**, int*) override { return false; }
+
+private:
+    IRenderFactory* m_factory;
+    CallLog* m_log;
+    IFontS* m_font = nullptr;
+    COLORREF m_color = 0;
+};
+
+// Targets made by the factory (the button's own measuring target) record nothing.
+class CRecordingFactory : public SObjectImpl<IRenderFactory> {
+public:
+    void SetImgDecoderFactory(IImgDecoderFactory*) override {}
+    IImgDecoderFactory* GetImgDecoderFactory() override { return nullptr; }
+    bool CreateRenderTarget(IRenderTarget** ppRT, int, int) override {
+        *ppRT = new CRecordingTarget(this, nullptr);
+        ++m_nTargets;
+        return true;
+    }
+    bool CreateFont(IFontS** ppFont, const FontDesc& desc) override {
+        *ppFont = new CFakeFont(desc);
+        return true;
+    }
+    bool CreateBitmap(IBitmapS** ppBmp, int w, int h, const BYTE*, int) override {
+        *ppBmp = new CFakeBitmap(w, h);
+        return true;
+    }
+    bool CreateBitmapFromMemory(IBitmapS**, const void*, size_t) override { return false; }
+    int m_nTargets = 0;
+};
+
+}  // namespace qitest
+
+namespace SOUI {
+// Readable rectangles and points in test failures.
+inline void PrintTo(const CRect& rc, std::ostream* os) {
+    *os << "(" << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom << ")";
+}
+inline void PrintTo(const CPoint& pt, std::ostream* os) {
+    *os << "(" << pt.x << "," << pt.y << ")";
+}
+inline void PrintTo(const CSize& sz, std::ostream* os) {
+    *os << sz.cx << "x" << sz.cy;
+}
+}  // namespace SOUI
