@@ -314,6 +314,12 @@ TEST_F(ButtonExTest, IconGivenByCodeTakesPrecedenceAndHiddenIconKeepsItsSpace) {
 TEST_F(ButtonExTest, FactoryCreatesTheButtonFromALayoutElement) {
     EXPECT_TRUE(m_app->RegisterFactory(TplSObjectFactory<SButtonEx>()));
     EXPECT_FALSE(m_app->RegisterFactory(TplSObjectFactory<SButtonEx>())) << "kept, not replaced";
+    TplSObjectFactory<SButtonEx> factory;
+    EXPECT_STREQ(factory.GetName(), L"buttonex");
+    EXPECT_STREQ(factory.GetBaseClassName(), L"button");
+    EXPECT_EQ(factory.GetObjectType(), 1);
+    std::unique_ptr<SObjectFactory> clone(factory.Clone());
+    EXPECT_STREQ(clone->GetName(), L"buttonex");
 
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string(
