@@ -1,0 +1,145 @@
+#include "uilib/components/render-cairo/SRenderTargetCairo.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
+#include "uilib/components/render-cairo/SFontCairo.h"
+#include "uilib/components/render-cairo/SRenderFactoryCairo.h"
+#include "uilib/testing/SUiTestEnv.h"
+
+using namespace SOUI;
+using namespace uitest;
+
+namespace {
+
+class SRenderCairoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        factory = new SRenderFactoryCairo;
+        decoder = new SImgDecoderPng;
+        factory->SetImgDecoderFactory(decoder);
+        ASSERT_TRUE(factory->CreateRenderTarget(&rt, 100, 60));
+    }
+    void TearDown() override {
+        rt->Release();
+        decoder->Release();
+        factory->Release();
+    }
+    SRenderFactoryCairo* factory = nullptr;
+    SImgDecoderPng* decoder = nullptr;
+    IRenderTarget* rt = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SRenderCairoTest, FillsClipsAndClears) {
+    rt->FillSolidRect(CRect(0, 0, 50, 60), RGBA(255, 0, 0, 255));
+    rt->PushClipRect(CRect(50, 0, 60, 60));
+    rt->FillSolidRect(CRect(0, 0, 100, 60), RGBA(0, 0, 255, 255));
+    rt->PopClip();
+    rt->PopClip();  // an extra pop is ignored
+    EXPECT_EQ(PixelAt(rt, 10, 10), 0xffff0000u);
+    EXPECT_EQ(PixelAt(rt, 55, 10), 0xff0000ffu);
+    EXPECT_EQ(PixelAt(rt, 70, 10), 0u);
+    rt->FillSolidRect(CRect(0, 0, 10, 10), RGBA(0, 255, 0, 128));  // alpha is kept
+    EXPECT_EQ(PixelAt(rt, 5, 5) >> 24, 0xffu);
+    rt->Resize(CSize(100, 60));
+    EXPECT_EQ(PixelAt(rt, 10, 10), 0u);
+    rt->Resize(CSize(20, 10));
+    EXPECT_EQ(rt->GetSize(), CSize(20, 10));
+}
+
+TEST_F(SRenderCairoTest, PngRoundTripAndStretchedFramesDoNotBleed) {
+    std::string png = MakePng(4, 4, {0xff0000ff, 0x00ff00ff});
+    IBitmapS* bmp = nullptr;
+    ASSERT_TRUE(factory->CreateBitmapFromMemory(&bmp, png.data(), png.size()));
+    EXPECT_EQ(bmp->Width(), 8);
+    EXPECT_EQ(bmp->Height(), 4);
+    // Frame 0 stretched 10x: its right edge must not pick up the green neighbour.
+    rt->DrawBitmap(CRect(0, 0, 40, 40), bmp, CRect(0, 0, 4, 4), 255);
+    EXPECT_EQ(PixelAt(rt, 39, 20), 0xffff0000u);
+    rt->DrawBitmap(CRect(50, 0, 54, 4), bmp, CRect(4, 0, 8, 4), 128);
+    uint32_t half = PixelAt(rt, 51, 1);
+    EXPECT_NEAR(static_cast<int>(half >> 24), 128, 2);
+    EXPECT_EQ(half & 0xff, 0u);
+    bmp->Release();
+    std::string bad = "not a png";
+    EXPECT_FALSE(factory->CreateBitmapFromMemory(&bmp, bad.data(), bad.size()));
+    std::string truncated = png.substr(0, png.size() / 2);
+    EXPECT_FALSE(factory->CreateBitmapFromMemory(&bmp, truncated.data(), truncated.size()));
+    // Write and read back a semi-transparent image.
+    std::string path = ::testing::TempDir() + "rt_roundtrip.png";
+    const BYTE* bits = nullptr;
+    int stride = 0;
+    ASSERT_TRUE(rt->GetPixels(&bits, &stride));
+    ASSERT_TRUE(decoder->SaveImage(bits, 100, 60, stride, path.c_str()));
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string data;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        data.append(buf, n);
+    std::fclose(f);
+    std::remove(path.c_str());
+    int w = 0, h = 0;
+    std::basic_string<BYTE> px;
+    ASSERT_TRUE(decoder->DecodeImage(data.data(), data.size(), &w, &h, &px));
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 60);
+    EXPECT_EQ(px[(20 * 100 + 39) * 4 + 2], 0xff);  // red channel of a red pixel
+}
+
+TEST_F(SRenderCairoTest, TextMeasuresAndDrawsWithTheCjkFace) {
+    EXPECT_EQ(SFontCairo::MapFace(L"微软雅黑"), "WenQuanYi Micro Hei");
+    EXPECT_EQ(SFontCairo::MapFace(L"宋体"), "WenQuanYi Micro Hei");
+    EXPECT_EQ(SFontCairo::MapFace(L"Arial"), "Arial,WenQuanYi Micro Hei");
+    FontDesc d;
+    d.face = L"微软雅黑";
+    d.size = 20;
+    IFontS* font = nullptr;
+    ASSERT_TRUE(factory->CreateFont(&font, d));
+    rt->SelectFont(font);
+    font->Release();  // the target keeps its own reference
+    CSize one = rt->MeasureText(L"中", 1);
+    CSize two = rt->MeasureText(L"中文", -1);
+    EXPECT_GT(one.cx, 10);
+    EXPECT_NEAR(two.cx, 2 * one.cx, 2);
+    EXPECT_GE(one.cy, 20);
+    CRect calc(0, 0, 30, 1000);
+    int h = rt->DrawText(L"中文中文中文", -1, &calc, DT_CALCRECT | DT_WORDBREAK);
+    EXPECT_GE(h, 2 * one.cy);  // wrapped inside 30 pixels
+    rt->SetTextColor(RGBA(0, 0, 0, 255));
+    CRect rc(0, 0, 100, 60);
+    rt->DrawText(L"安装", -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    int inked = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x)
+            inked += (PixelAt(rt, x, y) >> 24) > 0x80;
+    EXPECT_GT(inked, 20);
+    EXPECT_EQ(PixelAt(rt, 1, 1), 0u);  // centred: the corner stays empty
+}
+
+// Each module exports SCreateInstance and hands over a working component.
+TEST(SComponentModulesTest, ModulesExportSCreateInstance) {
+    for (const char* name : {"render-cairo.so", "imgdecoder-png.so", "translator.so"}) {
+        std::string path = std::string(QI_COMPONENT_DIR) + "/" + name;
+        void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(h, nullptr) << dlerror();
+        auto fn = reinterpret_cast<FunSCreateInstance>(dlsym(h, "SCreateInstance"));
+        ASSERT_NE(fn, nullptr) << name;
+        IObject* obj = nullptr;
+        EXPECT_TRUE(fn(&obj));
+        ASSERT_NE(obj, nullptr);
+        if (std::string(name) == "render-cairo.so") {
+            auto* rf = static_cast<IRenderFactory*>(obj);
+            IRenderTarget* t = nullptr;
+            EXPECT_TRUE(rf->CreateRenderTarget(&t, 4, 4));
+            if (t)
+                t->Release();
+        }
+        obj->Release();
+        dlclose(h);
+    }
+}
