@@ -49,12 +49,13 @@ inline std::string MakePng(int w, int h, const std::vector<uint32_t>& colors) {
 
 class SUiTestEnv {
 public:
-    SUiTestEnv() {
+    // backend: the host windows use (null: the headless host below).
+    explicit SUiTestEnv(IHostBackend* backend = nullptr) {
         m_pFactory = new SRenderFactoryCairo;
         m_pDecoder = new SImgDecoderPng;
         m_pFactory->SetImgDecoderFactory(m_pDecoder);
         app = std::make_unique<SApplication>(m_pFactory, nullptr, L"SOUIHOST",
-                                             SObjectDefaultRegister(), &host);
+                                             SObjectDefaultRegister(), backend ? backend : &host);
     }
     ~SUiTestEnv() {
         app.reset();

@@ -1,0 +1,255 @@
+// The GTK host on a real X server (Xvfb, started here with -displayfd). Skips only when
+// Xvfb cannot start.
+#include "uilib/gtk/SGtkHost.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "uilib/SCheckBox.h"
+#include "uilib/SHostWnd.h"
+#include "uilib/SNotifyCenter.h"
+#include "uilib/testing/SUiTestEnv.h"
+
+using namespace SOUI;
+using namespace uitest;
+
+namespace {
+
+pid_t g_xvfb = -1;
+bool g_ready = false;
+
+// Starts Xvfb on a free display; true when it reported its display number in time.
+bool StartXvfb() {
+    int fds[2];
+    if (pipe(fds) != 0)
+        return false;
+    pid_t pid = fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        close(fds[0]);
+        int devnull = open("/dev/null", O_WRONLY);
+        if (devnull >= 0) {
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+        }
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    g_xvfb = pid;
+    std::string number;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0)
+            continue;
+        char c;
+        ssize_t n = read(fds[0], &c, 1);
+        if (n <= 0)
+            break;
+        if (c == '\n')
+            break;
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty())
+        return false;
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    return true;
+}
+
+void StopXvfb() {
+    if (g_xvfb <= 0)
+        return;
+    kill(g_xvfb, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+        if (waitpid(g_xvfb, nullptr, WNOHANG) == g_xvfb) {
+            g_xvfb = -1;
+            return;
+        }
+        usleep(100 * 1000);
+    }
+    kill(g_xvfb, SIGKILL);
+    waitpid(g_xvfb, nullptr, 0);
+    g_xvfb = -1;
+}
+
+class XvfbEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        setenv("GDK_GL", "disable", 1);
+        setenv("GSETTINGS_BACKEND", "memory", 1);
+        setenv("NO_AT_BRIDGE", "1", 1);
+        g_ready = StartXvfb() && SGtkHost::Init();
+    }
+    void TearDown() override { StopXvfb(); }
+};
+
+const auto* g_env = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+
+// Runs a shell command with a time limit; its standard output.
+std::string RunCmd(const std::string& cmd) {
+    std::string out;
+    FILE* p = popen(("timeout 10 " + cmd + " 2>/dev/null").c_str(), "r");
+    if (!p)
+        return out;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+template <class Pred>
+bool PumpUntil(Pred pred, int ms = 5000) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        if (pred())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return pred();
+}
+
+int XwinValue(const std::string& info, const char* key) {
+    size_t at = info.find(key);
+    return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + std::strlen(key));
+}
+
+const char* kLayout =
+    R"XML(<SOUI name="probe" title="QiGtkProbe" width="400" height="300" translucent="1">
+  <root colorBkgnd="#ffffffff">
+    <text pos="20,20,@300,@30" colorText="#383838ff" font="face:微软雅黑,size:20">安装程序的中文文本</text>
+    <check name="agree" pos="16,104,@115,@24" skin="skin.check" font="face:微软雅黑,size:14">已阅读和同意</check>
+  </root></SOUI>)XML";
+
+struct EvtPing : public TplEventArgs<EvtPing> {
+    enum { EventID = EVT_EXTERNAL_BEGIN + 91 };
+    explicit EvtPing(int n) : TplEventArgs<EvtPing>(nullptr), seq(n) {}
+    int seq;
+};
+
+class CProbe : public SHostWnd {
+public:
+    CProbe() : SHostWnd(L"LAYOUT:probe") {}
+    bool _HandleEvent(EventArgs* evt) override {
+        if (evt->GetID() != EvtPing::EventID)
+            return false;
+        onUi = onUi && std::this_thread::get_id() == ui;
+        seqs.push_back(static_cast<EvtPing*>(evt)->seq);
+        if (seqs.size() == expected)
+            SApplication::getSingleton().GetBackend()->QuitLoop(1);
+        return true;
+    }
+    BOOL ProcessWindowMessage(HWND, UINT msg, WPARAM id, LPARAM, LRESULT&) override {
+        if (msg != WM_TIMER)
+            return FALSE;
+        timerIds.push_back(static_cast<UINT>(id));
+        if (timerIds.size() == 3)
+            SApplication::getSingleton().GetBackend()->QuitLoop(2);
+        return TRUE;
+    }
+    std::thread::id ui = std::this_thread::get_id();
+    bool onUi = true;
+    size_t expected = 0;
+    std::vector<int> seqs;
+    std::vector<UINT> timerIds;
+};
+
+class SGtkHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!g_ready)
+            GTEST_SKIP() << "Xvfb could not start";
+        env = std::make_unique<SUiTestEnv>(&host);
+        env->Add("LAYOUT", "probe", kLayout);
+        env->Add("PNG", "check",
+                 MakePng(24, 24,
+                         {0xc0c0c0ff, 0xa0a0a0ff, 0x808080ff, 0x404040ff, 0x1e78d5ff, 0x1e78d5ff,
+                          0x1e78d5ff, 0x404040ff}));
+        env->Add("VALUES", "skin",
+                 R"(<skin><imglist name="skin.check" src="PNG:check" states="8"/></skin>)");
+        env->Add("UIDEF", "init", R"(<UIDEF><skin src="values:skin"/></UIDEF>)");
+        ASSERT_TRUE(env->Commit(L"UIDEF:init"));
+    }
+    SGtkHost host;
+    std::unique_ptr<SUiTestEnv> env;
+};
+
+}  // namespace
+
+TEST_F(SGtkHostTest, RealWindowHasItsSizeAndTakesClicks) {
+    CProbe wnd;
+    ASSERT_NE(wnd.Create(), nullptr);
+    wnd.SetWindowPos(nullptr, 50, 60, 0, 0, SWP_NOSIZE);
+    wnd.ShowWindow(SW_SHOWNORMAL);
+    std::string id;
+    ASSERT_TRUE(PumpUntil([&] {
+        id = RunCmd("xdotool search --onlyvisible --name QiGtkProbe");
+        return !id.empty();
+    }));
+    id = id.substr(0, id.find('\n'));
+    std::string info = RunCmd("xwininfo -id " + id);
+    EXPECT_EQ(XwinValue(info, "Width: "), 400) << info;
+    EXPECT_EQ(XwinValue(info, "Height: "), 300) << info;
+    EXPECT_EQ(XwinValue(info, "Absolute upper-left X: "), 50) << info;
+
+    auto* agree = wnd.FindChildByName2<SCheckBox>(L"agree");
+    ASSERT_NE(agree, nullptr);
+    EXPECT_FALSE(agree->IsChecked());
+    PumpUntil([] { return false; }, 200);  // let the first frame paint
+    RunCmd("xdotool mousemove --window " + id + " 40 116 click 1");
+    EXPECT_TRUE(PumpUntil([&] { return agree->IsChecked(); }));
+    PumpUntil([] { return false; }, 200);
+    std::string shot = ::testing::TempDir() + "gtk_probe.png";
+    RunCmd("import -window root " + shot);
+
+    wnd.SetWindowPos(nullptr, 0, 0, 400, 200, SWP_NOMOVE);
+    EXPECT_TRUE(
+        PumpUntil([&] { return XwinValue(RunCmd("xwininfo -id " + id), "Height: ") == 200; }));
+    wnd.DestroyWindow();
+    EXPECT_TRUE(PumpUntil(
+        [&] { return RunCmd("xdotool search --onlyvisible --name QiGtkProbe").empty(); }));
+}
+
+TEST_F(SGtkHostTest, LoopDeliversNotifyEventsInOrderAndFiresTimers) {
+    SNotifyCenter center;
+    center.addEvent(EvtPing::EventID, L"on_ping");
+    CProbe wnd;
+    ASSERT_NE(wnd.Create(), nullptr);
+    center.RegisterEventMap(&wnd);
+    constexpr int kCount = 300;
+    wnd.expected = kCount;
+    uint64_t guard = host.AddTimer(10000, [&] { host.QuitLoop(-1); });
+    std::thread worker([&] {
+        for (int i = 0; i < kCount; ++i)
+            center.FireEventAsync(new EvtPing(i));
+    });
+    EXPECT_EQ(host.RunLoop(), 1);
+    worker.join();
+    center.UnregisterEventMap(&wnd);
+    EXPECT_TRUE(wnd.onUi);
+    ASSERT_EQ(wnd.seqs.size(), static_cast<size_t>(kCount));
+    for (int i = 0; i < kCount; ++i)
+        EXPECT_EQ(wnd.seqs[i], i);
+
+    wnd.SetTimer(101, 10);
+    EXPECT_EQ(host.RunLoop(), 2);
+    EXPECT_EQ(wnd.timerIds, (std::vector<UINT>{101, 101, 101}));
+    host.RemoveTimer(guard);
+}
