@@ -58,8 +58,12 @@ CTestHttpServer::CTestHttpServer() : m_pServer(std::make_unique<httplib::Server>
     int port = m_pServer->bind_to_any_port("127.0.0.1");
     if (port <= 0)
         return;
-    m_nPort = port;
     m_thread = std::thread([this] { m_pServer->listen_after_bind(); });
+    // Stopping a server that has not entered its accept loop yet would not stop it.
+    for (int i = 0; i < 5000 && !m_pServer->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (m_pServer->is_running())
+        m_nPort = port;
 }
 
 CTestHttpServer::~CTestHttpServer() {
