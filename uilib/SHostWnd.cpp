@@ -306,6 +306,10 @@ bool SHostWnd::DestroyWindow() {
         app->GetBackend()->RemoveTimer(m_timelineToken);
     m_timelineToken = 0;
     m_timeline.clear();
+    if (m_alive)
+        *m_alive = false;  // callbacks running further up the stack see it
+    if (m_alive)
+        *m_alive = false;  // handlers further up the stack see the window gone
     m_alive.reset();
     ReleaseNative();
     AliveWindows().erase(this);
@@ -399,6 +403,9 @@ void SHostWnd::SetHoverWindow(SWindow* wnd) {
 
 void SHostWnd::OnNativeMouse(const SMouseInput& in) {
     std::shared_ptr<bool> keep = m_alive;  // a handler may destroy the window
+    auto alive = [&keep] { return keep && *keep; };
+    if (!alive())
+        return;
     UpdateLayoutIfNeeded();
     SWindow* hit = HitTest(in.pt);
     switch (in.kind) {
@@ -411,7 +418,7 @@ void SHostWnd::OnNativeMouse(const SMouseInput& in) {
                 if (hit && !hit->IsDisabled(true))
                     hit->OnMouseMove(in.pt, in.flags);
             }
-            if (m_pNative) {
+            if (alive() && m_pNative) {
                 SWindow* c = m_pCapture ? m_pCapture : hit;
                 m_pNative->SetCursor(c && !c->IsDisabled(true) ? c->GetCursor() : SCursor::Arrow);
             }
@@ -434,10 +441,11 @@ void SHostWnd::OnNativeMouse(const SMouseInput& in) {
             SWindow* target = m_pCapture ? m_pCapture : hit;
             if (target && !target->IsDisabled(true))
                 target->OnLButtonUp(in.pt, in.flags);
+            if (!alive())
+                break;  // the click closed the window
             if (m_pCapture)
                 OnReleaseCapture(m_pCapture);
-            if (keep && *keep)
-                SetHoverWindow(HitTest(in.pt));
+            SetHoverWindow(HitTest(in.pt));
             break;
         }
         case SMouseInput::Wheel: {
@@ -455,6 +463,8 @@ void SHostWnd::OnNativeMouse(const SMouseInput& in) {
 
 void SHostWnd::OnNativeKey(UINT vk, bool bDown, UINT flags) {
     std::shared_ptr<bool> keep = m_alive;
+    if (!keep || !*keep)
+        return;
     SWindow* focus = m_pFocus;
     if (!bDown) {
         if (focus)
