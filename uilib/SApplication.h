@@ -61,7 +61,8 @@ public:
 class SApplication {
 public:
     // renderFactory: taken with its own reference. backend: the host backend windows
-    // use (not owned; null: a headless backend the application owns).
+    // use (not owned). The program passes an SGtkHost (uilib/gtk/SGtkHost.h, after
+    // SGtkHost::Init); null gives a headless backend that the application owns.
     SApplication(IRenderFactory* renderFactory, HINSTANCE hInst,
                  const wchar_t* hostClassName = L"SOUIHOST",
                  const SObjectDefaultRegister& sysObjRegister = SObjectDefaultRegister(),

@@ -156,7 +156,11 @@ HWND SHostWnd::Create(HWND hOwner, int x, int y, int cx, int cy) {
     m_bLayoutDirty = false;
     const SStringW& icon = !m_strBigIcon.empty() ? m_strBigIcon : m_strSmallIcon;
     if (!icon.empty()) {
-        if (IBitmapS* bmp = app->LoadImage(icon))
+        // "ICON_LOGO:32" names an icon group and a size; the group is one image here.
+        IBitmapS* bmp = app->LoadImage(icon);
+        if (!bmp)
+            bmp = app->LoadImage(L"ICON:" + icon.substr(0, icon.find(L':')));
+        if (bmp)
             m_pNative->SetIcon(bmp);
     }
     return m_hWnd;
