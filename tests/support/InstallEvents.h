@@ -28,8 +28,7 @@ public:
     ~InstallEvents() override { m_center.UnregisterEventMap(this); }
 
     bool _HandleEvent(SOUI::EventArgs* evt) override {
-        if (evt->GetID() != EventInstallCallBack::EventID)
-            return false;
+        if (evt->GetID() != EventInstallCallBack::EventID) return false;
         auto* e = static_cast<EventInstallCallBack*>(evt);
         m_seen.push_back({e->sender, e->progress, e->status, e->text});
         return true;
@@ -40,17 +39,14 @@ public:
         auto end = std::chrono::steady_clock::now() + duration;
         for (;;) {
             m_center.DispatchPending();
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                break;
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
             m_center.WaitForEvents(static_cast<int>(left.count()));
         }
     }
 
     // Delivers events until `done` holds (then drains the queue); false after `limit`.
-    bool PumpUntil(const std::function<bool()>& done,
-                   std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
         auto end = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < end) {
             m_center.DispatchPending();
@@ -66,8 +62,7 @@ public:
     const std::vector<InstallEventRecord>& Seen() const { return m_seen; }
     std::vector<int> Progresses() const {
         std::vector<int> p;
-        for (const auto& e : m_seen)
-            p.push_back(e.progress);
+        for (const auto& e : m_seen) p.push_back(e.progress);
         return p;
     }
     SOUI::SNotifyCenter& Center() { return m_center; }
