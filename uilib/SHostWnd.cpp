@@ -620,13 +620,25 @@ void SHostWnd::SetImeCursorRect(const CRect& rc) {
 }
 
 void SHostWnd::OnWindowDestroyed(SWindow* wnd) {
-    if (m_pHover == wnd)
+    // The window or one of its descendants may hold the mouse, the focus or a timeline
+    // slot (a hidden tab page with a focused editor, say).
+    auto within = [wnd](SWindow* w) {
+        for (; w != nullptr; w = w->GetParent())
+            if (w == wnd)
+                return true;
+        return false;
+    };
+    if (within(m_pHover))
         m_pHover = nullptr;
-    if (m_pCapture == wnd)
+    if (within(m_pCapture))
         m_pCapture = nullptr;
-    if (m_pFocus == wnd)
+    if (within(m_pFocus)) {
+        SWindow* focus = m_pFocus;
         m_pFocus = nullptr;
-    m_timeline.erase(wnd);
+        focus->OnKillFocus();
+    }
+    for (auto it = m_timeline.begin(); it != m_timeline.end();)
+        it = within(*it) ? m_timeline.erase(it) : std::next(it);
 }
 
 }  // namespace SOUI

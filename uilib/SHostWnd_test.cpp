@@ -157,7 +157,10 @@ TEST_F(SHostWndTest, ClassChecksAndTabPages) {
     EXPECT_FALSE(wnd.FindChildByName(L"in0")->IsVisible(true));
     EXPECT_TRUE(wnd.FindChildByName(L"in1")->IsVisible(true));
     EXPECT_EQ(RectOf(wnd, L"in0"), CRect(0, 250, 100, 300));
+    wnd.FindChildByName(L"in1")->SetFocus();
+    EXPECT_EQ(wnd.GetFocus(), wnd.FindChildByName(L"in1"));
     EXPECT_TRUE(tabs->SetCurSel(0));
+    EXPECT_EQ(wnd.GetFocus(), nullptr);  // the focus left with its hidden page
     EXPECT_TRUE(wnd.FindChildByName(L"in0")->IsVisible(true));
     EXPECT_FALSE(SHeadlessHost::ClickByName(&wnd, L"in1"));  // hidden page
     EXPECT_FALSE(tabs->SetCurSel(5));

@@ -100,7 +100,11 @@ HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
         else
             hr = E_FAIL;
     } else if (Is(name, L"text")) {
-        m_strText = UnescapeText(value);
+        SApplication* app = SApplication::getSingletonPtr();
+        if (app && value.rfind(L"@string/", 0) == 0)
+            m_strText = app->GetString(value.substr(8));
+        else
+            m_strText = UnescapeText(value);
     } else if (Is(name, L"tip")) {
         m_strToolTip = value;
     } else if (Is(name, L"visible") || Is(name, L"show")) {
