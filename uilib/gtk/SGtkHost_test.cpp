@@ -25,7 +25,8 @@ using namespace uitest;
 namespace {
 
 pid_t g_xvfb = -1;
-bool g_ready = false;
+bool g_xvfbUp = false;
+bool g_gtkUp = false;
 
 // Starts Xvfb on a free display; true when it reported its display number in time.
 bool StartXvfb() {
@@ -92,7 +93,8 @@ public:
         setenv("GDK_GL", "disable", 1);
         setenv("GSETTINGS_BACKEND", "memory", 1);
         setenv("NO_AT_BRIDGE", "1", 1);
-        g_ready = StartXvfb() && SGtkHost::Init();
+        g_xvfbUp = StartXvfb();
+        g_gtkUp = g_xvfbUp && SGtkHost::Init();
     }
     void TearDown() override { StopXvfb(); }
 };
@@ -174,8 +176,9 @@ public:
 class SGtkHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!g_ready)
+        if (!g_xvfbUp)
             GTEST_SKIP() << "Xvfb could not start";
+        ASSERT_TRUE(g_gtkUp) << "GTK did not open the Xvfb display";
         env = std::make_unique<SUiTestEnv>(&host);
         env->Add("LAYOUT", "probe", kLayout);
         env->Add("PNG", "check",
