@@ -162,6 +162,14 @@ std::wstring NormalizeSlashes(const std::wstring& path) {
     return out;
 }
 
+bool SetOwnerExecuteBit(const std::wstring& path) {
+    std::string p = SystemPath(path);
+    struct stat st {};
+    if (p.empty() || ::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return (st.st_mode & S_IXUSR) != 0 || ::chmod(p.c_str(), (st.st_mode & 07777) | S_IXUSR) == 0;
+}
+
 uint64_t GetFileSize64(const std::wstring& path) {
     FileHandle file = LongPathOpen(path, L"rb");
     if (!file)

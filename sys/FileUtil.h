@@ -43,6 +43,10 @@ bool IsDirectory(const std::string& path);
 // Backslashes become '/', and a '/' ends the result; an empty path stays empty.
 std::wstring NormalizeSlashes(const std::wstring& path);
 
+// Adds the owner's execute bit to a regular file (downloaded programs arrive without it). False
+// when the file is missing or not regular, or the mode cannot be changed.
+bool SetOwnerExecuteBit(const std::wstring& path);
+
 // Size in bytes of a file; 0 when it cannot be opened (or is a directory).
 uint64_t GetFileSize64(const std::wstring& path);
 

@@ -85,6 +85,15 @@ TEST(FileUtilTest, LongPathOperationsInBothForms) {
     EXPECT_FALSE(LongPathOpen(L"relative.txt", L"wb"));
     EXPECT_FALSE(LongPathExists(std::wstring(L".")));
     EXPECT_FALSE(LongPathOpen(W(folder + "/missing"), L"rb"));
+
+    std::string program = dir.Write("net4.exe", "#!/bin/sh\n");
+    ::chmod(program.c_str(), 0640);
+    EXPECT_TRUE(SetOwnerExecuteBit(W(program)));
+    struct stat st {};
+    ASSERT_EQ(::stat(program.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0740u);  // only the owner's bit is added
+    EXPECT_FALSE(SetOwnerExecuteBit(W(folder)));
+    EXPECT_FALSE(SetOwnerExecuteBit(W(dir / "missing")));
 }
 
 TEST(FileUtilTest, SizesBeyondFourGigabytes) {
