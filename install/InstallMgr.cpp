@@ -1,9 +1,12 @@
 #include "install/InstallMgr.h"
 
+#include <unistd.h>
+
 #include "install/EventInstallCallBack.h"
 #include "platform/Time.h"
 #include "sys/DebugLog.h"
 #include "sys/Process.h"
+#include "sys/TextHelpers.h"
 
 namespace {
 // The companion tool may run many times over; it is ended this many times at most.
@@ -65,4 +68,17 @@ void CInstallMgr::IntallSoftware() {
     DebugLog(L"%s 安装step=5", L"CInstallMgr::IntallSoftware");
     EndProductProcesses();
     if (platform::IsCurrentThreadCancelled()) return;
+
+    // ---- Step 3: the .NET Framework 4 check, download and run go here. ----
+
+    // A package left beside the installer (by an earlier run or by hand) is used as it is.
+    const std::wstring package = GetExeDirectory() + L"/" + L"QuilloraSetup.exe";
+    if (::access(WideToAnsi(package).c_str(), F_OK) != 0) {
+        if (!DownInstallFile()) return;
+    }
+    if (platform::IsCurrentThreadCancelled()) return;
+
+    if (!InstallFile()) return;
+    if (platform::IsCurrentThreadCancelled()) return;
+    AfterInstall();
 }

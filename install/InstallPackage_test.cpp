@@ -1,0 +1,224 @@
+// The package steps through the real sequence: a real install thread, a local HTTP
+// server for the package, and shell scripts standing in for the setup program.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "install/InstallMgr.h"
+#include "net/HttpMgr.h"
+#include "platform/Module.h"
+#include "platform/Text.h"
+#include "tests/support/InstallEvents.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestHttpServer.h"
+
+using qitest::CCannedResponse;
+using qitest::InstallEventRecord;
+
+namespace {
+
+struct CExpected {
+    int progress;
+    int status;
+    std::wstring text;
+};
+
+class InstallPackageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.IsRunning());
+        platform::SetModuleFileNameForTest(platform::Utf8ToWide(exeDir / "quillora-installer"));
+        exeDir.Write("Install.ini", "[Config]\r\ninstall_pack_url=" + server.Url("/pack.exe") +
+                                        "\r\ninstall_statistics_url=" + server.Url("/stats") +
+                                        "\r\n");
+        installDir = target / "Program Files/Quillora";  // blanks reach the setup whole
+    }
+    void TearDown() override {
+        mgr.reset();
+        CHttpMgr::GetInstance()->TerminateAll();
+        platform::SetModuleFileNameForTest(L"");
+    }
+
+    // The package the server hands out: records its arguments, prints a line, exits.
+    std::string PackageScript(int exitCode) {
+        std::string path = target / "script";
+        EXPECT_TRUE(qitest::WriteRecordingScript(path, target / "args", exitCode, "setup says hi"));
+        std::string script;
+        EXPECT_TRUE(qitest::ReadFile(path, script));
+        return script;
+    }
+
+    // Runs the installation until its last event (100, or a failure).
+    void RunInstallation() {
+        mgr = std::make_unique<CInstallMgr>();
+        mgr->SetInstallDir(platform::Utf8ToWide(installDir));
+        mgr->BeginInstallThread();
+        ASSERT_TRUE(events.PumpUntil([&] { return mgr->IsInstallThreadFinished(); }));
+    }
+
+    // The events of the last run, which began after the first `from` events.
+    void ExpectEvents(const std::vector<CExpected>& expected, size_t from = 0) {
+        std::vector<InstallEventRecord> seen(events.Seen().begin() + from, events.Seen().end());
+        ASSERT_EQ(seen.size(), expected.size()) << ::testing::PrintToString(events.Progresses());
+        for (size_t i = 0; i < seen.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(seen[i].progress, expected[i].progress);
+            EXPECT_EQ(seen[i].status, expected[i].status);
+            EXPECT_EQ(seen[i].text, expected[i].text);
+            EXPECT_EQ(seen[i].sender, mgr.get());
+        }
+    }
+
+    std::vector<std::string> RecordedArguments() { return qitest::ReadLines(target / "args"); }
+
+    qitest::CTestHttpServer server;
+    qitest::TempDir exeDir;
+    qitest::TempDir target;
+    std::string installDir;
+    qitest::InstallEvents events;
+    std::unique_ptr<CInstallMgr> mgr;
+};
+
+TEST_F(InstallPackageTest, DownloadedPackageRunsSilentlyIntoTheChosenDirectory) {
+    CCannedResponse package;
+    package.body = PackageScript(0) + "#" + std::string(30000, 'p') + "\n";
+    package.pieceSize = 1000;
+    package.pieceDelayMs = 50;  // about 1.5 s: progress reports arrive on the way
+    server.Set("/pack.exe", package);
+    RunInstallation();
+
+    std::vector<InstallEventRecord> seen = events.Seen();
+    ASSERT_GE(seen.size(), 7u) << ::testing::PrintToString(events.Progresses());
+    for (const auto& e : seen)
+        EXPECT_EQ(e.sender, mgr.get());
+    EXPECT_EQ(seen[0].progress, 5);
+    EXPECT_EQ(seen[1].progress, 50);
+    EXPECT_EQ(seen[1].text, L"正在下载安装包...");
+    // Reports from the transfer, mapped onto 50..79 and never going back.
+    const size_t reports = seen.size() - 6;
+    ASSERT_GE(reports, 1u);
+    int last = 50;
+    for (size_t i = 2; i < 2 + reports; ++i) {
+        EXPECT_GE(seen[i].progress, last);
+        EXPECT_LE(seen[i].progress, 79);
+        EXPECT_EQ(seen[i].status, 0);
+        EXPECT_EQ(seen[i].text, L"正在下载安装包...");
+        last = seen[i].progress;
+    }
+    std::vector<InstallEventRecord> tail(seen.end() - 4, seen.end());
+    std::vector<CExpected> expectedTail = {
+        {80, 0, L"正在安装..."}, {80, 0, L"安装完成"}, {90, 0, L"安装完成"}, {100, 0, L"安装完成"}};
+    for (size_t i = 0; i < expectedTail.size(); ++i) {
+        EXPECT_EQ(tail[i].progress, expectedTail[i].progress);
+        EXPECT_EQ(tail[i].status, 0);
+        EXPECT_EQ(tail[i].text, expectedTail[i].text);
+    }
+
+    // The package stays beside the installer, runnable by its owner.
+    struct stat info {};
+    ASSERT_EQ(::stat((exeDir / "QuilloraSetup.exe").c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+    EXPECT_EQ(RecordedArguments(),
+              (std::vector<std::string>{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/DIR=" + installDir}));
+    ASSERT_GE(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].method, "GET");
+    EXPECT_EQ(server.Requests()[0].path, "/pack.exe");
+}
+
+TEST_F(InstallPackageTest, PackageBesideTheInstallerIsUsedWithoutDownload) {
+    // Not executable yet: the step sets the owner's execute bit itself.
+    exeDir.Write("QuilloraSetup.exe", PackageScript(0));
+    ::chmod((exeDir / "QuilloraSetup.exe").c_str(), 0644);
+    RunInstallation();
+    ExpectEvents({{5, 0, L"检测环境..."},
+                  {80, 0, L"正在安装..."},
+                  {80, 0, L"安装完成"},
+                  {90, 0, L"安装完成"},
+                  {100, 0, L"安装完成"}});
+    EXPECT_EQ(RecordedArguments().size(), 3u);
+    // The only request is the report.
+    ASSERT_TRUE(server.WaitForRequests(1, 30000));
+    for (const auto& request : server.Requests())
+        EXPECT_EQ(request.path, "/stats");
+}
+
+TEST_F(InstallPackageTest, SetupExitingWithOneEndsTheRun) {
+    exeDir.Write("QuilloraSetup.exe", PackageScript(1));
+    RunInstallation();
+    ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}});
+    EXPECT_EQ(RecordedArguments().size(), 3u);
+    // No after-install step: no settings file and no report.
+    EXPECT_FALSE(qitest::FileExists(installDir + "/user.ini"));
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(InstallPackageTest, DirectoryThatCouldBreakTheCommandLineIsRefused) {
+    for (const char* dir : {"/a\" /EVIL=\"x", "/a\nb"}) {
+        SCOPED_TRACE(dir);
+        const size_t from = events.Seen().size();
+        installDir = target / dir;
+        exeDir.Write("QuilloraSetup.exe", PackageScript(0));
+        RunInstallation();
+        ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}},
+                     from);
+        EXPECT_FALSE(qitest::FileExists(target / "args"));  // nothing ran
+    }
+}
+
+TEST_F(InstallPackageTest, DirectoryEndingInBackslashStaysOneArgument) {
+    installDir = target / "odd\\";
+    exeDir.Write("QuilloraSetup.exe", PackageScript(0));
+    RunInstallation();
+    EXPECT_EQ(RecordedArguments(),
+              (std::vector<std::string>{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/DIR=" + installDir}));
+}
+
+TEST_F(InstallPackageTest, FailedDownloadEndsTheRunWithoutLeftovers) {
+    server.Set("/pack.exe", CCannedResponse::Status(404, "gone"));
+    RunInstallation();
+    std::vector<InstallEventRecord> seen = events.Seen();
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen.front().progress, 5);
+    // The step's own 50, then perhaps a report of the short transfer, also at 50.
+    for (size_t i = 1; i + 1 < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].progress, 50);
+        EXPECT_EQ(seen[i].text, L"正在下载安装包...");
+    }
+    EXPECT_EQ(seen.back().progress, 80);
+    EXPECT_EQ(seen.back().status, -1);
+    EXPECT_EQ(seen.back().text, L"下载安装包失败");
+    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
+    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+}
+
+TEST_F(InstallPackageTest, PackagePathTakenByAFolderCountsAsPresent) {
+    ASSERT_EQ(::mkdir((exeDir / "QuilloraSetup.exe").c_str(), 0755), 0);
+    RunInstallation();
+    ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}});
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(InstallPackageTest, ManagerDestroyedDuringADownloadStopsIt) {
+    CCannedResponse endless;
+    endless.generatedSize = 1ull << 30;
+    endless.pieceSize = 512;
+    endless.pieceDelayMs = 100;
+    server.Set("/pack.exe", endless);
+    mgr = std::make_unique<CInstallMgr>();
+    mgr->SetInstallDir(platform::Utf8ToWide(installDir));
+    mgr->BeginInstallThread();
+    ASSERT_TRUE(events.PumpUntil([&] { return events.Seen().size() >= 3; }));  // a report came
+    mgr.reset();  // asks the install thread to stop and joins it
+    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
+    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+    EXPECT_FALSE(qitest::FileExists(target / "args"));
+}
+
+}  // namespace
