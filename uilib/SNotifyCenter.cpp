@@ -106,18 +106,36 @@ size_t SNotifyCenter::DispatchPending() {
     uint64_t count = 0;
     while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
     }
-    std::deque<EventArgs*> batch;
+    // Events are taken one at a time, so that a handler running a nested loop (a modal
+    // dialog) delivers the following ones itself, still in posting order. Events
+    // posted meanwhile wait for the next round.
+    size_t budget;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        batch.swap(m_queue);
+        budget = m_queue.size();
     }
     size_t delivered = 0;
-    while (!batch.empty()) {
-        EventArgs* evt = batch.front();
-        batch.pop_front();
+    for (; delivered < budget; ++delivered) {
+        EventArgs* evt = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (m_queue.empty()) break;
+            evt = m_queue.front();
+            m_queue.pop_front();
+        }
         Deliver(evt);
         evt->Release();
-        ++delivered;
+    }
+    // Anything left (posted during delivery) must wake the loop again.
+    bool more;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        more = !m_queue.empty();
+    }
+    if (more) {
+        uint64_t one = 1;
+        while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
     }
     return delivered;
 }

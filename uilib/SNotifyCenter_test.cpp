@@ -136,3 +136,37 @@ TEST(SNotifyCenter, FirstHandlerThatHandlesStopsDelivery) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SNotifyCenter, NestedLoopInAHandlerKeepsPostingOrder) {
+    // A handler that runs a modal loop delivers the rest of the queue itself; the outer
+    // round must not deliver anything again or out of order.
+    std::atomic<int> alive{0};
+    SOUI::SNotifyCenter center;
+    center.addEvent(NumberEvent::EventID, L"on_number");
+    struct Modal : SOUI::IEventHandler {
+        SOUI::SNotifyCenter* center;
+        std::atomic<int>* alive;
+        std::vector<int> order;
+        bool _HandleEvent(SOUI::EventArgs* evt) override {
+            int seq = static_cast<NumberEvent*>(evt)->m_seq;
+            order.push_back(seq);
+            if (seq == 0) {
+                center->FireEventAsync(new NumberEvent(nullptr, 0, 3, alive));
+                center->DispatchPending();  // the nested loop
+            }
+            return true;
+        }
+    } modal;
+    modal.center = &center;
+    modal.alive = &alive;
+    center.RegisterEventMap(&modal);
+    for (int i = 0; i < 3; ++i) center.FireEventAsync(new NumberEvent(nullptr, 0, i, &alive));
+    center.DispatchPending();
+    while (center.WaitForEvents(0)) center.DispatchPending();
+    EXPECT_EQ(modal.order, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(alive, 0);
+}
+
+}  // namespace
