@@ -25,6 +25,9 @@ constexpr long kWakeMs = 100;
 constexpr uint32_t kReportIntervalMs = 1000;
 constexpr int kRenameAttempts = 1800;
 constexpr uint32_t kRenameWaitMs = 100;
+// Receive buffer of downloads: large pieces mean few writes to the file (a fixed size, so
+// memory does not grow with the file).
+constexpr long kDownloadBufferBytes = 256 * 1024;
 
 // Formats into a zeroed 1024-byte buffer; longer texts are cut.
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -334,6 +337,7 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         setCommonOptions();
         curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::fileDataWriter);
         curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, file.Get());
+        curl_easy_setopt(m_pCurl, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
         curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::downloadProgress);
         curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Download throughput and memory: the installer's client (ClusterCurl::downloadFile) against
+# the curl command line, fetching the same file from a local nginx in one run.
+#
+# Usage: bench/download.sh [SIZE_MIB] [ROUNDS]   (defaults: 512 MiB, 3 rounds each)
+# Builds bench_download (Release) into build/bench, serves a file of SIZE_MIB from a
+# temporary nginx on 127.0.0.1, runs both clients alternately and reports the best and
+# median throughput of each, their ratios, and the peak resident memory of each process.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+size_mib=${1:-512}
+rounds=${2:-3}
+
+for tool in nginx curl /usr/bin/time python3; do
+  command -v "$tool" >/dev/null || { echo "download.sh: $tool is missing (scripts/setup installs it)"; exit 1; }
+done
+
+generator=()
+if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+cmake -S "$root" -B "$root/build/bench" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
+  -DQI_BUILD_BENCH=ON -DQI_BUILD_TESTS=OFF >/dev/null
+cmake --build "$root/build/bench" --target bench_download >/dev/null
+bench="$root/build/bench/bench/net/bench_download"
+
+work=$(mktemp -d)
+nginx_pid=
+cleanup() {
+  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/www" "$work/out" "$work/tmp" "$work/logs"
+# nginx started by root serves as an unprivileged user: the file must be readable to all.
+chmod 755 "$work" "$work/www"
+head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/www/package.bin"
+chmod 644 "$work/www/package.bin"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat > "$work/nginx.conf" <<EOF
+worker_processes 1;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $work/tmp;
+  proxy_temp_path $work/tmp;
+  fastcgi_temp_path $work/tmp;
+  uwsgi_temp_path $work/tmp;
+  scgi_temp_path $work/tmp;
+  server {
+    listen 127.0.0.1:$port;
+    root $work/www;
+  }
+}
+EOF
+nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
+nginx_pid=$!
+url="http://127.0.0.1:$port/package.bin"
+for _ in $(seq 1 100); do
+  curl -s -o /dev/null -r 0-0 "$url" && break
+  sleep 0.05
+done
+
+# Alternate the two clients so that both meet the same machine load.
+: > "$work/results"
+for round in $(seq 1 "$rounds"); do
+  rm -f "$work/out/"*
+  read -r bytes secs < <(/usr/bin/time -f '%M' -o "$work/rss_curl" \
+    curl -s -o "$work/out/curl.bin" -w '%{size_download} %{time_total}\n' "$url")
+  rm -f "$work/out/"*
+  read -r bytes2 secs2 < <(/usr/bin/time -f '%M' -o "$work/rss_ours" "$bench" "$url" "$work/out" ours.bin)
+  echo "$bytes $secs $(tail -1 "$work/rss_curl") $bytes2 $secs2 $(tail -1 "$work/rss_ours")" >> "$work/results"
+done
+
+python3 - "$size_mib" "$work/results" <<'EOF'
+import statistics, sys
+size, path = sys.argv[1], sys.argv[2]
+rows = [list(map(float, line.split())) for line in open(path) if line.strip()]
+curl = [r[0] / r[1] / 1048576 for r in rows]
+ours = [r[3] / r[4] / 1048576 for r in rows]
+for i, (c, o) in enumerate(zip(curl, ours), 1):
+    print(f"round {i}: curl {c:.1f} MiB/s, downloadFile {o:.1f} MiB/s")
+print(f"file: {size} MiB from a local nginx, {len(rows)} rounds each")
+print(f"throughput best:   downloadFile {max(ours):.1f} MiB/s, curl {max(curl):.1f} MiB/s, "
+      f"ratio {max(ours) / max(curl):.3f}")
+print(f"throughput median: downloadFile {statistics.median(ours):.1f} MiB/s, "
+      f"curl {statistics.median(curl):.1f} MiB/s, "
+      f"ratio {statistics.median(ours) / statistics.median(curl):.3f}")
+print(f"peak RSS: downloadFile {max(r[5] for r in rows) / 1024:.1f} MiB, "
+      f"curl {max(r[2] for r in rows) / 1024:.1f} MiB")
+EOF

@@ -1,0 +1,52 @@
+// One download with the installer's client, timed: the C++ half of bench/download.sh.
+// Usage: bench_download URL DIR FILE. Prints "bytes seconds" on success.
+
+#include <curl/curl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "net/ClusterCurl.h"
+
+namespace {
+
+// Counts reports as the installer's listener would receive them.
+class CCountingListener : public CLibcurlDownCallback {
+public:
+    void OnDownloadProgress(int, int, double, double) override { ++m_nReports; }
+    void OnUploadProgress(int, double, double) override {}
+    int m_nReports = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s URL DIR FILE\n", argv[0]);
+        return 2;
+    }
+    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK)
+        return 1;
+    int status = 1;
+    {
+        CCountingListener listener;
+        ClusterCurl client;
+        client.m_pCallback = &listener;
+        const auto start = std::chrono::steady_clock::now();
+        CurlResult result = client.downloadFile(argv[1], argv[2], argv[3]);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        struct stat info {};
+        std::string path = std::string(argv[2]) + "/" + argv[3];
+        if (result.code == 200 && ::stat(path.c_str(), &info) == 0) {
+            std::printf("%lld %.6f\n", static_cast<long long>(info.st_size), seconds);
+            status = 0;
+        } else {
+            std::fprintf(stderr, "download failed: %d %s\n", result.code, result.message.c_str());
+        }
+    }
+    curl_global_cleanup();
+    return status;
+}
