@@ -6,20 +6,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
 
-#include "net/StopFlag.h"
 #include "platform/DebugOutput.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
 
 using qitest::CCannedResponse;
-using qitest::CTempDir;
 using qitest::CTestHttpServer;
 using qitest::FileExists;
 
@@ -69,12 +67,22 @@ int ClosedPort() {
     return ntohs(addr.sin_port);
 }
 
+// A body that arrives in 1 KiB pieces, 60 ms apart.
+CCannedResponse SlowBody(uint64_t bytes, bool chunked = false) {
+    CCannedResponse response;
+    response.generatedSize = bytes;
+    response.chunked = chunked;
+    response.pieceSize = 1024;
+    response.pieceDelayMs = 60;
+    return response;
+}
+
 class ClusterCurlTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.IsRunning()); }
 
     CTestHttpServer server;
-    CTempDir dir;
+    qitest::TempDir dir;
 };
 
 TEST_F(ClusterCurlTest, GetReportsStatusTextAndTraceForFailures) {
@@ -203,9 +211,9 @@ TEST_F(ClusterCurlTest, DownloadWritesTheFileUnderItsFinalName) {
     EXPECT_EQ(result.code, 200);
     EXPECT_EQ(result.message, curl_easy_strerror(CURLE_OK));
     std::string content;
-    ASSERT_TRUE(qitest::ReadFile(dir.File("pkg.exe"), content));
+    ASSERT_TRUE(qitest::ReadFile((dir / "pkg.exe"), content));
     EXPECT_EQ(content, CTestHttpServer::GeneratedBytes(0, big.generatedSize));
-    EXPECT_FALSE(FileExists(dir.File("pkg.exe.temp")));
+    EXPECT_FALSE(FileExists((dir / "pkg.exe.temp")));
 }
 
 TEST_F(ClusterCurlTest, DownloadIntoMissingDirectoryTouchesNothing) {
@@ -225,7 +233,7 @@ TEST_F(ClusterCurlTest, DownloadThatCannotOpenItsFileFails) {
     ClusterCurl client;
     CurlResult result = client.downloadFile(server.Url("/x"), dir.Path(), "sub/pkg.exe");
     EXPECT_EQ(result.code, -1);
-    EXPECT_EQ(result.message, "downloadFile open file error(2), " + dir.File("sub/pkg.exe"));
+    EXPECT_EQ(result.message, "downloadFile open file error(2), " + (dir / "sub/pkg.exe"));
     EXPECT_TRUE(server.Requests().empty());
 }
 
@@ -238,22 +246,18 @@ TEST_F(ClusterCurlTest, FailedDownloadLeavesNeitherOldFileNorTemporary) {
 
     for (const char* path : {"/cut.exe", "/gone.exe"}) {
         SCOPED_TRACE(path);
-        ASSERT_TRUE(qitest::WriteFile(dir.File("pkg.exe"), "old package"));
-        ASSERT_TRUE(qitest::WriteFile(dir.File("pkg.exe.temp"), "old temporary"));
+        ASSERT_TRUE(qitest::WriteFile((dir / "pkg.exe"), "old package"));
+        ASSERT_TRUE(qitest::WriteFile((dir / "pkg.exe.temp"), "old temporary"));
         ClusterCurl client;
         CurlResult result = client.downloadFile(server.Url(path), dir.Path(), "pkg.exe");
         EXPECT_NE(result.code, 200);
-        EXPECT_FALSE(FileExists(dir.File("pkg.exe")));
-        EXPECT_FALSE(FileExists(dir.File("pkg.exe.temp")));
+        EXPECT_FALSE(FileExists((dir / "pkg.exe")));
+        EXPECT_FALSE(FileExists((dir / "pkg.exe.temp")));
     }
 }
 
 TEST_F(ClusterCurlTest, ReportsComeAtMostOncePerSecondWithTheAnnouncedTotal) {
-    CCannedResponse slow;
-    slow.generatedSize = 40 * 1024;
-    slow.pieceSize = 1024;
-    slow.pieceDelayMs = 60;  // about 2.4 s in all
-    server.Set("/slow.exe", slow);
+    server.Set("/slow.exe", SlowBody(40 * 1024));  // about 2.4 s in all
     CRecordingListener listener;
     ClusterCurl client;
     client.m_nTaskId = 7;
@@ -280,12 +284,7 @@ TEST_F(ClusterCurlTest, ReportsComeAtMostOncePerSecondWithTheAnnouncedTotal) {
 }
 
 TEST_F(ClusterCurlTest, WithoutContentLengthEveryReportHasTotalZero) {
-    CCannedResponse slow;
-    slow.generatedSize = 24 * 1024;
-    slow.chunked = true;
-    slow.pieceSize = 1024;
-    slow.pieceDelayMs = 60;
-    server.Set("/chunked.exe", slow);
+    server.Set("/chunked.exe", SlowBody(24 * 1024, true));
     CRecordingListener listener;
     ClusterCurl client;
     client.m_pCallback = &listener;
@@ -295,16 +294,12 @@ TEST_F(ClusterCurlTest, WithoutContentLengthEveryReportHasTotalZero) {
     for (const CReport& report : listener.reports)
         EXPECT_EQ(report.total, 0);
     std::string content;
-    ASSERT_TRUE(qitest::ReadFile(dir.File("c.exe"), content));
+    ASSERT_TRUE(qitest::ReadFile((dir / "c.exe"), content));
     EXPECT_EQ(content.size(), 24u * 1024u);
 }
 
 TEST_F(ClusterCurlTest, StopFlagSilencesReportsAndKeepsTheBodyInTheTemporaryFile) {
-    CCannedResponse slow;
-    slow.generatedSize = 24 * 1024;
-    slow.pieceSize = 1024;
-    slow.pieceDelayMs = 60;
-    server.Set("/slow.exe", slow);
+    server.Set("/slow.exe", SlowBody(24 * 1024));
     std::atomic<bool> stop{false};
     CRecordingListener listener;
     listener.pStopOnFirst = &stop;
@@ -316,20 +311,10 @@ TEST_F(ClusterCurlTest, StopFlagSilencesReportsAndKeepsTheBodyInTheTemporaryFile
     // The flag did not abort the transfer: the whole body arrived, but was not renamed.
     EXPECT_EQ(result.code, 200);
     EXPECT_EQ(listener.reports.size(), 1u);
-    EXPECT_FALSE(FileExists(dir.File("slow.exe")));
+    EXPECT_FALSE(FileExists((dir / "slow.exe")));
     std::string content;
-    ASSERT_TRUE(qitest::ReadFile(dir.File("slow.exe.temp"), content));
+    ASSERT_TRUE(qitest::ReadFile((dir / "slow.exe.temp"), content));
     EXPECT_EQ(content, CTestHttpServer::GeneratedBytes(0, 24 * 1024));
-}
-
-TEST_F(ClusterCurlTest, SetListenerUsesTheProcessStopFlag) {
-    CRecordingListener listener;
-    ClusterCurl client;
-    client.m_nTaskId = 5;
-    client.setListener(&listener);
-    EXPECT_EQ(client.m_nTaskId, 0);
-    EXPECT_EQ(client.m_pCallback, &listener);
-    EXPECT_EQ(client.m_pStopFlag, &g_bStopFlag);
 }
 
 TEST_F(ClusterCurlTest, OwnerStopRequestAbortsADownloadThatStalls) {
@@ -354,8 +339,8 @@ TEST_F(ClusterCurlTest, OwnerStopRequestAbortsADownloadThatStalls) {
     ASSERT_TRUE(thread.HasFinished());
     thread.Join();
     EXPECT_EQ(result.code, CURLE_ABORTED_BY_CALLBACK);
-    EXPECT_FALSE(FileExists(dir.File("stall.exe")));
-    EXPECT_FALSE(FileExists(dir.File("stall.exe.temp")));
+    EXPECT_FALSE(FileExists((dir / "stall.exe")));
+    EXPECT_FALSE(FileExists((dir / "stall.exe.temp")));
 }
 
 TEST_F(ClusterCurlTest, ProbesReadLengthAndRemoteName) {
@@ -388,11 +373,11 @@ TEST_F(ClusterCurlTest, ProbesReadLengthAndRemoteName) {
 TEST_F(ClusterCurlTest, UploadPutsTheFileAndReportsProgress) {
     server.Set("/up", CCannedResponse::Status(200, "stored"));
     const std::string content = CTestHttpServer::GeneratedBytes(0, 200000);
-    ASSERT_TRUE(qitest::WriteFile(dir.File("local.bin"), content));
+    ASSERT_TRUE(qitest::WriteFile((dir / "local.bin"), content));
     CRecordingListener listener;
     ClusterCurl client;
     client.m_pCallback = &listener;
-    CurlResult result = client.uploadFile(server.Url("/up"), dir.File("local.bin"));
+    CurlResult result = client.uploadFile(server.Url("/up"), (dir / "local.bin"));
     EXPECT_EQ(result.code, 200);
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].method, "PUT");
@@ -401,86 +386,11 @@ TEST_F(ClusterCurlTest, UploadPutsTheFileAndReportsProgress) {
     EXPECT_EQ(listener.uploads.back().total, 200000);
     EXPECT_TRUE(listener.reports.empty());
 
-    EXPECT_EQ(client.uploadFile(server.Url("/up"), dir.File("missing.bin")).code, -1);
+    EXPECT_EQ(client.uploadFile(server.Url("/up"), (dir / "missing.bin")).code, -1);
     // The object still does plain transfers afterwards.
     std::string body;
     EXPECT_EQ(client.httpGet(server.Url("/up"), body).code, 200);
     EXPECT_EQ(server.Requests().back().method, "GET");
-}
-
-// A listener that reads a SOCKS5 greeting and hangs up: shows what the client offered.
-class CSocksGreetingReader {
-public:
-    CSocksGreetingReader() {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-        socklen_t len = sizeof(addr);
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_nPort = ntohs(addr.sin_port);
-        ::listen(m_fd, 1);
-        m_thread = std::thread([this] {
-            timeval limit{10, 0};
-            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
-            int conn = ::accept(m_fd, nullptr, nullptr);
-            if (conn < 0)
-                return;
-            ::setsockopt(conn, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit));
-            unsigned char buffer[64];
-            ssize_t n = ::recv(conn, buffer, sizeof(buffer), 0);
-            if (n > 0)
-                m_greeting.assign(buffer, buffer + n);
-            ::close(conn);
-        });
-    }
-    ~CSocksGreetingReader() {
-        if (m_thread.joinable())
-            m_thread.join();
-        ::close(m_fd);
-    }
-    int Port() const { return m_nPort; }
-    std::vector<unsigned char> Greeting() {
-        if (m_thread.joinable())
-            m_thread.join();
-        return m_greeting;
-    }
-
-private:
-    int m_fd = -1;
-    int m_nPort = 0;
-    std::thread m_thread;
-    std::vector<unsigned char> m_greeting;
-};
-
-TEST_F(ClusterCurlTest, ProxyOffersPasswordAuthenticationOnlyWithCredentials) {
-    {
-        CSocksGreetingReader proxy;
-        ClusterCurl client;
-        client.setProxy("127.0.0.1:" + std::to_string(proxy.Port()), "");
-        std::string body;
-        EXPECT_NE(client.httpGet(server.Url("/x"), body).code, 200);
-        std::vector<unsigned char> greeting = proxy.Greeting();
-        ASSERT_GE(greeting.size(), 3u);
-        EXPECT_EQ(greeting[0], 5);  // SOCKS version 5
-        std::vector<unsigned char> methods(greeting.begin() + 2, greeting.end());
-        EXPECT_EQ(std::count(methods.begin(), methods.end(), 0), 1);  // no authentication
-        EXPECT_EQ(std::count(methods.begin(), methods.end(), 2), 0);  // no password offered
-    }
-    {
-        CSocksGreetingReader proxy;
-        ClusterCurl client;
-        client.setProxy("127.0.0.1:" + std::to_string(proxy.Port()), "user:secret");
-        std::string body;
-        EXPECT_NE(client.httpGet(server.Url("/x"), body).code, 200);
-        std::vector<unsigned char> greeting = proxy.Greeting();
-        ASSERT_GE(greeting.size(), 3u);
-        EXPECT_EQ(greeting[0], 5);
-        std::vector<unsigned char> methods(greeting.begin() + 2, greeting.end());
-        EXPECT_EQ(std::count(methods.begin(), methods.end(), 2), 1);  // user name/password
-    }
-    EXPECT_TRUE(server.Requests().empty());
 }
 
 }  // namespace

@@ -3,29 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace qitest {
-
-CTempDir::CTempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/qi-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr)
-        m_strPath = pattern;
-}
-
-CTempDir::~CTempDir() {
-    if (m_strPath.empty())
-        return;
-    std::error_code error;
-    std::filesystem::permissions(m_strPath, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, error);
-    std::filesystem::remove_all(m_strPath, error);
-}
 
 namespace {
 // Single quotes for the shell: ' becomes '\''.
