@@ -69,7 +69,12 @@ void CInstallMgr::IntallSoftware() {
     EndProductProcesses();
     if (platform::IsCurrentThreadCancelled()) return;
 
-    // ---- Step 3: the .NET Framework 4 check, download and run go here. ----
+    // .NET Framework 4: a failed download or installer run is reported, and the run goes on.
+    if (!CheckNetFile() && !platform::IsCurrentThreadCancelled() && DownNetFile() &&
+        !platform::IsCurrentThreadCancelled()) {
+        InstallNetFile();
+    }
+    if (platform::IsCurrentThreadCancelled()) return;
 
     // A package left beside the installer (by an earlier run or by hand) is used as it is.
     const std::wstring package = GetExeDirectory() + L"/" + L"QuilloraSetup.exe";
