@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "install/InstallMgr.h"
+#include "net/HttpMgr.h"
 #include "platform/Module.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
@@ -45,6 +46,8 @@ protected:
         m_install = m_dir / "target";
     }
     void TearDown() override {
+        // The report's request thread posts to this test's notify center: end it first.
+        CHttpMgr::GetInstance()->TerminateAll();
         platform::SetModuleFileNameForTest(L"");
         platform::ResetVersionRecordForTest();
         platform::SetNativeSystemForTest(std::nullopt);
