@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -341,6 +342,8 @@ TEST_F(RegistryTest, ThirtyTwoBitViewGoesThroughWow6432Node) {
     EXPECT_EQ(ReadAll(m_dir + "/user.reg").find("WOW6432Node"), std::string::npos);
 }
 
+constexpr int kValuesPerChild = 40;
+
 // Child side of the next test: adds its share of values to one key, one write each.
 TEST(RegistryChild, AddValues) {
     const char* id = std::getenv("QI_REG_CHILD");
@@ -350,7 +353,12 @@ TEST(RegistryChild, AddValues) {
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Shared", 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &k, nullptr),
               ERROR_SUCCESS);
-    for (int i = 0; i < 25; ++i) {
+    // All children start writing at once, so that their changes really overlap.
+    std::string dir = std::getenv("QI_REGISTRY_DIR");
+    WriteAll(dir + "/ready" + id, "");
+    for (int waited = 0; ::access((dir + "/go").c_str(), F_OK) != 0 && waited < 20000; ++waited)
+        ::usleep(1000);
+    for (int i = 0; i < kValuesPerChild; ++i) {
         std::wstring name = L"c" + std::to_wstring(std::atoi(id)) + L"_" + std::to_wstring(i);
         uint32_t v = static_cast<uint32_t>(i);
         ASSERT_EQ(RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<uint8_t*>(&v), 4),
@@ -375,6 +383,15 @@ TEST_F(RegistryTest, ConcurrentProcessesLoseNothing) {
         ASSERT_TRUE(SpawnProcess(options, children[c], error)) << error;
     }
     ::unsetenv("QI_REG_CHILD");
+    for (int waited = 0; waited < 20000; ++waited) {
+        int ready = 0;
+        for (int c = 0; c < kChildren; ++c)
+            ready += fs::exists(m_dir + "/ready" + std::to_string(c)) ? 1 : 0;
+        if (ready == kChildren)
+            break;
+        ::usleep(1000);
+    }
+    WriteAll(m_dir + "/go", "");
 
     int reads = 0;
     bool running = true;
@@ -394,7 +411,7 @@ TEST_F(RegistryTest, ConcurrentProcessesLoseNothing) {
         EXPECT_EQ(child.ExitCode(), 0u);
     }
     for (int c = 0; c < kChildren; ++c) {
-        for (int i = 0; i < 25; ++i) {
+        for (int i = 0; i < kValuesPerChild; ++i) {
             std::wstring name = L"c" + std::to_wstring(c) + L"_" + std::to_wstring(i);
             uint32_t v = 99, size = 4, type = 0;
             ASSERT_EQ(RegQueryValueExW(k, name.c_str(), nullptr, &type,
@@ -408,7 +425,9 @@ TEST_F(RegistryTest, ConcurrentProcessesLoseNothing) {
     fs::path dir(m_dir);
     for (const auto& entry : fs::directory_iterator(dir)) {
         std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "machine.reg" || name == "machine.reg.lock") << name;  // no leftovers
+        EXPECT_TRUE(name == "machine.reg" || name == "machine.reg.lock" || name == "go" ||
+                    name.rfind("ready", 0) == 0)
+            << name;  // no leftovers
     }
 }
 
