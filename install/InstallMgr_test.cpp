@@ -9,6 +9,7 @@
 #include "platform/Module.h"
 #include "platform/Text.h"
 #include "tests/support/InstallEvents.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -19,11 +20,15 @@ class InstallMgrTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::SetModuleFileNameForTest(platform::Utf8ToWide(m_dir / "installer"));
+        ::setenv("QI_REGISTRY_DIR", m_dir.Path().c_str(), 1);  // an empty store of our own
         // Later steps end quickly: no network, and a setup that fails at once.
         m_dir.Write("Install.ini", qitest::OfflineInstallIni());
         m_dir.WriteScript("QuilloraSetup.exe", "exit 1\n");
     }
-    void TearDown() override { platform::SetModuleFileNameForTest(L""); }
+    void TearDown() override {
+        platform::SetModuleFileNameForTest(L"");
+        ::unsetenv("QI_REGISTRY_DIR");
+    }
     qitest::TempDir m_dir;
     InstallEvents m_events;
 };
@@ -81,9 +86,26 @@ TEST_F(InstallMgrTest, DestroyedBeforeItsThreadRunsLeavesNothingBehind) {
     for (int i = 0; i < 20; ++i) {
         CInstallMgr mgr;
         mgr.BeginInstallThread();
-    }  // each destructor asks the thread to stop and joins it
+    }  // each destructor asks the thread to stop and joins it; the sanitizers watch
+    m_events.Pump(std::chrono::milliseconds(20));  // events of ended managers are harmless
+}
+
+TEST_F(InstallMgrTest, DestroyedWhileItsThreadWaitsOnTheSetupReturnsPromptly) {
+    std::string marker = m_dir / "setup.pid";
+    m_dir.WriteScript("QuilloraSetup.exe", "echo $$ > \"" + marker + "\"\nexec sleep 120\n");
+    auto start = std::chrono::steady_clock::now();
+    pid_t setup = 0;
+    {
+        CInstallMgr mgr;
+        mgr.SetInstallDir(platform::Utf8ToWide(m_dir / "target"));
+        mgr.BeginInstallThread();
+        setup = qitest::WaitForPidFile(marker, 30000);
+        ASSERT_GT(setup, 0) << "the setup never started";
+    }  // the destructor stops the wait, ends the setup and joins the thread
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    EXPECT_TRUE(qitest::WaitUntilGone(setup)) << "the setup outlived its manager";
     m_events.Pump(std::chrono::milliseconds(20));
-    for (const auto& e : m_events.Seen()) EXPECT_EQ(e.progress, 5);
+    for (const auto& e : m_events.Seen()) EXPECT_NE(e.progress, 90) << "no step after the cancelled one";
 }
 
 }  // namespace

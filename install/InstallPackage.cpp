@@ -1,8 +1,6 @@
 // The steps that put the product on the machine: download of the setup package beside
 // the installer, and its silent run into the chosen directory.
 
-#include <sys/stat.h>
-
 #include <string>
 
 #include "install/EventInstallCallBack.h"
@@ -14,8 +12,10 @@
 #include "platform/Text.h"
 #include "platform/WideFormat.h"
 #include "sys/DebugLog.h"
+#include "sys/FileUtil.h"
 #include "sys/Process.h"
 #include "sys/TextHelpers.h"
+#include "sys/TextUtil.h"
 
 namespace {
 
@@ -31,25 +31,6 @@ bool IsQuotablePath(const std::wstring& path) {
         if (c == L'"' || c < 0x20 || c == 0x7F)
             return false;
     return true;
-}
-
-// Backslashes right before the closing quote would escape it under the command-line
-// rules; doubled, they stay backslashes.
-std::wstring QuotedPath(const std::wstring& path) {
-    size_t trailing = 0;
-    while (trailing < path.size() && path[path.size() - 1 - trailing] == L'\\')
-        ++trailing;
-    return L"\"" + path + std::wstring(trailing, L'\\') + L"\"";
-}
-
-// A downloaded file carries no execute bit here; the owner's is added before the run.
-void MakeOwnerExecutable(const std::wstring& path) {
-    const std::string narrow = platform::PathToNarrow(path);
-    struct stat info {};
-    if (::stat(narrow.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return;
-    if ((info.st_mode & S_IXUSR) == 0)
-        ::chmod(narrow.c_str(), (info.st_mode & 07777) | S_IXUSR);
 }
 
 }  // namespace
@@ -95,9 +76,10 @@ bool CInstallMgr::InstallFile() {
     }
 
     // Built to whatever length the directory needs; no fixed buffer to overrun.
-    const std::wstring commandLine =
-        QuotedPath(package) + L" /VERYSILENT /SUPPRESSMSGBOXES /DIR=" + QuotedPath(m_strInstallDir);
-    MakeOwnerExecutable(package);
+    const std::wstring commandLine = QuoteCommandArgument(package) +
+                                     L" /VERYSILENT /SUPPRESSMSGBOXES /DIR=" +
+                                     QuoteCommandArgument(m_strInstallDir);
+    SetOwnerExecuteBit(package);  // a downloaded file carries no execute bit here
 
     std::wstring output;
     uint32_t exitCode = static_cast<uint32_t>(-1);
