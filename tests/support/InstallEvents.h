@@ -1,6 +1,6 @@
 #pragma once
-// The UI side of an installation for tests: a notify center on the test thread that
-// records every install event, and bounded loops that deliver them.
+// The UI side of an installation for tests: an event pump on the test thread that
+// records every install event.
 
 #include <chrono>
 #include <functional>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "install/EventInstallCallBack.h"
+#include "tests/support/EventPump.h"
 #include "uilib/SNotifyCenter.h"
 
 namespace qitest {
@@ -19,44 +20,25 @@ struct InstallEventRecord {
     std::wstring text;
 };
 
-class InstallEvents : public SOUI::IEventHandler {
+class InstallEvents {
 public:
-    InstallEvents() {
-        m_center.addEvent(EventInstallCallBack::EventID, L"on_install_callback");
-        m_center.RegisterEventMap(this);
-    }
-    ~InstallEvents() override { m_center.UnregisterEventMap(this); }
-
-    bool _HandleEvent(SOUI::EventArgs* evt) override {
-        if (evt->GetID() != EventInstallCallBack::EventID) return false;
-        auto* e = static_cast<EventInstallCallBack*>(evt);
-        m_seen.push_back({e->sender, e->progress, e->status, e->text});
-        return true;
-    }
+    InstallEvents()
+        : m_pump({{EventInstallCallBack::EventID, L"on_install_callback"}}, [this](SOUI::EventArgs* evt) {
+              if (evt->GetID() != EventInstallCallBack::EventID) return;
+              auto* e = static_cast<EventInstallCallBack*>(evt);
+              m_seen.push_back({e->sender, e->progress, e->status, e->text});
+          }) {}
 
     // Delivers events for `duration`.
     void Pump(std::chrono::milliseconds duration) {
-        auto end = std::chrono::steady_clock::now() + duration;
-        for (;;) {
-            m_center.DispatchPending();
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            m_center.WaitForEvents(static_cast<int>(left.count()));
-        }
+        m_pump.PumpUntil([] { return false; }, static_cast<int>(duration.count()));
     }
 
     // Delivers events until `done` holds (then drains the queue); false after `limit`.
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
-        auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            m_center.DispatchPending();
-            if (done()) {
-                m_center.DispatchPending();
-                return true;
-            }
-            m_center.WaitForEvents(20);
-        }
-        return false;
+        bool ok = m_pump.PumpUntil(done, static_cast<int>(limit.count()));
+        m_pump.Center().DispatchPending();
+        return ok;
     }
 
     const std::vector<InstallEventRecord>& Seen() const { return m_seen; }
@@ -65,11 +47,11 @@ public:
         for (const auto& e : m_seen) p.push_back(e.progress);
         return p;
     }
-    SOUI::SNotifyCenter& Center() { return m_center; }
+    SOUI::SNotifyCenter& Center() { return m_pump.Center(); }
 
 private:
-    SOUI::SNotifyCenter m_center;
     std::vector<InstallEventRecord> m_seen;
+    CEventPump m_pump;  // after m_seen: its handler writes there
 };
 
 // Writes an Install.ini whose URLs lead nowhere (a refused local port), so a run that
