@@ -159,13 +159,6 @@ std::wstring Trim(std::wstring_view s) {
     return std::wstring(s.substr(b, e - b));
 }
 
-bool SameName(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) return false;
-    return true;
-}
-
 // A section header's name, if the line is one.
 std::optional<std::wstring> SectionName(const std::wstring& text) {
     std::wstring t = Trim(text);
@@ -198,7 +191,7 @@ std::optional<Entry> KeyLine(const std::wstring& text) {
 std::optional<std::pair<size_t, size_t>> FindSection(const IniFile& file, std::wstring_view section) {
     for (size_t i = 0; i < file.lines.size(); ++i) {
         auto name = SectionName(file.lines[i].text);
-        if (!name || !SameName(*name, Trim(section))) continue;
+        if (!name || !EqualsNoCase(*name, Trim(section))) continue;
         size_t end = i + 1;
         while (end < file.lines.size() && !SectionName(file.lines[end].text)) ++end;
         return std::make_pair(i + 1, end);
@@ -209,7 +202,7 @@ std::optional<std::pair<size_t, size_t>> FindSection(const IniFile& file, std::w
 std::optional<size_t> FindKey(const IniFile& file, std::pair<size_t, size_t> range, std::wstring_view key) {
     for (size_t i = range.first; i < range.second; ++i) {
         auto entry = KeyLine(file.lines[i].text);
-        if (entry && SameName(entry->key, Trim(key))) return i;
+        if (entry && EqualsNoCase(entry->key, Trim(key))) return i;
     }
     return std::nullopt;
 }

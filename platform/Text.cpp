@@ -6,6 +6,9 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
+#include <locale.h>
+#include <wctype.h>
 
 namespace platform {
 namespace {
@@ -157,6 +160,21 @@ std::wstring MultiByteToWide(std::string_view text) {
         left -= n;
     }
     return out;
+}
+
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    // Case rules of Unicode, whatever the process locale: a name must compare the same
+    // in the C locale and in a Chinese one.
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i]) continue;
+        wint_t x = static_cast<wint_t>(a[i]), y = static_cast<wint_t>(b[i]);
+        if (unicode != static_cast<locale_t>(0) ? towlower_l(x, unicode) != towlower_l(y, unicode)
+                                                : std::towlower(x) != std::towlower(y))
+            return false;
+    }
+    return true;
 }
 
 size_t Utf16Length(std::wstring_view text) {

@@ -22,6 +22,10 @@ std::wstring Utf8ToWide(std::string_view text);     // invalid sequences become 
 // True when narrow text is UTF-8 (a UTF-8 locale, or the plain C/POSIX locale).
 bool NarrowIsUtf8();
 
+// Names that Windows compares without regard to case (INI keys, registry keys,
+// attribute names): equal when their lower-case forms are.
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+
 // Number of UTF-16 code units `text` would take (wchar_t is UTF-32 here).
 size_t Utf16Length(std::wstring_view text);
 

@@ -27,3 +27,12 @@ TEST(Utf8, ConversionsStopAtTheFirstZero) {
 }
 
 }  // namespace
+
+namespace {
+TEST(EqualsNoCase, ComparesWholeNamesWithoutCase) {
+    EXPECT_TRUE(platform::EqualsNoCase(L"Config", L"cONFIG"));
+    EXPECT_TRUE(platform::EqualsNoCase(L"Ä", L"ä"));
+    EXPECT_FALSE(platform::EqualsNoCase(L"v4", L"v40"));
+    EXPECT_TRUE(platform::EqualsNoCase(L"", L""));
+}
+}  // namespace
