@@ -86,10 +86,6 @@ int ParseNumber(const SStringW& value) {
     return ClampToInt(neg ? -v : v);
 }
 
-bool NameIs(const SStringW& name, const wchar_t* attr) {
-    return wcscasecmp(name.c_str(), attr) == 0;
-}
-
 }  // namespace
 
 SButtonEx::SButtonEx() = default;
@@ -100,9 +96,9 @@ SButtonEx::~SButtonEx() {
 }
 
 HRESULT SButtonEx::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (NameIs(name, L"pushOffset")) {
+    if (EqualsNoCase(name, L"pushOffset")) {
         ScanPoint(value, &m_ptPushOffset);
-    } else if (NameIs(name, L"icon")) {
+    } else if (EqualsNoCase(name, L"icon")) {
         SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
         m_pIconSkin = pool != nullptr ? pool->GetSkin(value, GetScale()) : nullptr;
         // A missing skin leaves the button without icon; say so, it is a layout fault.
@@ -110,9 +106,9 @@ HRESULT SButtonEx::SetAttribute(const SStringW& name, const SStringW& value, BOO
             SStringW line = L"SButtonEx: icon skin \"" + value + L"\" not found, no icon drawn\n";
             platform::OutputDebugStringW(line.c_str());
         }
-    } else if (NameIs(name, L"iconIndex")) {
+    } else if (EqualsNoCase(name, L"iconIndex")) {
         m_nIconIndex = ParseNumber(value);
-    } else if (NameIs(name, L"drawMode")) {
+    } else if (EqualsNoCase(name, L"drawMode")) {
         int mode = -1;
         for (int i = 0; i < 5; ++i) {
             if (value == kDrawModeWords[i])
@@ -123,11 +119,11 @@ HRESULT SButtonEx::SetAttribute(const SStringW& name, const SStringW& value, BOO
             return E_FAIL;
         }
         m_drawMode = static_cast<DrawMode>(mode);
-    } else if (NameIs(name, L"sepSize")) {
+    } else if (EqualsNoCase(name, L"sepSize")) {
         m_nSepSize = ParseNumber(value);
-    } else if (NameIs(name, L"iconPos")) {
+    } else if (EqualsNoCase(name, L"iconPos")) {
         ScanPoint(value, &m_ptIconPos);
-    } else if (NameIs(name, L"textPos")) {
+    } else if (EqualsNoCase(name, L"textPos")) {
         ScanPoint(value, &m_ptTextPos);
     } else {
         return SButton::SetAttribute(name, value, bLoading);

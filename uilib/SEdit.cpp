@@ -5,15 +5,6 @@
 namespace SOUI {
 namespace {
 
-bool Is(const SStringW& a, const wchar_t* b) {
-    if (a.size() != std::wcslen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return true;
-}
-
 constexpr int kBlinkFrames = 50;  // 500 ms at 10 ms per frame
 constexpr COLORREF kSelFocused = RGBA(0x99, 0xc9, 0xef, 0xff);
 constexpr COLORREF kSelUnfocused = RGBA(0xe0, 0xe0, 0xe0, 0xff);
@@ -35,11 +26,11 @@ HRESULT SEdit::SetAttribute(const SStringW& name, const SStringW& value, BOOL bL
         *target = *n;
         return AfterAttribute(name, value, bLoading, S_OK);
     };
-    if (Is(name, L"cueText")) {
+    if (EqualsNoCase(name, L"cueText")) {
         m_strCue = value;
         return AfterAttribute(name, value, bLoading, S_OK);
     }
-    if (Is(name, L"cueColor") || Is(name, L"colorCueText")) {
+    if (EqualsNoCase(name, L"cueColor") || EqualsNoCase(name, L"colorCueText")) {
         auto c = ParseColor(value);
         if (!c) {
             LogBadAttribute(L"edit", name, value);
@@ -48,24 +39,24 @@ HRESULT SEdit::SetAttribute(const SStringW& name, const SStringW& value, BOOL bL
         m_crCue = *c;
         return AfterAttribute(name, value, bLoading, S_OK);
     }
-    if (Is(name, L"extend"))
+    if (EqualsNoCase(name, L"extend"))
         return number(&m_nExtend);
-    if (Is(name, L"maxLength") || Is(name, L"maxBuf"))
+    if (EqualsNoCase(name, L"maxLength") || EqualsNoCase(name, L"maxBuf"))
         return number(&m_nMaxLength);
     int flag = 0;
-    if (Is(name, L"readOnly")) {
+    if (EqualsNoCase(name, L"readOnly")) {
         HRESULT hr = number(&flag);
         if (hr != E_FAIL)
             m_bReadOnly = flag != 0;
         return hr;
     }
-    if (Is(name, L"password")) {
+    if (EqualsNoCase(name, L"password")) {
         HRESULT hr = number(&flag);
         if (hr != E_FAIL)
             m_bPassword = flag != 0;
         return hr;
     }
-    if (Is(name, L"text")) {
+    if (EqualsNoCase(name, L"text")) {
         HRESULT hr = SWindow::SetAttribute(name, value, bLoading);
         TextChanged();
         return hr;

@@ -1,20 +1,13 @@
 #include "uilib/SResProvider.h"
 
-#include <cwctype>
-
 #include "platform/Text.h"
 
 namespace SOUI {
 namespace {
 
-bool EqualsNoCase(const SStringW& a, const char* utf8) {
-    std::wstring b = platform::Utf8ToWide(utf8 ? utf8 : "");
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return true;
+// Names in the table are UTF-8; a missing one matches only the empty name.
+bool SameResName(const SStringW& a, const char* utf8) {
+    return EqualsNoCase(a, platform::Utf8ToWide(utf8 ? utf8 : ""));
 }
 
 }  // namespace
@@ -37,7 +30,7 @@ bool SResProviderEmbedded::Init(const SEmbeddedRes* table, size_t count) {
 const SEmbeddedRes* SResProviderEmbedded::Find(const SStringW& type, const SStringW& name) const {
     for (size_t i = 0; i < m_nCount; ++i) {
         const SEmbeddedRes& r = m_pTable[i];
-        if (EqualsNoCase(type, r.type) && EqualsNoCase(name, r.name))
+        if (SameResName(type, r.type) && SameResName(name, r.name))
             return &r;
     }
     return nullptr;

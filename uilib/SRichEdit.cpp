@@ -6,15 +6,6 @@
 namespace SOUI {
 namespace {
 
-bool Is(const SStringW& a, const wchar_t* b) {
-    if (a.size() != std::wcslen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return true;
-}
-
 bool IsCjk(wchar_t c) {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
            (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x3000 && c <= 0x303F);
@@ -67,7 +58,7 @@ HRESULT SRichEdit::SetAttribute(const SStringW& name, const SStringW& value, BOO
         *target = *n != 0;
         return AfterAttribute(name, value, bLoading, S_OK);
     };
-    if (Is(name, L"rtf")) {
+    if (EqualsNoCase(name, L"rtf")) {
         SApplication* app = SApplication::getSingletonPtr();
         std::vector<unsigned char> data;
         if (!app || !app->GetRawBuffer(value, &data)) {
@@ -77,11 +68,11 @@ HRESULT SRichEdit::SetAttribute(const SStringW& name, const SStringW& value, BOO
         SetRtf(std::string(data.begin(), data.end()));
         return AfterAttribute(name, value, bLoading, S_OK);
     }
-    if (Is(name, L"vscrollBar"))
+    if (EqualsNoCase(name, L"vscrollBar"))
         return flag(&m_bVScroll);
-    if (Is(name, L"wordwrap"))
+    if (EqualsNoCase(name, L"wordwrap"))
         return flag(&m_bWordWrap);
-    if (Is(name, L"sbSkin")) {
+    if (EqualsNoCase(name, L"sbSkin")) {
         SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
         ISkinObj* skin = pool ? pool->GetSkin(value) : nullptr;
         if (!skin || !skin->IsClass(SSkinScrollbar::GetClassName())) {
@@ -92,7 +83,7 @@ HRESULT SRichEdit::SetAttribute(const SStringW& name, const SStringW& value, BOO
         m_nSbWidth = std::max(8, skin->GetSkinSize().cx);
         return AfterAttribute(name, value, bLoading, S_OK);
     }
-    if (Is(name, L"inset")) {
+    if (EqualsNoCase(name, L"inset")) {
         auto r = ParseRect4(value);
         if (!r) {
             LogBadAttribute(L"richedit", name, value);
@@ -103,9 +94,11 @@ HRESULT SRichEdit::SetAttribute(const SStringW& name, const SStringW& value, BOO
         return AfterAttribute(name, value, bLoading, S_OK);
     }
     // Editing attributes: this control is a read-only viewer.
-    if (Is(name, L"readOnly") || Is(name, L"multilines") || Is(name, L"cueText") ||
-        Is(name, L"hscrollBar") || Is(name, L"autoVScroll") || Is(name, L"autoHScroll") ||
-        Is(name, L"wantReturn") || Is(name, L"wantTab") || Is(name, L"richText"))
+    if (EqualsNoCase(name, L"readOnly") || EqualsNoCase(name, L"multilines") ||
+        EqualsNoCase(name, L"cueText") || EqualsNoCase(name, L"hscrollBar") ||
+        EqualsNoCase(name, L"autoVScroll") || EqualsNoCase(name, L"autoHScroll") ||
+        EqualsNoCase(name, L"wantReturn") || EqualsNoCase(name, L"wantTab") ||
+        EqualsNoCase(name, L"richText"))
         return S_FALSE;
     return SWindow::SetAttribute(name, value, bLoading);
 }

@@ -1,24 +1,8 @@
 #include "uilib/SSkin.h"
 
-#include <cwctype>
-
 #include "uilib/SApplication.h"
 
 namespace SOUI {
-namespace {
-
-bool Is(const SStringW& a, const wchar_t* b) {
-    size_t n = std::wcslen(b);
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return true;
-}
-
-}  // namespace
-
 SSkinImgList::~SSkinImgList() {
     if (m_pImg)
         m_pImg->Release();
@@ -33,7 +17,7 @@ void SSkinImgList::SetImage(IBitmapS* bmp) {
 }
 
 HRESULT SSkinImgList::SetAttribute(const SStringW& name, const SStringW& value, BOOL) {
-    if (Is(name, L"src")) {
+    if (EqualsNoCase(name, L"src")) {
         SApplication* app = SApplication::getSingletonPtr();
         IBitmapS* bmp = app ? app->LoadImage(value) : nullptr;
         if (!bmp) {
@@ -43,25 +27,25 @@ HRESULT SSkinImgList::SetAttribute(const SStringW& name, const SStringW& value, 
         SetImage(bmp);
         return S_OK;
     }
-    if (Is(name, L"name"))
+    if (EqualsNoCase(name, L"name"))
         return S_OK;
-    bool flag =
-        Is(name, L"vertical") || Is(name, L"tile") || Is(name, L"autoFit") || Is(name, L"auto-fit");
+    bool flag = EqualsNoCase(name, L"vertical") || EqualsNoCase(name, L"tile") ||
+                EqualsNoCase(name, L"autoFit") || EqualsNoCase(name, L"auto-fit");
     auto n = ParseInt(value);
     if (!n) {
         LogBadAttribute(L"SSkinImgList", name, value);
         return E_FAIL;
     }
-    if (Is(name, L"states")) {
+    if (EqualsNoCase(name, L"states")) {
         SetStates(*n);
-    } else if (Is(name, L"alpha")) {
+    } else if (EqualsNoCase(name, L"alpha")) {
         m_byAlpha = static_cast<BYTE>(std::clamp(*n, 0, 255));
     } else if (flag) {
-        if (Is(name, L"vertical"))
+        if (EqualsNoCase(name, L"vertical"))
             m_bVertical = *n != 0;
-        if (Is(name, L"tile"))
+        if (EqualsNoCase(name, L"tile"))
             m_bTile = *n != 0;
-        if (Is(name, L"autoFit") || Is(name, L"auto-fit"))
+        if (EqualsNoCase(name, L"autoFit") || EqualsNoCase(name, L"auto-fit"))
             m_bAutoFit = *n != 0;
     } else {
         return E_FAIL;
@@ -118,23 +102,23 @@ HRESULT SSkinImgFrame::SetAttribute(const SStringW& name, const SStringW& value,
         return S_OK;
     };
     // `left` alone sets both horizontal edges until `right` says otherwise.
-    if (Is(name, L"left"))
+    if (EqualsNoCase(name, L"left"))
         return set(&m_rcMargin.left, m_bRightSet ? nullptr : &m_rcMargin.right);
-    if (Is(name, L"top"))
+    if (EqualsNoCase(name, L"top"))
         return set(&m_rcMargin.top, m_bBottomSet ? nullptr : &m_rcMargin.bottom);
-    if (Is(name, L"right")) {
+    if (EqualsNoCase(name, L"right")) {
         m_bRightSet = true;
         return set(&m_rcMargin.right, nullptr);
     }
-    if (Is(name, L"bottom")) {
+    if (EqualsNoCase(name, L"bottom")) {
         m_bBottomSet = true;
         return set(&m_rcMargin.bottom, nullptr);
     }
-    if (Is(name, L"margin-x"))
+    if (EqualsNoCase(name, L"margin-x"))
         return set(&m_rcMargin.left, &m_rcMargin.right);
-    if (Is(name, L"margin-y"))
+    if (EqualsNoCase(name, L"margin-y"))
         return set(&m_rcMargin.top, &m_rcMargin.bottom);
-    if (Is(name, L"margin")) {
+    if (EqualsNoCase(name, L"margin")) {
         auto r = ParseRect4(value);
         if (!r) {
             LogBadAttribute(L"SSkinImgFrame", name, value);
@@ -178,7 +162,7 @@ void SSkinImgFrame::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& 
 }
 
 HRESULT SSkinScrollbar::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (Is(name, L"margin")) {
+    if (EqualsNoCase(name, L"margin")) {
         auto n = ParseInt(value);
         if (!n || *n < 0) {
             LogBadAttribute(L"SSkinScrollbar", name, value);
@@ -187,11 +171,11 @@ HRESULT SSkinScrollbar::SetAttribute(const SStringW& name, const SStringW& value
         m_nMargin = *n;
         return S_OK;
     }
-    if (Is(name, L"hasGripper")) {
+    if (EqualsNoCase(name, L"hasGripper")) {
         m_bHasGripper = ParseInt(value).value_or(0) != 0;
         return S_OK;
     }
-    if (Is(name, L"states"))
+    if (EqualsNoCase(name, L"states"))
         return S_OK;  // the strip layout is fixed
     return SSkinImgList::SetAttribute(name, value, bLoading);
 }
@@ -221,11 +205,11 @@ void SSkinScrollbar::DrawPart(IRenderTarget* rt, const CRect& rc, Part part, int
 
 ISkinObj* CreateSkinByClass(const wchar_t* className) {
     SStringW c = className ? className : L"";
-    if (Is(c, L"imglist"))
+    if (EqualsNoCase(c, L"imglist"))
         return new SSkinImgList;
-    if (Is(c, L"imgframe"))
+    if (EqualsNoCase(c, L"imgframe"))
         return new SSkinImgFrame;
-    if (Is(c, L"scrollbar"))
+    if (EqualsNoCase(c, L"scrollbar"))
         return new SSkinScrollbar;
     return nullptr;
 }

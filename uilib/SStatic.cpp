@@ -3,19 +3,6 @@
 #include "uilib/SApplication.h"
 
 namespace SOUI {
-namespace {
-
-bool Is(const SStringW& a, const wchar_t* b) {
-    if (a.size() != std::wcslen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return true;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- SStatic
 
 SStatic::SStatic() {
@@ -23,7 +10,7 @@ SStatic::SStatic() {
 }
 
 HRESULT SStatic::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (Is(name, L"multiLines") || Is(name, L"multilines")) {
+    if (EqualsNoCase(name, L"multiLines") || EqualsNoCase(name, L"multilines")) {
         auto n = ParseInt(value);
         if (!n) {
             LogBadAttribute(L"text", name, value);
@@ -37,12 +24,12 @@ HRESULT SStatic::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
         }
         return AfterAttribute(name, value, bLoading, S_OK);
     }
-    if (Is(name, L"valign")) {
-        if (Is(value, L"top"))
+    if (EqualsNoCase(name, L"valign")) {
+        if (EqualsNoCase(value, L"top"))
             m_vAlign = VTop;
-        else if (Is(value, L"middle") || Is(value, L"center"))
+        else if (EqualsNoCase(value, L"middle") || EqualsNoCase(value, L"center"))
             m_vAlign = VMiddle;
-        else if (Is(value, L"bottom"))
+        else if (EqualsNoCase(value, L"bottom"))
             m_vAlign = VBottom;
         else {
             LogBadAttribute(L"text", name, value);
@@ -50,7 +37,7 @@ HRESULT SStatic::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
         }
         return AfterAttribute(name, value, bLoading, S_OK);
     }
-    if (Is(name, L"lineInter")) {
+    if (EqualsNoCase(name, L"lineInter")) {
         m_nLineInter = ParseInt(value).value_or(0);
         return AfterAttribute(name, value, bLoading, S_OK);
     }
@@ -109,7 +96,7 @@ void SStatic::OnPaint(IRenderTarget* rt) {
 SImageWnd::SImageWnd() = default;
 
 HRESULT SImageWnd::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (Is(name, L"iconIndex") || Is(name, L"frame")) {
+    if (EqualsNoCase(name, L"iconIndex") || EqualsNoCase(name, L"frame")) {
         auto n = ParseInt(value);
         if (!n) {
             LogBadAttribute(L"img", name, value);
@@ -174,32 +161,32 @@ HRESULT SProgress::SetAttribute(const SStringW& name, const SStringW& value, BOO
         *target = *n;
         return AfterAttribute(name, value, bLoading, S_OK);
     };
-    if (Is(name, L"min"))
+    if (EqualsNoCase(name, L"min"))
         return number(&m_nMin);
-    if (Is(name, L"max"))
+    if (EqualsNoCase(name, L"max"))
         return number(&m_nMax);
-    if (Is(name, L"value")) {
+    if (EqualsNoCase(name, L"value")) {
         int v = 0;
         HRESULT hr = number(&v);
         if (hr != E_FAIL)
             m_nValue = v;
         return hr;
     }
-    if (Is(name, L"vertical")) {
+    if (EqualsNoCase(name, L"vertical")) {
         int v = 0;
         HRESULT hr = number(&v);
         if (hr != E_FAIL)
             m_bVertical = v != 0;
         return hr;
     }
-    if (Is(name, L"bkgndSkin") || Is(name, L"posSkin")) {
+    if (EqualsNoCase(name, L"bkgndSkin") || EqualsNoCase(name, L"posSkin")) {
         SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
         ISkinObj* skin = (pool && !value.empty()) ? pool->GetSkin(value) : nullptr;
         if (!skin && !value.empty()) {
             LogBadAttribute(L"progress", name, value);
             return E_FAIL;
         }
-        (Is(name, L"bkgndSkin") ? m_pSkinBg : m_pSkinPos) = skin;
+        (EqualsNoCase(name, L"bkgndSkin") ? m_pSkinBg : m_pSkinPos) = skin;
         return AfterAttribute(name, value, bLoading, S_OK);
     }
     return SWindow::SetAttribute(name, value, bLoading);

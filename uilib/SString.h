@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <string>
 
+#include "platform/Text.h"
 #include "platform/WideFormat.h"
 
 namespace SOUI {
@@ -32,5 +33,9 @@ public:
 
 using SStringW = TStringT<wchar_t>;
 using SStringT = SStringW;
+
+// Attribute names, keywords and resource names compare without regard to case, the same
+// way under every locale.
+using platform::EqualsNoCase;
 
 }  // namespace SOUI

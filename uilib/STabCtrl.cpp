@@ -3,27 +3,14 @@
 #include "uilib/SApplication.h"
 
 namespace SOUI {
-namespace {
-
-bool Is(const SStringW& a, const wchar_t* b) {
-    if (a.size() != std::wcslen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return true;
-}
-
-}  // namespace
-
 STabPage::STabPage() = default;
 
 HRESULT STabPage::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (Is(name, L"title")) {
+    if (EqualsNoCase(name, L"title")) {
         m_strTitle = value;
         return AfterAttribute(name, value, bLoading, S_OK);
     }
-    if (Is(name, L"interval") || Is(name, L"iconIndex"))
+    if (EqualsNoCase(name, L"interval") || EqualsNoCase(name, L"iconIndex"))
         return S_FALSE;
     return SWindow::SetAttribute(name, value, bLoading);
 }
@@ -40,7 +27,7 @@ HRESULT STabCtrl::SetAttribute(const SStringW& name, const SStringW& value, BOOL
         *target = *n;
         return AfterAttribute(name, value, bLoading, S_OK);
     };
-    if (Is(name, L"curSel")) {
+    if (EqualsNoCase(name, L"curSel")) {
         int sel = 0;
         HRESULT hr = number(&sel);
         if (hr == E_FAIL)
@@ -51,18 +38,18 @@ HRESULT STabCtrl::SetAttribute(const SStringW& name, const SStringW& value, BOOL
             SetCurSel(sel);
         return hr;
     }
-    if (Is(name, L"tabHeight"))
+    if (EqualsNoCase(name, L"tabHeight"))
         return number(&m_nTabHeight);
-    if (Is(name, L"tabWidth"))
+    if (EqualsNoCase(name, L"tabWidth"))
         return number(&m_nTabWidth);
-    if (Is(name, L"tabPos"))
+    if (EqualsNoCase(name, L"tabPos"))
         return number(&m_nTabPos);
-    if (Is(name, L"tabInterSize"))
+    if (EqualsNoCase(name, L"tabInterSize"))
         return number(&m_nTabInterSize);
-    if (Is(name, L"tabAlign")) {
-        if (Is(value, L"top"))
+    if (EqualsNoCase(name, L"tabAlign")) {
+        if (EqualsNoCase(value, L"top"))
             m_bAlignTop = true;
-        else if (Is(value, L"left"))
+        else if (EqualsNoCase(value, L"left"))
             m_bAlignTop = false;
         else {
             LogBadAttribute(L"tabctrl", name, value);
@@ -70,7 +57,7 @@ HRESULT STabCtrl::SetAttribute(const SStringW& name, const SStringW& value, BOOL
         }
         return AfterAttribute(name, value, bLoading, S_OK);
     }
-    if (Is(name, L"tabSkin") || Is(name, L"iconSkin")) {
+    if (EqualsNoCase(name, L"tabSkin") || EqualsNoCase(name, L"iconSkin")) {
         ISkinObj* skin = nullptr;
         if (!value.empty()) {
             SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
@@ -80,13 +67,14 @@ HRESULT STabCtrl::SetAttribute(const SStringW& name, const SStringW& value, BOOL
                 return E_FAIL;
             }
         }
-        if (Is(name, L"tabSkin"))
+        if (EqualsNoCase(name, L"tabSkin"))
             m_pTabSkin = skin;
         return AfterAttribute(name, value, bLoading, S_OK);
     }
     // Header text and icon offsets only matter with visible headers.
-    if (Is(name, L"text-x") || Is(name, L"text-y") || Is(name, L"icon-x") || Is(name, L"icon-y") ||
-        Is(name, L"animateSteps"))
+    if (EqualsNoCase(name, L"text-x") || EqualsNoCase(name, L"text-y") ||
+        EqualsNoCase(name, L"icon-x") || EqualsNoCase(name, L"icon-y") ||
+        EqualsNoCase(name, L"animateSteps"))
         return S_FALSE;
     return SWindow::SetAttribute(name, value, bLoading);
 }

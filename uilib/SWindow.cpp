@@ -2,8 +2,6 @@
 
 #include <pugixml.hpp>
 
-#include <cwctype>
-
 #include "platform/DebugOutput.h"
 #include "platform/Text.h"
 #include "platform/WideFormat.h"
@@ -11,16 +9,6 @@
 
 namespace SOUI {
 namespace {
-
-bool Is(const SStringW& a, const wchar_t* b) {
-    size_t n = std::wcslen(b);
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return true;
-}
 
 // Layout texts write a line break as the two characters "\n".
 SStringW UnescapeText(const SStringW& s) {
@@ -75,14 +63,14 @@ HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
         *target = *n != 0;
         return S_OK;
     };
-    if (Is(name, L"name")) {
+    if (EqualsNoCase(name, L"name")) {
         m_strName = value;
         if (m_nID == 0) {
             if (SApplication* app = SApplication::getSingletonPtr())
                 m_nID = app->GetNamedID(value);
         }
         return S_FALSE;
-    } else if (Is(name, L"id")) {
+    } else if (EqualsNoCase(name, L"id")) {
         auto n = ParseInt(value);
         if (!n) {
             SApplication* app = SApplication::getSingletonPtr();
@@ -93,40 +81,40 @@ HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
         } else {
             m_nID = *n;
         }
-    } else if (Is(name, L"pos")) {
+    } else if (EqualsNoCase(name, L"pos")) {
         auto pos = SLayoutPos::Parse(value);
         if (pos)
             m_layout = *pos;
         else
             hr = E_FAIL;
-    } else if (Is(name, L"text")) {
+    } else if (EqualsNoCase(name, L"text")) {
         SApplication* app = SApplication::getSingletonPtr();
         if (app && value.rfind(L"@string/", 0) == 0)
             m_strText = app->GetString(value.substr(8));
         else
             m_strText = UnescapeText(value);
-    } else if (Is(name, L"tip")) {
+    } else if (EqualsNoCase(name, L"tip")) {
         m_strToolTip = value;
-    } else if (Is(name, L"visible") || Is(name, L"show")) {
+    } else if (EqualsNoCase(name, L"visible") || EqualsNoCase(name, L"show")) {
         bool v = true;
         hr = flag(&v);
         if (hr == S_OK) {
             m_bVisible = v;
             ModifyState(v ? 0 : WndState_Invisible, v ? WndState_Invisible : 0, false);
         }
-    } else if (Is(name, L"enable") || Is(name, L"disable")) {
+    } else if (EqualsNoCase(name, L"enable") || EqualsNoCase(name, L"disable")) {
         bool v = true;
         hr = flag(&v);
         if (hr == S_OK) {
-            bool disable = Is(name, L"disable") ? v : !v;
+            bool disable = EqualsNoCase(name, L"disable") ? v : !v;
             ModifyState(disable ? WndState_Disable : 0, disable ? 0 : WndState_Disable, false);
         }
-    } else if (Is(name, L"checked")) {
+    } else if (EqualsNoCase(name, L"checked")) {
         bool v = false;
         hr = flag(&v);
         if (hr == S_OK)
             ModifyState(v ? WndState_Check : 0, v ? 0 : WndState_Check, false);
-    } else if (Is(name, L"skin") || Is(name, L"focusSkin")) {
+    } else if (EqualsNoCase(name, L"skin") || EqualsNoCase(name, L"focusSkin")) {
         ISkinObj* skin = nullptr;
         if (!value.empty()) {
             SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
@@ -135,30 +123,31 @@ HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
                 hr = E_FAIL;
         }
         if (hr == S_OK) {
-            if (Is(name, L"skin"))
+            if (EqualsNoCase(name, L"skin"))
                 m_pBgSkin = skin;
             else
                 m_pFocusSkin = skin;
         }
-    } else if (Is(name, L"msgTransparent")) {
+    } else if (EqualsNoCase(name, L"msgTransparent")) {
         hr = flag(&m_bMsgTransparent);
-    } else if (Is(name, L"focusable")) {
+    } else if (EqualsNoCase(name, L"focusable")) {
         bool v = false;
         hr = flag(&v);
         if (hr == S_OK)
             m_bFocusable = v;
-    } else if (Is(name, L"clipClient")) {
+    } else if (EqualsNoCase(name, L"clipClient")) {
         hr = flag(&m_bClipClient);
-    } else if (Is(name, L"animate")) {
+    } else if (EqualsNoCase(name, L"animate")) {
         hr = flag(&m_bAnimate);
-    } else if (Is(name, L"maxWidth")) {
+    } else if (EqualsNoCase(name, L"maxWidth")) {
         auto n = ParseInt(value);
         if (n)
             m_nMaxWidth = *n;
         else
             hr = E_FAIL;
-    } else if (Is(name, L"class") || Is(name, L"cache") || Is(name, L"float") ||
-               Is(name, L"data") || Is(name, L"trCtx")) {
+    } else if (EqualsNoCase(name, L"class") || EqualsNoCase(name, L"cache") ||
+               EqualsNoCase(name, L"float") || EqualsNoCase(name, L"data") ||
+               EqualsNoCase(name, L"trCtx")) {
         // Style classes apply at load time; the rest has no meaning for this renderer.
         return S_FALSE;
     } else {
@@ -183,8 +172,10 @@ HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
 HRESULT SWindow::AfterAttribute(const SStringW& name, const SStringW&, BOOL bLoading, HRESULT hr) {
     if (bLoading || hr != S_OK)
         return hr;
-    if (Is(name, L"pos") || Is(name, L"font") || Is(name, L"text") || Is(name, L"padding") ||
-        Is(name, L"margin") || Is(name, L"icon") || Is(name, L"visible") || Is(name, L"show"))
+    if (EqualsNoCase(name, L"pos") || EqualsNoCase(name, L"font") || EqualsNoCase(name, L"text") ||
+        EqualsNoCase(name, L"padding") || EqualsNoCase(name, L"margin") ||
+        EqualsNoCase(name, L"icon") || EqualsNoCase(name, L"visible") ||
+        EqualsNoCase(name, L"show"))
         RequestRelayout();
     Invalidate();
     return hr;
