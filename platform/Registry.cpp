@@ -207,16 +207,6 @@ std::wstring_view Trim(std::wstring_view s) {
     return s;
 }
 
-int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 bool ParseHexNumber(std::wstring_view s, size_t maxDigits, uint32_t& out) {
     if (s.empty() || s.size() > maxDigits)
         return false;

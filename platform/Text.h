@@ -26,6 +26,17 @@ bool NarrowIsUtf8();
 // attribute names): equal when their lower-case forms are.
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 
+// Value of a hexadecimal digit (0-9, a-f, A-F); -1 for any other character.
+inline int HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
+    return -1;
+}
+
 // Number of UTF-16 code units `text` would take (wchar_t is UTF-32 here).
 size_t Utf16Length(std::wstring_view text);
 

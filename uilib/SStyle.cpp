@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "platform/DebugOutput.h"
+#include "platform/Text.h"
 #include "platform/WideFormat.h"
 #include "uilib/SApplication.h"
 
@@ -16,26 +17,6 @@ SStringW Trim(const SStringW& s) {
     while (e > b && std::iswspace(s[e - 1]))
         --e;
     return s.substr(b, e - b);
-}
-
-bool EqualsNoCase(const SStringW& a, const wchar_t* b) {
-    size_t n = std::wcslen(b);
-    if (a.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    return true;
-}
-
-int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
 }
 
 // Comma-separated integers; nullopt when any part is no number.
@@ -83,7 +64,8 @@ std::optional<int> ParseInt(const SStringW& raw) {
         return std::nullopt;
     long long n = 0;
     for (; i < v.size(); ++i) {
-        int d = base == 16 ? HexDigit(v[i]) : (v[i] >= L'0' && v[i] <= L'9' ? v[i] - L'0' : -1);
+        int d = base == 16 ? platform::HexDigit(v[i])
+                           : (v[i] >= L'0' && v[i] <= L'9' ? v[i] - L'0' : -1);
         if (d < 0)
             return std::nullopt;
         n = n * base + d;
@@ -104,7 +86,7 @@ std::optional<COLORREF> ParseColor(const SStringW& raw) {
             return std::nullopt;
         unsigned bytes[4] = {0, 0, 0, 255};
         for (size_t k = 0; k < (v.size() - 1) / 2; ++k) {
-            int h = HexDigit(v[1 + 2 * k]), l = HexDigit(v[2 + 2 * k]);
+            int h = platform::HexDigit(v[1 + 2 * k]), l = platform::HexDigit(v[2 + 2 * k]);
             if (h < 0 || l < 0)
                 return std::nullopt;
             bytes[k] = static_cast<unsigned>(h * 16 + l);
