@@ -12,15 +12,8 @@ HRESULT SButton::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
     return SWindow::SetAttribute(name, value, bLoading);
 }
 
-void SButton::OnLButtonDown(CPoint pt, UINT flags) {
-    SWindow::OnLButtonDown(pt, flags);
-}
-
 void SButton::OnLButtonUp(CPoint pt, UINT flags) {
-    bool wasPushed = (m_dwState & WndState_PushDown) != 0;
-    SWindow::OnLButtonUp(pt, flags);
-    // A click is a press and a release over the button (dragging off cancels it).
-    if (wasPushed && m_rcWindow.PtInRect(pt))
+    if (EndClick(pt, flags))
         FireCommand();
 }
 
@@ -58,15 +51,7 @@ void SButton::OnPaint(IRenderTarget* rt) {
     } else {
         SWindow::DrawBackground(rt, m_rcWindow);
     }
-    SStringW text = GetWindowTextW();
-    if (!text.empty()) {
-        SPainter painter;
-        BeforePaint(rt, painter);
-        CRect rc = GetClientRect();
-        rc.DeflateRect(m_style.rcPadding);
-        DrawText(rt, text, rc, m_style.textMode);
-        AfterPaint(rt, painter);
-    }
+    PaintText(rt);
     DrawFocus(rt);
 }
 

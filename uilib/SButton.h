@@ -14,7 +14,6 @@ class SButton : public SWindow {
 public:
     SButton();
     HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
-    void OnLButtonDown(CPoint pt, UINT flags) override;
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnKeyDown(UINT vk, UINT flags) override;
     bool OnActivate() override;

@@ -44,15 +44,9 @@ void SCheckBox::OnPaint(IRenderTarget* rt) {
             rt->FillSolidRect(in, RGBA(0x30, 0x30, 0x30, 0xff));
         }
     }
-    SStringW text = GetWindowTextW();
-    if (!text.empty()) {
-        SPainter painter;
-        BeforePaint(rt, painter);
-        CRect rc = GetClientRect();
-        rc.left = box.right + kTextGap;
-        DrawText(rt, text, rc, m_style.textMode);
-        AfterPaint(rt, painter);
-    }
+    CRect rc = GetClientRect();
+    rc.left = box.right + kTextGap;
+    PaintText(rt, rc);
     DrawFocus(rt);
 }
 
@@ -66,14 +60,8 @@ void SCheckBox::DrawFocus(IRenderTarget* rt) {
     SWindow::DrawFocus(rt);
 }
 
-void SCheckBox::OnLButtonDown(CPoint pt, UINT flags) {
-    SWindow::OnLButtonDown(pt, flags);
-}
-
 void SCheckBox::OnLButtonUp(CPoint pt, UINT flags) {
-    bool wasPushed = (m_dwState & WndState_PushDown) != 0;
-    SWindow::OnLButtonUp(pt, flags);
-    if (wasPushed && m_rcWindow.PtInRect(pt))
+    if (EndClick(pt, flags))
         OnActivate();
 }
 

@@ -15,7 +15,6 @@ class SCheckBox : public SWindow {
 public:
     SCheckBox();
     HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
-    void OnLButtonDown(CPoint pt, UINT flags) override;
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnActivate() override;
     CSize GetDesiredSize(const CRect* rcContainer) override;

@@ -12,12 +12,10 @@ class SLink : public SWindow {
 
 public:
     SLink();
-    void OnLButtonDown(CPoint pt, UINT flags) override;
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnActivate() override;
 
 protected:
-    void OnPaint(IRenderTarget* rt) override;
     bool ClassFocusable() const override { return true; }
 };
 

@@ -67,28 +67,25 @@ CSize SStatic::GetDesiredSize(const CRect* rcContainer) {
 
 void SStatic::OnPaint(IRenderTarget* rt) {
     DrawBackground(rt, m_rcWindow);
-    SStringW text = GetWindowTextW();
-    if (!text.empty()) {
-        SPainter painter;
-        BeforePaint(rt, painter);
-        CRect rc = GetClientRect();
-        rc.DeflateRect(m_style.rcPadding);
-        if (m_bMultiLines) {
-            UINT fmt = (m_style.textMode & (DT_CENTER | DT_RIGHT)) | DT_WORDBREAK | DT_NOPREFIX;
-            CRect calc(rc.left, rc.top, rc.right, rc.top + 100000);
-            rt->DrawText(text.c_str(), static_cast<int>(text.size()), &calc, fmt | DT_CALCRECT);
-            int h = calc.Height();
-            if (m_vAlign == VMiddle)
-                rc.top += (rc.Height() - h) / 2;
-            else if (m_vAlign == VBottom)
-                rc.top = rc.bottom - h;
-            rc.bottom = rc.top + h;
-            DrawText(rt, text, rc, fmt);
-        } else {
-            DrawText(rt, text, rc, m_style.textMode);
-        }
-        AfterPaint(rt, painter);
+    PaintText(rt);
+}
+
+void SStatic::DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT format) {
+    if (!m_bMultiLines) {
+        SWindow::DrawText(rt, text, rc, format);
+        return;
     }
+    // Wrapped lines as one block, placed in rc by valign.
+    UINT fmt = (format & (DT_CENTER | DT_RIGHT)) | DT_WORDBREAK | DT_NOPREFIX;
+    CRect calc(rc.left, rc.top, rc.right, rc.top + 100000);
+    rt->DrawText(text.c_str(), static_cast<int>(text.size()), &calc, fmt | DT_CALCRECT);
+    int h = calc.Height();
+    if (m_vAlign == VMiddle)
+        rc.top += (rc.Height() - h) / 2;
+    else if (m_vAlign == VBottom)
+        rc.top = rc.bottom - h;
+    rc.bottom = rc.top + h;
+    SWindow::DrawText(rt, text, rc, fmt);
 }
 
 // ---------------------------------------------------------------- SImageWnd

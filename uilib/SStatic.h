@@ -19,6 +19,8 @@ public:
 
 protected:
     void OnPaint(IRenderTarget* rt) override;
+    // With multiLines: wrapped at the width, the block placed by valign.
+    void DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT format) override;
 
 private:
     bool m_bMultiLines = false;

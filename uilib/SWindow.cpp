@@ -591,17 +591,25 @@ void SWindow::DrawFocus(IRenderTarget* rt) {
     rt->DrawRectangle(rc, RGBA(0x1e, 0x78, 0xd5, 0x90));
 }
 
+void SWindow::PaintText(IRenderTarget* rt, const CRect& rc) {
+    SStringW text = GetWindowTextW();
+    if (text.empty())
+        return;
+    SPainter painter;
+    BeforePaint(rt, painter);
+    DrawText(rt, text, rc, m_style.textMode);
+    AfterPaint(rt, painter);
+}
+
+void SWindow::PaintText(IRenderTarget* rt) {
+    CRect rc = GetClientRect();
+    rc.DeflateRect(m_style.rcPadding);
+    PaintText(rt, rc);
+}
+
 void SWindow::OnPaint(IRenderTarget* rt) {
     DrawBackground(rt, m_rcWindow);
-    SStringW text = GetWindowTextW();
-    if (!text.empty()) {
-        SPainter painter;
-        BeforePaint(rt, painter);
-        CRect rc = GetClientRect();
-        rc.DeflateRect(m_style.rcPadding);
-        DrawText(rt, text, rc, m_style.textMode);
-        AfterPaint(rt, painter);
-    }
+    PaintText(rt);
     DrawFocus(rt);
 }
 
@@ -650,6 +658,12 @@ void SWindow::OnLButtonDown(CPoint, UINT) {
 void SWindow::OnLButtonUp(CPoint, UINT) {
     ReleaseCapture();
     ModifyState(0, WndState_PushDown);
+}
+
+bool SWindow::EndClick(CPoint pt, UINT flags) {
+    bool wasPushed = (m_dwState & WndState_PushDown) != 0;
+    SWindow::OnLButtonUp(pt, flags);
+    return wasPushed && m_rcWindow.PtInRect(pt);
 }
 
 void SWindow::OnMouseMove(CPoint, UINT) {}

@@ -195,6 +195,13 @@ protected:
     virtual void DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT format);
     // Draws a focus hint (dotted outline) when focused and focusable.
     virtual void DrawFocus(IRenderTarget* rt);
+    // The window text with the font and colour of the current state, through DrawText:
+    // in `rc`, or in the client area less the padding.
+    void PaintText(IRenderTarget* rt, const CRect& rc);
+    void PaintText(IRenderTarget* rt);
+    // Ends a press as SWindow::OnLButtonUp does; true when it was a click: pressed on
+    // this window and released over it (dragging off cancels it).
+    bool EndClick(CPoint pt, UINT flags);
     void StartHoverAnimation();
 
     SWindow* m_pParent = nullptr;
