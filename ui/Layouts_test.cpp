@@ -13,13 +13,13 @@
 
 #include "resources/NamedIds.h"
 #include "ui/SButtonEx.h"
-#include "ui/testing/RecordingRender.h"
 #include "uilib/SApplication.h"
 #include "uilib/SHostWnd.h"
 #include "uilib/SResProvider.h"
 #include "uilib/STabCtrl.h"
 #include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
 #include "uilib/components/render-cairo/SRenderFactoryCairo.h"
+#include "uilib/testing/SRecordingTarget.h"
 
 using namespace SOUI;
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/testing/RecordingRender.h"
 #include "uilib/SApplication.h"
+#include "uilib/testing/SRecordingTarget.h"
 
 using namespace SOUI;
-using namespace qitest;
+using namespace uitest;
 
 namespace {
 
@@ -49,7 +49,7 @@ public:
 class ButtonExTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_factory = new CRecordingFactory;
+        m_factory = new SRecordingFactory;
         m_app = std::make_unique<SApplication>(m_factory, nullptr);
         SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
         ASSERT_NE(pool, nullptr);
@@ -57,7 +57,7 @@ protected:
         pool->AddSkin(L"skin.icon24", new CRecordingSkin(L"icon24", {24, 24}, 4, &m_log));
         pool->AddSkin(L"skin.bg", new CRecordingSkin(L"bg", {10, 10}, 4, &m_log));
         pool->AddSkin(L"skin.bg_half", new CRecordingSkin(L"bg", {10, 10}, 4, &m_log, 0x80));
-        m_rt = new CRecordingTarget(m_factory, &m_log);
+        m_rt = new SRecordingTarget(m_factory, &m_log);
     }
     void TearDown() override {
         for (CTestButton* b : m_buttons)
@@ -108,9 +108,9 @@ protected:
         return {-999, -999};
     }
 
-    CRecordingFactory* m_factory = nullptr;
+    SRecordingFactory* m_factory = nullptr;
     std::unique_ptr<SApplication> m_app;
-    CRecordingTarget* m_rt = nullptr;
+    SRecordingTarget* m_rt = nullptr;
     CallLog m_log;
     std::vector<CTestButton*> m_buttons;
 };
@@ -283,7 +283,7 @@ TEST_F(ButtonExTest, IconGivenByCodeTakesPrecedenceAndHiddenIconKeepsItsSpace) {
     CTestButton* b = Make(CRect(0, 0, 200, 40));
     CPoint textWithSkin = TextAt(Paint(b));
 
-    IBitmapS* first = new CFakeBitmap(48, 48);
+    IBitmapS* first = new SFakeBitmap(48, 48);
     EXPECT_EQ(b->SetIcon(first, 24), nullptr);
     EXPECT_EQ(b->GetIconSize(), CSize(24, 24));
     CallLog log = Paint(b);
@@ -298,7 +298,7 @@ TEST_F(ButtonExTest, IconGivenByCodeTakesPrecedenceAndHiddenIconKeepsItsSpace) {
     EXPECT_EQ(bmp->rc.Height(), 24);
 
     // The previous icon comes back to the caller; the last one is released by the button.
-    IBitmapS* second = new CFakeBitmap(16, 16);
+    IBitmapS* second = new SFakeBitmap(16, 16);
     IBitmapS* back = b->SetIcon(second, 16);
     EXPECT_EQ(back, first);
     back->Release();

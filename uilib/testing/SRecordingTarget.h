@@ -1,7 +1,12 @@
 #pragma once
-// A render target that records the bitmap draws of skins (destination, source, alpha),
-// for the skin tests.
+// Test doubles of the render interfaces: a target that records what is drawn on it and a
+// factory whose text measures 12 pixels per character and 20 high, so that expected
+// positions can be worked out by hand.
 
+#include <algorithm>
+#include <cwchar>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "uilib/SRender.h"
@@ -9,45 +14,30 @@
 namespace uitest {
 using namespace SOUI;
 
+// One draw in the order it happened. Skins under test add their own Skin entries.
+struct DrawCall {
+    enum Kind { Skin, Text, Bitmap, Fill } kind;
+    std::wstring what;  // skin name or text
+    CRect rc;           // skin or bitmap rectangle; for text its top-left in left/top
+    int frame = -1;
+    int alpha = -1;
+};
+using CallLog = std::vector<DrawCall>;
+
+// A bitmap draw with its source rectangle, for the skin tests.
 struct BitmapDraw {
     CRect dst;
     CRect src;
     int alpha;
 };
 
-class SRecordingTarget : public SObjectImpl<IRenderTarget> {
+class SFakeFont : public SObjectImpl<IFontS> {
 public:
-    std::vector<BitmapDraw> draws;
-    IRenderFactory* GetRenderFactory() override { return nullptr; }
-    CSize GetSize() const override { return {}; }
-    void Resize(CSize) override {}
-    IFontS* SelectFont(IFontS* f) override {
-        IFontS* old = m_font;
-        m_font = f;
-        return old;
-    }
-    IFontS* GetCurrentFont() override { return m_font; }
-    COLORREF SetTextColor(COLORREF c) override {
-        COLORREF old = m_color;
-        m_color = c;
-        return old;
-    }
-    COLORREF GetTextColor() const override { return m_color; }
-    void FillSolidRect(const CRect&, COLORREF) override {}
-    void DrawRectangle(const CRect&, COLORREF) override {}
-    void DrawBitmap(const CRect& dst, IBitmapS*, const CRect& src, BYTE alpha) override {
-        draws.push_back({dst, src, alpha});
-    }
-    int DrawText(const wchar_t*, int, CRect*, UINT) override { return 0; }
-    void TextOut(int, int, const wchar_t*, int) override {}
-    CSize MeasureText(const wchar_t*, int) override { return {}; }
-    void PushClipRect(const CRect&) override {}
-    void PopClip() override {}
-    bool GetPixels(const BYTE**, int*) override { return false; }
+    explicit SFakeFont(const FontDesc& desc) : m_desc(desc) {}
+    const FontDesc& GetDesc() const override { return m_desc; }
 
 private:
-    IFontS* m_font = nullptr;
-    COLORREF m_color = 0;
+    FontDesc m_desc;
 };
 
 class SFakeBitmap : public SObjectImpl<IBitmapS> {
@@ -62,4 +52,116 @@ private:
     int m_w, m_h;
 };
 
+// Bitmap draws always land in `draws`; with a log, every draw is logged there too.
+class SRecordingTarget : public SObjectImpl<IRenderTarget> {
+public:
+    SRecordingTarget() = default;
+    SRecordingTarget(IRenderFactory* factory, CallLog* log) : m_factory(factory), m_log(log) {}
+    ~SRecordingTarget() override {
+        if (m_font != nullptr)
+            m_font->Release();
+    }
+
+    std::vector<BitmapDraw> draws;
+
+    IRenderFactory* GetRenderFactory() override { return m_factory; }
+    CSize GetSize() const override { return {0, 0}; }
+    void Resize(CSize) override {}
+    IFontS* SelectFont(IFontS* font) override {
+        IFontS* old = m_font;
+        if (font != nullptr)
+            font->AddRef();
+        m_font = font;
+        if (old != nullptr)
+            old->Release();
+        return old;
+    }
+    IFontS* GetCurrentFont() override { return m_font; }
+    COLORREF SetTextColor(COLORREF color) override {
+        COLORREF old = m_color;
+        m_color = color;
+        return old;
+    }
+    COLORREF GetTextColor() const override { return m_color; }
+    void FillSolidRect(const CRect& rc, COLORREF) override {
+        if (m_log)
+            m_log->push_back({DrawCall::Fill, L"", rc});
+    }
+    void DrawRectangle(const CRect&, COLORREF) override {}
+    void DrawBitmap(const CRect& dst, IBitmapS*, const CRect& src, BYTE alpha) override {
+        draws.push_back({dst, src, alpha});
+        if (m_log)
+            m_log->push_back({DrawCall::Bitmap, L"", dst, -1, alpha});
+    }
+    // Measures like the real target: with DT_WORDBREAK the text wraps (at any character)
+    // within rc's width.
+    int DrawText(const wchar_t* text, int len, CRect* rc, UINT format) override {
+        if (len < 0)
+            len = static_cast<int>(std::wcslen(text));
+        int perLine = len;
+        if ((format & DT_WORDBREAK) && rc->Width() > 0)
+            perLine = std::max(1, rc->Width() / 12);
+        int lines = perLine > 0 ? (len + perLine - 1) / perLine : 1;
+        rc->right = rc->left + 12 * std::min(len, perLine);
+        rc->bottom = rc->top + 20 * std::max(lines, 1);
+        if (m_log && !(format & DT_CALCRECT)) {
+            m_log->push_back({DrawCall::Text, std::wstring(text, len), *rc});
+        }
+        return rc->Height();
+    }
+    void TextOut(int x, int y, const wchar_t* text, int len) override {
+        if (m_log)
+            m_log->push_back({DrawCall::Text, std::wstring(text, len), CRect(x, y, x, y)});
+    }
+    CSize MeasureText(const wchar_t* text, int len) override {
+        if (len < 0)
+            len = static_cast<int>(std::wcslen(text));
+        return {12 * len, 20};
+    }
+    void PushClipRect(const CRect&) override {}
+    void PopClip() override {}
+    bool GetPixels(const BYTE**, int*) override { return false; }
+
+private:
+    IRenderFactory* m_factory = nullptr;
+    CallLog* m_log = nullptr;
+    IFontS* m_font = nullptr;
+    COLORREF m_color = 0;
+};
+
+// Targets made by the factory (a control's own measuring target) record nothing.
+class SRecordingFactory : public SObjectImpl<IRenderFactory> {
+public:
+    void SetImgDecoderFactory(IImgDecoderFactory*) override {}
+    IImgDecoderFactory* GetImgDecoderFactory() override { return nullptr; }
+    bool CreateRenderTarget(IRenderTarget** ppRT, int, int) override {
+        *ppRT = new SRecordingTarget(this, nullptr);
+        ++m_nTargets;
+        return true;
+    }
+    bool CreateFont(IFontS** ppFont, const FontDesc& desc) override {
+        *ppFont = new SFakeFont(desc);
+        return true;
+    }
+    bool CreateBitmap(IBitmapS** ppBmp, int w, int h, const BYTE*, int) override {
+        *ppBmp = new SFakeBitmap(w, h);
+        return true;
+    }
+    bool CreateBitmapFromMemory(IBitmapS**, const void*, size_t) override { return false; }
+    int m_nTargets = 0;
+};
+
 }  // namespace uitest
+
+namespace SOUI {
+// Readable rectangles and points in test failures.
+inline void PrintTo(const CRect& rc, std::ostream* os) {
+    *os << "(" << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom << ")";
+}
+inline void PrintTo(const CPoint& pt, std::ostream* os) {
+    *os << "(" << pt.x << "," << pt.y << ")";
+}
+inline void PrintTo(const CSize& sz, std::ostream* os) {
+    *os << sz.cx << "x" << sz.cy;
+}
+}  // namespace SOUI
