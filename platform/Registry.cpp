@@ -746,8 +746,18 @@ RegKeyObject ChildState(const RegKeyObject& parent, const std::vector<std::wstri
     return child;
 }
 
-// The key a handle names, in a hive read just now. ERROR_KEY_DELETED when it is gone.
-LSTATUS ResolveForRead(const RegKeyObject& k, LoadedHive& hive, const Key*& out) {
+// The key a handle names, in a hive read just now, after what every reading call checks in
+// this order: the handle, its parameters (`badParameter`) and the handle's `access`.
+// ERROR_KEY_DELETED when the key is gone.
+LSTATUS OpenForRead(HKEY key, bool badParameter, uint32_t access, LoadedHive& hive,
+                    const Key*& out) {
+    RegKeyObject k;
+    if (!Snapshot(key, k))
+        return ERROR_INVALID_HANDLE;
+    if (badParameter)
+        return ERROR_INVALID_PARAMETER;
+    if (!HasAccess(k, access))
+        return ERROR_ACCESS_DENIED;
     LoadHive(k.machine, hive);
     if (k.path.empty()) {
         out = &hive.root;  // a root exists whatever its file holds
@@ -879,16 +889,10 @@ LSTATUS RegCloseKey(HKEY key) {
 LSTATUS RegEnumKeyExW(HKEY key, uint32_t index, wchar_t* name, uint32_t* nameChars,
                       uint32_t* reserved, wchar_t* keyClass, uint32_t* classChars,
                       void* lastWriteTime) {
-    RegKeyObject k;
-    if (!Snapshot(key, k))
-        return ERROR_INVALID_HANDLE;
-    if (reserved || keyClass || classChars || lastWriteTime)
-        return ERROR_INVALID_PARAMETER;
-    if (!HasAccess(k, KEY_ENUMERATE_SUB_KEYS))
-        return ERROR_ACCESS_DENIED;
     LoadedHive hive;
     const Key* node = nullptr;
-    if (LSTATUS s = ResolveForRead(k, hive, node))
+    bool badParameter = reserved || keyClass || classChars || lastWriteTime;
+    if (LSTATUS s = OpenForRead(key, badParameter, KEY_ENUMERATE_SUB_KEYS, hive, node))
         return s;
     if (index >= node->children.size())
         return ERROR_NO_MORE_ITEMS;
@@ -899,16 +903,9 @@ LSTATUS RegEnumKeyExW(HKEY key, uint32_t index, wchar_t* name, uint32_t* nameCha
 
 LSTATUS RegEnumValueW(HKEY key, uint32_t index, wchar_t* valueName, uint32_t* valueNameChars,
                       uint32_t* reserved, uint32_t* type, uint8_t* data, uint32_t* dataSize) {
-    RegKeyObject k;
-    if (!Snapshot(key, k))
-        return ERROR_INVALID_HANDLE;
-    if (reserved)
-        return ERROR_INVALID_PARAMETER;
-    if (!HasAccess(k, KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
     LoadedHive hive;
     const Key* node = nullptr;
-    if (LSTATUS s = ResolveForRead(k, hive, node))
+    if (LSTATUS s = OpenForRead(key, reserved != nullptr, KEY_QUERY_VALUE, hive, node))
         return s;
     if (index >= node->values.size())
         return ERROR_NO_MORE_ITEMS;
@@ -920,16 +917,9 @@ LSTATUS RegEnumValueW(HKEY key, uint32_t index, wchar_t* valueName, uint32_t* va
 
 LSTATUS RegQueryValueExW(HKEY key, const wchar_t* valueName, uint32_t* reserved, uint32_t* type,
                          uint8_t* data, uint32_t* dataSize) {
-    RegKeyObject k;
-    if (!Snapshot(key, k))
-        return ERROR_INVALID_HANDLE;
-    if (reserved)
-        return ERROR_INVALID_PARAMETER;
-    if (!HasAccess(k, KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
     LoadedHive hive;
     const Key* node = nullptr;
-    if (LSTATUS s = ResolveForRead(k, hive, node))
+    if (LSTATUS s = OpenForRead(key, reserved != nullptr, KEY_QUERY_VALUE, hive, node))
         return s;
     std::wstring_view name = valueName ? valueName : L"";
     for (const Value& v : node->values) {
