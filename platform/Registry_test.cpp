@@ -11,6 +11,7 @@
 #include "platform/Module.h"
 #include "platform/Process.h"
 #include "platform/SystemInfo.h"
+#include "tests/support/TempRegistry.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -31,17 +32,8 @@ void WriteAll(const std::string& path, const std::string& data) {
 
 class RegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qi-registry-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-        ::setenv("QI_REGISTRY_DIR", m_dir.c_str(), 1);
-    }
-    void TearDown() override {
-        SetNativeSystemForTest(std::nullopt);
-        ::unsetenv("QI_REGISTRY_DIR");
-        fs::remove_all(m_dir);
-    }
+    void SetUp() override { ASSERT_FALSE(m_dir.empty()); }
+    void TearDown() override { SetNativeSystemForTest(std::nullopt); }
 
     static HKEY Create(HKEY root, const wchar_t* path, uint32_t sam = KEY_ALL_ACCESS) {
         HKEY k = nullptr;
@@ -74,7 +66,8 @@ protected:
     }
     std::string MachineFile() const { return m_dir + "/machine.reg"; }
 
-    std::string m_dir;
+    qitest::TempRegistry m_registry;
+    std::string m_dir = m_registry.Path();
 };
 
 TEST_F(RegistryTest, HivesLiveWhereTheVariableSays) {

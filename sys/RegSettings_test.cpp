@@ -1,11 +1,11 @@
 #include "sys/RegSettings.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 
 #include "platform/SystemInfo.h"
+#include "tests/support/TempRegistry.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -14,18 +14,10 @@ namespace {
 
 class RegSettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qi-regsettings-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-        ::setenv("QI_REGISTRY_DIR", m_dir.c_str(), 1);
-    }
-    void TearDown() override {
-        SetNativeSystemForTest(std::nullopt);
-        ::unsetenv("QI_REGISTRY_DIR");
-        fs::remove_all(m_dir);
-    }
-    std::string m_dir;
+    void SetUp() override { ASSERT_FALSE(m_dir.empty()); }
+    void TearDown() override { SetNativeSystemForTest(std::nullopt); }
+    qitest::TempRegistry m_registry;
+    std::string m_dir = m_registry.Path();
 };
 
 TEST_F(RegSettingsTest, MissingKeyWithoutCreateAnswersEverythingWithFalse) {
