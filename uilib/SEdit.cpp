@@ -17,14 +17,8 @@ SEdit::SEdit() {
 }
 
 HRESULT SEdit::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    auto number = [&](int* target) -> HRESULT {
-        auto n = ParseInt(value);
-        if (!n || *n < 0) {
-            LogBadAttribute(L"edit", name, value);
-            return E_FAIL;
-        }
-        *target = *n;
-        return AfterAttribute(name, value, bLoading, S_OK);
+    auto number = [&](int* target) {
+        return SetIntAttribute(target, L"edit", name, value, bLoading, 0);
     };
     if (EqualsNoCase(name, L"cueText")) {
         m_strCue = value;

@@ -50,11 +50,9 @@ SRichEdit::SRichEdit() {
 
 HRESULT SRichEdit::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
     auto flag = [&](bool* target) -> HRESULT {
-        auto n = ParseInt(value);
-        if (!n) {
-            LogBadAttribute(L"richedit", name, value);
+        auto n = ParseIntAttribute(L"richedit", name, value);
+        if (!n)
             return E_FAIL;
-        }
         *target = *n != 0;
         return AfterAttribute(name, value, bLoading, S_OK);
     };

@@ -31,11 +31,9 @@ HRESULT SSkinImgList::SetAttribute(const SStringW& name, const SStringW& value, 
         return S_OK;
     bool flag = EqualsNoCase(name, L"vertical") || EqualsNoCase(name, L"tile") ||
                 EqualsNoCase(name, L"autoFit") || EqualsNoCase(name, L"auto-fit");
-    auto n = ParseInt(value);
-    if (!n) {
-        LogBadAttribute(L"SSkinImgList", name, value);
+    auto n = ParseIntAttribute(L"SSkinImgList", name, value);
+    if (!n)
         return E_FAIL;
-    }
     if (EqualsNoCase(name, L"states")) {
         SetStates(*n);
     } else if (EqualsNoCase(name, L"alpha")) {
@@ -91,11 +89,9 @@ void SSkinImgList::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& s
 
 HRESULT SSkinImgFrame::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
     auto set = [&](int* a, int* b) -> HRESULT {
-        auto n = ParseInt(value);
-        if (!n || *n < 0) {
-            LogBadAttribute(L"SSkinImgFrame", name, value);
+        auto n = ParseIntAttribute(L"SSkinImgFrame", name, value, 0);
+        if (!n)
             return E_FAIL;
-        }
         *a = *n;
         if (b)
             *b = *n;
@@ -163,11 +159,9 @@ void SSkinImgFrame::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& 
 
 HRESULT SSkinScrollbar::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
     if (EqualsNoCase(name, L"margin")) {
-        auto n = ParseInt(value);
-        if (!n || *n < 0) {
-            LogBadAttribute(L"SSkinScrollbar", name, value);
+        auto n = ParseIntAttribute(L"SSkinScrollbar", name, value, 0);
+        if (!n)
             return E_FAIL;
-        }
         m_nMargin = *n;
         return S_OK;
     }

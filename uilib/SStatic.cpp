@@ -11,11 +11,9 @@ SStatic::SStatic() {
 
 HRESULT SStatic::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
     if (EqualsNoCase(name, L"multiLines") || EqualsNoCase(name, L"multilines")) {
-        auto n = ParseInt(value);
-        if (!n) {
-            LogBadAttribute(L"text", name, value);
+        auto n = ParseIntAttribute(L"text", name, value);
+        if (!n)
             return E_FAIL;
-        }
         m_bMultiLines = *n != 0;
         if (m_bMultiLines) {
             m_style.textMode = (m_style.textMode & ~(DT_SINGLELINE | DT_VCENTER)) | DT_WORDBREAK;
@@ -93,15 +91,8 @@ void SStatic::DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT f
 SImageWnd::SImageWnd() = default;
 
 HRESULT SImageWnd::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (EqualsNoCase(name, L"iconIndex") || EqualsNoCase(name, L"frame")) {
-        auto n = ParseInt(value);
-        if (!n) {
-            LogBadAttribute(L"img", name, value);
-            return E_FAIL;
-        }
-        m_nFrame = *n;
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
+    if (EqualsNoCase(name, L"iconIndex") || EqualsNoCase(name, L"frame"))
+        return SetIntAttribute(&m_nFrame, L"img", name, value, bLoading);
     return SWindow::SetAttribute(name, value, bLoading);
 }
 
@@ -149,14 +140,8 @@ void SCaption::OnLButtonUp(CPoint, UINT) {
 SProgress::SProgress() = default;
 
 HRESULT SProgress::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    auto number = [&](int* target) -> HRESULT {
-        auto n = ParseInt(value);
-        if (!n) {
-            LogBadAttribute(L"progress", name, value);
-            return E_FAIL;
-        }
-        *target = *n;
-        return AfterAttribute(name, value, bLoading, S_OK);
+    auto number = [&](int* target) {
+        return SetIntAttribute(target, L"progress", name, value, bLoading);
     };
     if (EqualsNoCase(name, L"min"))
         return number(&m_nMin);

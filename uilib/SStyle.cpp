@@ -45,6 +45,16 @@ void LogBadAttribute(const wchar_t* owner, const SStringW& name, const SStringW&
                                      .c_str());
 }
 
+std::optional<int> ParseIntAttribute(const wchar_t* owner, const SStringW& name,
+                                     const SStringW& value, int minimum) {
+    auto n = ParseInt(value);
+    if (!n || *n < minimum) {
+        LogBadAttribute(owner, name, value);
+        return std::nullopt;
+    }
+    return n;
+}
+
 std::optional<int> ParseInt(const SStringW& raw) {
     SStringW v = Trim(raw);
     if (v.empty())

@@ -3,6 +3,7 @@
 // the parsers of their textual forms. A value that does not parse is ignored with a
 // log line; the caller keeps its previous value.
 
+#include <climits>
 #include <optional>
 
 #include "uilib/SRender.h"
@@ -22,6 +23,10 @@ std::optional<int> ParseInt(const SStringW& value);
 std::optional<CRect> ParseRect4(const SStringW& value);
 // Writes the rule's log line for an attribute value that does not parse.
 void LogBadAttribute(const wchar_t* owner, const SStringW& name, const SStringW& value);
+// ParseInt for an attribute value: nullopt, after the log line for `owner`, when the value
+// is no number or is below `minimum`.
+std::optional<int> ParseIntAttribute(const wchar_t* owner, const SStringW& name,
+                                     const SStringW& value, int minimum = INT_MIN);
 
 // Cursor shapes a window can ask the host for.
 enum class SCursor { Arrow, Hand, IBeam, SizeWE, SizeNS, SizeAll };

@@ -18,14 +18,8 @@ HRESULT STabPage::SetAttribute(const SStringW& name, const SStringW& value, BOOL
 STabCtrl::STabCtrl() = default;
 
 HRESULT STabCtrl::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    auto number = [&](int* target) -> HRESULT {
-        auto n = ParseInt(value);
-        if (!n) {
-            LogBadAttribute(L"tabctrl", name, value);
-            return E_FAIL;
-        }
-        *target = *n;
-        return AfterAttribute(name, value, bLoading, S_OK);
+    auto number = [&](int* target) {
+        return SetIntAttribute(target, L"tabctrl", name, value, bLoading);
     };
     if (EqualsNoCase(name, L"curSel")) {
         int sel = 0;

@@ -660,6 +660,15 @@ void SWindow::OnLButtonUp(CPoint, UINT) {
     ModifyState(0, WndState_PushDown);
 }
 
+HRESULT SWindow::SetIntAttribute(int* target, const wchar_t* owner, const SStringW& name,
+                                 const SStringW& value, BOOL bLoading, int minimum) {
+    auto n = ParseIntAttribute(owner, name, value, minimum);
+    if (!n)
+        return E_FAIL;
+    *target = *n;
+    return AfterAttribute(name, value, bLoading, S_OK);
+}
+
 bool SWindow::EndClick(CPoint pt, UINT flags) {
     bool wasPushed = (m_dwState & WndState_PushDown) != 0;
     SWindow::OnLButtonUp(pt, flags);

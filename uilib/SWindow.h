@@ -6,6 +6,7 @@
 // hands the rest to its base; SWindow::SetAttribute logs and ignores what nobody knows.
 // Setters do nothing on an unchanged value and then invalidate.
 
+#include <climits>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -202,6 +203,10 @@ protected:
     // Ends a press as SWindow::OnLButtonUp does; true when it was a click: pressed on
     // this window and released over it (dragging off cancels it).
     bool EndClick(CPoint pt, UINT flags);
+    // An integer attribute into `*target`, then AfterAttribute; a value ParseIntAttribute
+    // rejects changes nothing and gives E_FAIL.
+    HRESULT SetIntAttribute(int* target, const wchar_t* owner, const SStringW& name,
+                            const SStringW& value, BOOL bLoading, int minimum = INT_MIN);
     void StartHoverAnimation();
 
     SWindow* m_pParent = nullptr;
