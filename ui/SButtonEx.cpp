@@ -176,13 +176,9 @@ CSize SButtonEx::MeasureContent(IRenderTarget* rt) {
 }
 
 CSize SButtonEx::GetDesiredSize(const CRect* rcContainer) {
-    SApplication* app = SApplication::getSingletonPtr();
-    IRenderFactory* factory = app != nullptr ? app->GetRenderFactory() : nullptr;
-    IRenderTarget* rt = nullptr;
-    if (factory == nullptr || !factory->CreateRenderTarget(&rt, 0, 0) || rt == nullptr) {
+    IRenderTarget* rt = CreateMeasureTarget();
+    if (rt == nullptr)
         return SButton::GetDesiredSize(rcContainer);
-    }
-    BeforePaintEx(rt);
     CSize size = MeasureContent(rt);
     rt->Release();
     const CRect& pad = GetStyle().GetPadding();

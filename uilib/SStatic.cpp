@@ -45,11 +45,9 @@ HRESULT SStatic::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
 CSize SStatic::GetDesiredSize(const CRect* rcContainer) {
     if (!m_bMultiLines)
         return SWindow::GetDesiredSize(rcContainer);
-    SApplication* app = SApplication::getSingletonPtr();
-    IRenderTarget* rt = nullptr;
-    if (!app || !app->GetRenderFactory() || !app->GetRenderFactory()->CreateRenderTarget(&rt, 0, 0))
+    IRenderTarget* rt = CreateMeasureTarget();
+    if (rt == nullptr)
         return {};
-    BeforePaintEx(rt);
     SStringW text = GetWindowTextW();
     int limit = m_nMaxWidth > 0 ? m_nMaxWidth : (rcContainer ? rcContainer->Width() : 100000);
     // The natural width when it fits, else wrap at the limit.

@@ -346,11 +346,9 @@ void SWindow::UpdateChildrenPosition() {
 }
 
 CSize SWindow::GetDesiredSize(const CRect*) {
-    SApplication* app = SApplication::getSingletonPtr();
-    IRenderTarget* rt = nullptr;
-    if (!app || !app->GetRenderFactory() || !app->GetRenderFactory()->CreateRenderTarget(&rt, 0, 0))
+    IRenderTarget* rt = CreateMeasureTarget();
+    if (rt == nullptr)
         return {};
-    BeforePaintEx(rt);
     SStringW text = GetWindowTextW();
     CRect rc(0, 0, m_nMaxWidth > 0 ? m_nMaxWidth : 100000, 100000);
     UINT fmt = DT_CALCRECT | (m_style.textMode & ~(DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM));
@@ -560,6 +558,16 @@ void SWindow::AfterPaint(IRenderTarget* rt, SPainter& painter) {
 void SWindow::BeforePaintEx(IRenderTarget* rt) {
     rt->SelectFont(GetStateFont());
     rt->SetTextColor(GetStateTextColor());
+}
+
+IRenderTarget* SWindow::CreateMeasureTarget() {
+    SApplication* app = SApplication::getSingletonPtr();
+    IRenderFactory* factory = app != nullptr ? app->GetRenderFactory() : nullptr;
+    IRenderTarget* rt = nullptr;
+    if (factory == nullptr || !factory->CreateRenderTarget(&rt, 0, 0) || rt == nullptr)
+        return nullptr;
+    BeforePaintEx(rt);
+    return rt;
 }
 
 void SWindow::DrawBackground(IRenderTarget* rt, const CRect& rc) {

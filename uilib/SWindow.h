@@ -147,6 +147,9 @@ public:
     void AfterPaint(IRenderTarget* rt, SPainter& painter);
     // The same without saving (for measuring on a temporary target).
     void BeforePaintEx(IRenderTarget* rt);
+    // A target of the application's render factory prepared by BeforePaintEx, for
+    // measuring; null when there is none. The caller releases it.
+    IRenderTarget* CreateMeasureTarget();
     // The font of the current state (a reference owned by the font cache).
     IFontS* GetStateFont() const;
     COLORREF GetStateTextColor() const;
