@@ -767,6 +767,13 @@ LSTATUS OpenForRead(HKEY key, bool badParameter, uint32_t access, LoadedHive& hi
     return out ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
+// The handle of a call that changes values: valid, and opened with KEY_SET_VALUE.
+LSTATUS SnapshotForSet(HKEY key, RegKeyObject& k) {
+    if (!Snapshot(key, k))
+        return ERROR_INVALID_HANDLE;
+    return HasAccess(k, KEY_SET_VALUE) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 LSTATUS CopyName(const std::wstring& name, wchar_t* buffer, uint32_t* chars) {
     if (buffer == nullptr || chars == nullptr)
         return ERROR_INVALID_PARAMETER;
@@ -932,10 +939,8 @@ LSTATUS RegQueryValueExW(HKEY key, const wchar_t* valueName, uint32_t* reserved,
 LSTATUS RegSetValueExW(HKEY key, const wchar_t* valueName, uint32_t /*reserved*/, uint32_t type,
                        const uint8_t* data, uint32_t size) {
     RegKeyObject k;
-    if (!Snapshot(key, k))
-        return ERROR_INVALID_HANDLE;
-    if (!HasAccess(k, KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
+    if (LSTATUS s = SnapshotForSet(key, k))
+        return s;
     std::wstring name = valueName ? valueName : L"";
     if (name.size() > kMaxValueNameLength || !IsStorableName(name)) {
         return ERROR_INVALID_PARAMETER;
@@ -956,10 +961,8 @@ LSTATUS RegSetValueExW(HKEY key, const wchar_t* valueName, uint32_t /*reserved*/
 
 LSTATUS RegDeleteValueW(HKEY key, const wchar_t* valueName) {
     RegKeyObject k;
-    if (!Snapshot(key, k))
-        return ERROR_INVALID_HANDLE;
-    if (!HasAccess(k, KEY_SET_VALUE))
-        return ERROR_ACCESS_DENIED;
+    if (LSTATUS s = SnapshotForSet(key, k))
+        return s;
     std::wstring name = valueName ? valueName : L"";
     PhysicalPath phys = ToPhysical(k.machine, k.path, k.view32);
     return ModifyHive(k.machine, [&](Key& root, bool& dirty) {
