@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "resources/NamedIds.h"
 #include "ui/SButtonEx.h"
 #include "uilib/SApplication.h"
+#include "uilib/SHeadlessHost.h"
 #include "uilib/SHostWnd.h"
 #include "uilib/SResProvider.h"
 #include "uilib/STabCtrl.h"
@@ -164,4 +166,37 @@ TEST_F(LayoutsTest, MessageBoxControlsAtTheLayoutSize) {
     EXPECT_GT(rc.Width(), 300) << "lines fill the width";
     EXPECT_GE(rc.Height(), 2 * one.Height()) << "more than one line";
     wnd.DestroyWindow();
+}
+
+// The four pages of the main window and the message box as the headless host draws them,
+// kept in the build folder (screenshots/) for a person to look at.
+TEST_F(LayoutsTest, ScreenshotsOfEveryPageAndTheMessageBox) {
+    const std::string dir = QI_SCREENSHOT_DIR;
+    std::filesystem::create_directories(dir);
+    SHostWnd wnd(L"LAYOUT:XML_MAINWND");
+    ASSERT_NE(wnd.Create(), nullptr);
+    auto* tab = wnd.FindChildByName2<STabCtrl>(L"tab_main");
+    ASSERT_NE(tab, nullptr);
+    const char* pages[] = {"main_welcome.png", "main_licence.png", "main_progress.png",
+                           "main_finished.png"};
+    for (int page = 0; page < 4; ++page) {
+        ASSERT_TRUE(tab->SetCurSel(page));
+        wnd.UpdateLayoutIfNeeded();
+        std::string path = dir + "/" + pages[page];
+        std::filesystem::remove(path);
+        ASSERT_TRUE(SHeadlessHost::RenderToPng(&wnd, path.c_str())) << path;
+        EXPECT_GT(std::filesystem::file_size(path), 2000u) << path << " looks empty";
+    }
+    wnd.DestroyWindow();
+
+    SHostWnd box(L"LAYOUT:XML_MSGBOX_DLG");
+    ASSERT_NE(box.Create(), nullptr);
+    SWindow* msg = box.FindChildByName(L"text_msg");
+    ASSERT_NE(msg, nullptr);
+    msg->SetWindowTextW(L"  安装目录无效");
+    box.UpdateLayoutIfNeeded();
+    std::string path = dir + "/message_box.png";
+    ASSERT_TRUE(SHeadlessHost::RenderToPng(&box, path.c_str()));
+    EXPECT_GT(std::filesystem::file_size(path), 2000u);
+    box.DestroyWindow();
 }
