@@ -2,136 +2,21 @@
 // Xvfb cannot start.
 #include "uilib/gtk/SGtkHost.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "uilib/SCheckBox.h"
 #include "uilib/SHostWnd.h"
 #include "uilib/SNotifyCenter.h"
 #include "uilib/testing/SUiTestEnv.h"
+#include "uilib/testing/SXvfb.h"
 
 using namespace SOUI;
 using namespace uitest;
 
 namespace {
-
-pid_t g_xvfb = -1;
-bool g_xvfbUp = false;
-bool g_gtkUp = false;
-
-// Starts Xvfb on a free display; true when it reported its display number in time.
-bool StartXvfb() {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return false;
-    pid_t pid = fork();
-    if (pid < 0)
-        return false;
-    if (pid == 0) {
-        close(fds[0]);
-        int devnull = open("/dev/null", O_WRONLY);
-        if (devnull >= 0) {
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-        }
-        std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    g_xvfb = pid;
-    std::string number;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (poll(&p, 1, 200) <= 0)
-            continue;
-        char c;
-        ssize_t n = read(fds[0], &c, 1);
-        if (n <= 0)
-            break;
-        if (c == '\n')
-            break;
-        number += c;
-    }
-    close(fds[0]);
-    if (number.empty())
-        return false;
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    return true;
-}
-
-void StopXvfb() {
-    if (g_xvfb <= 0)
-        return;
-    kill(g_xvfb, SIGTERM);
-    for (int i = 0; i < 50; ++i) {
-        if (waitpid(g_xvfb, nullptr, WNOHANG) == g_xvfb) {
-            g_xvfb = -1;
-            return;
-        }
-        usleep(100 * 1000);
-    }
-    kill(g_xvfb, SIGKILL);
-    waitpid(g_xvfb, nullptr, 0);
-    g_xvfb = -1;
-}
-
-class XvfbEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        setenv("GDK_GL", "disable", 1);
-        setenv("GSETTINGS_BACKEND", "memory", 1);
-        setenv("NO_AT_BRIDGE", "1", 1);
-        g_xvfbUp = StartXvfb();
-        g_gtkUp = g_xvfbUp && SGtkHost::Init();
-    }
-    void TearDown() override { StopXvfb(); }
-};
-
-const auto* g_env = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
-
-// Runs a shell command with a time limit; its standard output.
-std::string RunCmd(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen(("timeout 10 " + cmd + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return out;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-template <class Pred>
-bool PumpUntil(Pred pred, int ms = 5000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < deadline) {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-        if (pred())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return pred();
-}
-
-int XwinValue(const std::string& info, const char* key) {
-    size_t at = info.find(key);
-    return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + std::strlen(key));
-}
 
 const char* kLayout =
     R"XML(<SOUI name="probe" title="QiGtkProbe" width="400" height="300" translucent="1">
