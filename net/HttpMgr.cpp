@@ -96,12 +96,14 @@ int CHttpMgr::StartRequest(const std::wstring& url, const std::wstring& postData
     if (!thread->Start([box] { return HttpThreadProc(box->release()); }))
         return -1;
 
-    platform::GatedThread* started = thread.get();
     {
+        // Opened under the lock: a TerminateAll on another thread could otherwise join and
+        // free the thread between its registration and its start.
         CAutoLock lock(&s_lockThread);
+        platform::GatedThread* started = thread.get();
         s_mapThread[requestId] = std::move(thread);
+        started->Resume();
     }
-    started->Resume();
     return requestId;
 }
 
