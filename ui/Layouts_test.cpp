@@ -12,15 +12,11 @@
 #include <memory>
 #include <string>
 
-#include "resources/NamedIds.h"
-#include "ui/SButtonEx.h"
+#include "ui/testing/ProgramUi.h"
 #include "uilib/SApplication.h"
 #include "uilib/SHeadlessHost.h"
 #include "uilib/SHostWnd.h"
-#include "uilib/SResProvider.h"
 #include "uilib/STabCtrl.h"
-#include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
-#include "uilib/components/render-cairo/SRenderFactoryCairo.h"
 #include "uilib/testing/SRecordingTarget.h"
 
 using namespace SOUI;
@@ -29,30 +25,7 @@ namespace {
 
 class LayoutsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // The real renderer and image decoder: the skins load the real images.
-        m_factory = new SRenderFactoryCairo;
-        auto* decoder = new SImgDecoderPng;
-        m_factory->SetImgDecoderFactory(decoder);
-        decoder->Release();
-        m_app = std::make_unique<SApplication>(m_factory, nullptr);
-        ASSERT_TRUE(m_app->RegisterFactory(TplSObjectFactory<SButtonEx>()));
-        size_t count = 0;
-        const SNamedID* ids = QiGetNamedIds(&count);
-        m_app->InitXmlNamedID(ids, static_cast<int>(count), true);
-        IResProvider* provider = nullptr;
-        ASSERT_TRUE(CreateResProvider(RES_PE, &provider));
-        size_t resCount = 0;
-        const SEmbeddedRes* table = QiGetEmbeddedResources(&resCount);
-        ASSERT_TRUE(static_cast<SResProviderEmbedded*>(provider)->Init(table, resCount));
-        ASSERT_TRUE(m_app->AddResProvider(provider, L"uidef:xml_init"));
-        provider->Release();
-    }
-    void TearDown() override {
-        m_app.reset();
-        if (m_factory != nullptr)
-            m_factory->Release();
-    }
+    void SetUp() override { ASSERT_TRUE(m_ui.Ok()); }
 
     static CRect RectOf(SHostWnd& wnd, const wchar_t* name) {
         SWindow* w = wnd.FindChildByName(name);
@@ -60,8 +33,7 @@ protected:
         return w != nullptr ? w->GetWindowRect() : CRect(-1, -1, -1, -1);
     }
 
-    IRenderFactory* m_factory = nullptr;
-    std::unique_ptr<SApplication> m_app;
+    uitest::ProgramUi m_ui;  // the real renderer and decoder: skins load the real images
 };
 
 }  // namespace

@@ -6,14 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "resources/NamedIds.h"
-#include "ui/SButtonEx.h"
-#include "uilib/SApplication.h"
+#include "ui/testing/ProgramUi.h"
 #include "uilib/SCheckBox.h"
 #include "uilib/SHostWnd.h"
-#include "uilib/SResProvider.h"
-#include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
-#include "uilib/components/render-cairo/SRenderFactoryCairo.h"
 #include "uilib/testing/SXvfb.h"
 
 using namespace SOUI;
@@ -27,33 +22,12 @@ protected:
         if (!g_xvfbUp)
             GTEST_SKIP() << "Xvfb could not start";
         ASSERT_TRUE(g_gtkUp) << "GTK did not open the Xvfb display";
-        m_factory = new SRenderFactoryCairo;
-        auto* decoder = new SImgDecoderPng;
-        m_factory->SetImgDecoderFactory(decoder);
-        decoder->Release();
-        m_app = std::make_unique<SApplication>(m_factory, nullptr, L"SOUIHOST",
-                                               SObjectDefaultRegister(), &m_host);
-        ASSERT_TRUE(m_app->RegisterFactory(TplSObjectFactory<SButtonEx>()));
-        size_t count = 0;
-        const SNamedID* ids = QiGetNamedIds(&count);
-        m_app->InitXmlNamedID(ids, static_cast<int>(count), true);
-        IResProvider* provider = nullptr;
-        ASSERT_TRUE(CreateResProvider(RES_PE, &provider));
-        size_t resCount = 0;
-        const SEmbeddedRes* table = QiGetEmbeddedResources(&resCount);
-        ASSERT_TRUE(static_cast<SResProviderEmbedded*>(provider)->Init(table, resCount));
-        ASSERT_TRUE(m_app->AddResProvider(provider, L"uidef:xml_init"));
-        provider->Release();
-    }
-    void TearDown() override {
-        m_app.reset();
-        if (m_factory != nullptr)
-            m_factory->Release();
+        m_ui = std::make_unique<ProgramUi>(&m_host);
+        ASSERT_TRUE(m_ui->Ok());
     }
 
     SGtkHost m_host;
-    IRenderFactory* m_factory = nullptr;
-    std::unique_ptr<SApplication> m_app;
+    std::unique_ptr<ProgramUi> m_ui;  // after the host: goes first
 };
 
 }  // namespace
