@@ -248,6 +248,15 @@ int ClusterCurl::cancelProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_
     return platform::IsCurrentThreadCancelled() ? 1 : 0;
 }
 
+// A body collected in memory; the progress callback only watches for a stop request.
+void ClusterCurl::setMemoryBody(std::string& body) {
+    curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
+    curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::cancelProgress);
+    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+}
+
 CurlResult ClusterCurl::httpGet(const std::string& url, std::string& body) {
     CurlResult result;
     if (!checkHandle(result))
@@ -255,11 +264,7 @@ CurlResult ClusterCurl::httpGet(const std::string& url, std::string& body) {
     curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
     setCommonOptions();
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::cancelProgress);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+    setMemoryBody(body);
     return makeResult(perform());
 }
 
@@ -272,11 +277,7 @@ CurlResult ClusterCurl::httpPost(const std::string& url, const std::string& post
     curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
     addHeader("Content-Type", "application/x-www-form-urlencoded");
     setCommonOptions();
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::cancelProgress);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+    setMemoryBody(body);
     if (!postData.empty()) {
         // libcurl does not copy the data; the caller's string outlives the transfer.
         curl_easy_setopt(m_pCurl, CURLOPT_POSTFIELDS, postData.data());

@@ -68,6 +68,7 @@ public:
 private:
     bool checkHandle(CurlResult& result);
     void setCommonOptions();
+    void setMemoryBody(std::string& body);
     // Runs the transfer configured on m_pCurl, waking at least every 100 ms so that a
     // stop request of the thread's owner is seen even while nothing arrives.
     CURLcode perform();
