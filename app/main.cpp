@@ -1,0 +1,163 @@
+// The entry point of quillora-installer: prepares libcurl, loads the UI library's
+// components, builds the application with the program's resources, picks the language from
+// Install.ini, shows the main window and runs the loop until it is gone; then tears
+// everything down in the reverse order. The exit code is the loop's result.
+
+#include <curl/curl.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <memory>
+#include <pugixml.hpp>
+
+#include "app/ComponentLoader.h"
+#include "install/InstallConfig.h"
+#include "net/ClusterCurl.h"
+#include "net/HttpMgr.h"
+#include "platform/Text.h"
+#include "resources/NamedIds.h"
+#include "sys/DebugLog.h"
+#include "sys/TextHelpers.h"
+#include "ui/CMainDlg.h"
+#include "ui/SButtonEx.h"
+#include "uilib/SApplication.h"
+#include "uilib/SNotifyCenter.h"
+#include "uilib/SResProvider.h"
+#include "uilib/gtk/SGtkHost.h"
+
+using namespace SOUI;
+
+namespace {
+
+// A module of system resources, when one is installed beside the program: it exports its
+// resource table under this name.
+constexpr wchar_t kSysResourceModule[] = L"soui-sys-resource";
+constexpr char kSysResourceTable[] = "SGetSysResources";
+using FunGetResources = const SEmbeddedRes* (*)(size_t* count);
+
+// Releases a reference-counted object once, if it was obtained.
+template <class T>
+void ReleaseOnce(T*& obj) {
+    if (obj != nullptr)
+        obj->Release();
+    obj = nullptr;
+}
+
+void LoadSystemResources(SApplication& app) {
+    void* h =
+        CComponentLoader::LoadModule(CComponentLoader::ModuleFileName(kSysResourceModule), nullptr);
+    if (h == nullptr)
+        return;  // none installed: the library's own system resources serve
+    auto fn = reinterpret_cast<FunGetResources>(::dlsym(h, kSysResourceTable));
+    size_t count = 0;
+    const SEmbeddedRes* table = fn != nullptr ? fn(&count) : nullptr;
+    if (table != nullptr) {
+        auto* provider = new SResProviderEmbedded;
+        if (provider->Init(table, count))
+            app.LoadSystemNamedResource(provider);
+        provider->Release();
+    }
+    ::dlclose(h);
+}
+
+// The program's own resources, compiled into the executable.
+void LoadProgramResources(SApplication& app, IResProvider*& provider) {
+    if (!CreateResProvider(RES_PE, &provider))
+        return;
+    size_t count = 0;
+    const SEmbeddedRes* table = QiGetEmbeddedResources(&count);
+    static_cast<SResProviderEmbedded*>(provider)->Init(table, count);
+    size_t ids = 0;
+    const SNamedID* named = QiGetNamedIds(&ids);
+    app.InitXmlNamedID(named, static_cast<int>(ids), true);
+    app.AddResProvider(provider, L"uidef:xml_init");
+}
+
+// Installs the translator and the language Install.ini asks for, when there is one.
+void LoadLanguage(SApplication& app, ITranslatorMgr* translator) {
+    app.SetTranslator(translator);
+    const int language = GetConfigLanguage(GetInstallIniPath());
+    const wchar_t* docName = language == 1 ? L"lang_cn" : language == 2 ? L"lang_en" : nullptr;
+    if (docName == nullptr)
+        return;
+    pugi::xml_document doc;
+    if (!app.LoadXmlDocment(doc, docName, L"translator"))
+        return;
+    ITranslator* lang = nullptr;
+    if (!translator->CreateTranslator(&lang) || lang == nullptr)
+        return;
+    pugi::xml_node root = doc.child("language");
+    if (lang->Load(&root, LD_XML))
+        translator->InstallTranslator(lang);
+    lang->Release();
+}
+
+int RunInstaller() {
+    const CURLcode curlInit = curl_global_init(CURL_GLOBAL_ALL);
+    if (curlInit != CURLE_OK)
+        traceError("curl_global_init() failed: %s\n", curl_easy_strerror(curlInit));
+
+    int result = 1;
+    {
+        CComponentLoader loader;
+        // Relative paths (Install.ini aside, which is found by full path) mean the program's
+        // own folder from here on.
+        if (::chdir(platform::PathToNarrow(GetExeDirectory()).c_str()) != 0)
+            DebugLog(L"%s 无法进入程序目录 %s", L"RunInstaller", GetExeDirectory().c_str());
+
+        IRenderFactory* renderFactory = nullptr;
+        IImgDecoderFactory* decoderFactory = nullptr;
+        IResProvider* provider = nullptr;
+        ITranslatorMgr* translator = nullptr;
+
+        // Nothing can be drawn without the renderer and the image decoder.
+        if (loader.CreateRender(&renderFactory) && loader.CreateImgDecoder(&decoderFactory)) {
+            renderFactory->SetImgDecoderFactory(decoderFactory);
+            if (!SGtkHost::Init()) {
+                DebugLog(L"%s 无法打开显示 (DISPLAY=%s)", L"RunInstaller",
+                         platform::Utf8ToWide(getenv("DISPLAY") ? getenv("DISPLAY") : "").c_str());
+            } else {
+                SGtkHost host;
+                auto app = std::make_unique<SApplication>(renderFactory, nullptr, L"SOUIHOST",
+                                                          SObjectDefaultRegister(), &host);
+                app->RegisterFactory(TplSObjectFactory<SButtonEx>(), false);
+                LoadSystemResources(*app);
+                LoadProgramResources(*app, provider);
+                if (loader.CreateTranslator(&translator))
+                    LoadLanguage(*app, translator);
+
+                auto center = std::make_unique<SNotifyCenter>();
+                {
+                    CMainDlg mainDlg;
+                    if (mainDlg.Create(nullptr, 0, 0, 0, 0) == nullptr) {
+                        DebugLog(L"%s 主窗口创建失败", L"RunInstaller");
+                    } else {
+                        mainDlg.SendMessageW(WM_INITDIALOG);
+                        mainDlg.CenterWindow();
+                        mainDlg.ShowWindow(SW_SHOWNORMAL);
+                        result = app->Run(mainDlg.m_hWnd);
+                    }
+                }  // the window goes, and with it the install manager and its thread
+                // Request threads post to the notify center and use libcurl: both must
+                // outlive them.
+                CHttpMgr::GetInstance()->TerminateAll();
+                center.reset();
+                app.reset();
+            }
+        }
+        ReleaseOnce(translator);
+        ReleaseOnce(provider);
+        ReleaseOnce(renderFactory);
+        ReleaseOnce(decoderFactory);
+        curl_global_cleanup();
+    }  // the loader unloads the modules, the last slot first
+    return result;
+}
+
+}  // namespace
+
+int main() {
+    std::setlocale(LC_ALL, "");
+    return RunInstaller();
+}

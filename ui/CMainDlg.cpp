@@ -1,0 +1,260 @@
+#include "ui/CMainDlg.h"
+
+#include <algorithm>
+
+#include "install/EventInstallCallBack.h"
+#include "install/InstallMgr.h"
+#include "net/StopFlag.h"
+#include "sys/DebugLog.h"
+#include "sys/Process.h"
+#include "sys/TextUtil.h"
+#include "ui/CMsgBoxDlg.h"
+#include "ui/InstallDir.h"
+#include "ui/SButtonEx.h"
+#include "uilib/SNotifyCenter.h"
+
+using namespace SOUI;
+
+namespace {
+
+constexpr wchar_t kProductExe[] = L"Quillora.exe";
+
+// Captions of slides 1 to 3; their skins are "skin.1" to "skin.3".
+constexpr const wchar_t* kSlideCaptions[] = {L"智能识别文件", L"7 x 12小时在线客服",
+                                             L"专业团队，精心研发"};
+
+}  // namespace
+
+CMainDlg::CMainDlg() : SHostWnd(L"LAYOUT:XML_MAINWND") {
+    SNotifyCenter::getSingleton().RegisterEventMap(this);
+    m_pInstallMgr = new CInstallMgr;
+}
+
+CMainDlg::~CMainDlg() {
+    // Joins a running install thread: it stops at its next blocking point.
+    if (m_pInstallMgr != nullptr)
+        m_pInstallMgr->Release();
+    m_pInstallMgr = nullptr;
+    if (SNotifyCenter* center = SNotifyCenter::getSingletonPtr())
+        center->UnregisterEventMap(this);
+}
+
+BOOL CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& lResult) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            OnInitDialog();
+            lResult = TRUE;
+            return TRUE;
+        case WM_TIMER:
+            if (wParam == kTimerProgress) {
+                OnProgressTimer();
+                return TRUE;
+            }
+            if (wParam == kTimerSlide) {
+                OnSlideTimer();
+                return TRUE;
+            }
+            return FALSE;
+        case WM_CLOSE:
+            OnClose();
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+void CMainDlg::OnInitDialog() {
+    SetWindowTextW(L"安装程序");
+    m_pTabMain = FindChildByName2<STabCtrl>(L"tab_main");
+    m_pBtnInstaller = FindChildByName2<SImageButton>(L"btn_installer");
+    m_pAgree = FindChildByName2<SCheckBox>(L"agree");
+    m_pLinkLicense = FindChildByName2<SLink>(L"link_license");
+    m_pBtnOpen = FindChildByName2<SImageButton>(L"btn_open");
+    m_pBtnExtend = FindChildByName2<SButtonEx>(L"btn_extend");
+    m_pEditPath = FindChildByName2<SEdit>(L"edit_path");
+    m_pImgGif = FindChildByName2<SImageWnd>(L"img_gif");
+    m_pTxtGif = FindChildByName2<SStatic>(L"txt_gif");
+    m_pTxtPercent = FindChildByName2<SStatic>(L"txt_percent");
+    m_pProInstall = FindChildByName2<SProgress>(L"pro_install");
+
+    if (m_pAgree != nullptr)
+        m_pAgree->SetCheck(true);
+    if (m_pTxtPercent != nullptr)
+        m_pTxtPercent->SetWindowTextW(L"0%");
+    if (m_pProInstall != nullptr)
+        m_pProInstall->SetValue(0);
+    if (m_pBtnInstaller != nullptr)
+        m_pBtnInstaller->EnableWindow(true, true);
+    if (m_pEditPath != nullptr)
+        m_pEditPath->SetWindowTextW(GetInstallDir());
+    // The layout is 445 high: the custom panel starts folded.
+    SetWindowPos(nullptr, 0, 0, kWidth, kHeightFolded, SWP_NOMOVE | SWP_NOZORDER);
+    SNotifyCenter::getSingleton().addEvent(EventInstallCallBack::EventID,
+                                           EventInstallCallBack::GetClassName());
+}
+
+std::wstring CMainDlg::GetInstallDir() {
+    if (m_strInstallDir.empty())
+        m_strInstallDir = DefaultInstallDir();
+    return m_strInstallDir;
+}
+
+bool CMainDlg::_HandleEvent(EventArgs* evt) {
+    if (evt->GetID() == EventInstallCallBack::EventID) {
+        OnInstallEvent(evt);
+        return true;
+    }
+    if (evt->GetID() == EVT_CMD && OnCommand(evt->nameFrom))
+        return true;
+    return SHostWnd::_HandleEvent(evt);
+}
+
+bool CMainDlg::OnCommand(const SStringW& sender) {
+    if (sender == L"btn_close") {
+        OnClose();
+    } else if (sender == L"btn_min") {
+        SendMessageW(WM_SYSCOMMAND, SC_MINIMIZE);
+    } else if (sender == L"btn_installer") {
+        OnInstall();
+    } else if (sender == L"agree") {
+        OnAgree();
+    } else if (sender == L"link_license") {
+        if (m_pTabMain != nullptr)
+            m_pTabMain->SetCurSel(kPageLicence);
+    } else if (sender == L"btn_open") {
+        OnBrowseFolder();
+    } else if (sender == L"btn_extend") {
+        OnTogglePanel();
+    } else if (sender == L"btn_back") {
+        OnBack();
+    } else if (sender == L"btn_start") {
+        OnStartProduct();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CMainDlg::OnInstallEvent(EventArgs* evt) {
+    // The notify center holds the event's reference and releases it after delivery.
+    auto* e = static_cast<EventInstallCallBack*>(evt);
+    m_nTargetProgress = std::clamp(e->progress, 0, 100);
+    if (e->status != 0 && m_pTxtPercent != nullptr)
+        m_pTxtPercent->SetWindowTextW(e->text);
+}
+
+void CMainDlg::ShowProgress(int percent) {
+    if (m_pProInstall != nullptr)
+        m_pProInstall->SetValue(percent);
+    if (m_pTxtPercent != nullptr) {
+        SStringW text;
+        text.Format(L"%d%%", percent);
+        m_pTxtPercent->SetWindowTextW(text);
+    }
+}
+
+void CMainDlg::OnProgressTimer() {
+    if (m_nShownProgress < m_nTargetProgress) {
+        ++m_nShownProgress;
+        ShowProgress(m_nShownProgress);
+    }
+    if (m_nShownProgress >= 100) {
+        ShowProgress(m_nShownProgress);
+        KillTimer(kTimerProgress);
+        KillTimer(kTimerSlide);
+        if (m_pTabMain != nullptr)
+            m_pTabMain->SetCurSel(kPageFinished);
+    }
+}
+
+void CMainDlg::OnSlideTimer() {
+    if (++m_nSlide >= 4)
+        m_nSlide = 1;
+    SStringW skin;
+    skin.Format(L"skin.%d", m_nSlide);
+    if (m_pImgGif != nullptr)
+        m_pImgGif->SetAttribute(L"skin", skin, FALSE);
+    if (m_pTxtGif != nullptr)
+        m_pTxtGif->SetWindowTextW(kSlideCaptions[m_nSlide - 1]);
+}
+
+void CMainDlg::OnClose() {
+    if (m_pMsgBox != nullptr) {
+        // Destroying the window now would end the message box's loop instead of the
+        // application's: close the box first and the window once it has returned.
+        m_bCloseAfterMsgBox = true;
+        m_pMsgBox->EndDialog(CMsgBoxDlg::kResultClose);
+        return;
+    }
+    g_bStopFlag = true;
+    DestroyWindow();
+}
+
+void CMainDlg::OnAgree() {
+    if (m_pBtnInstaller != nullptr && m_pAgree != nullptr)
+        m_pBtnInstaller->EnableWindow(m_pAgree->IsChecked(), true);
+}
+
+void CMainDlg::OnBrowseFolder() {
+    std::optional<SStringW> folder =
+        SApplication::getSingleton().GetBackend()->BrowseForFolder(L"从下面选文件夹目录:");
+    if (!folder)
+        return;
+    m_strInstallDir = PickedFolderToInstallDir(*folder);
+    if (m_pEditPath != nullptr)
+        m_pEditPath->SetWindowTextW(m_strInstallDir);
+}
+
+void CMainDlg::SetPanel(bool bExpanded) {
+    if (m_pBtnExtend != nullptr)
+        m_pBtnExtend->SetAttribute(L"icon", bExpanded ? L"skin.shrink" : L"skin.extend", FALSE);
+    SetWindowPos(nullptr, 0, 0, kWidth, bExpanded ? kHeightUnfolded : kHeightFolded,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    m_bPanelExpanded = bExpanded;
+}
+
+void CMainDlg::OnTogglePanel() {
+    SetPanel(!m_bPanelExpanded);
+}
+
+void CMainDlg::OnBack() {
+    SetPanel(false);
+    if (m_pTabMain != nullptr)
+        m_pTabMain->SetCurSel(kPageWelcome);
+}
+
+void CMainDlg::OnInstall() {
+    std::wstring path = m_pEditPath != nullptr ? m_pEditPath->GetWindowTextW(true) : std::wstring();
+    path = AppendProductFolder(path);
+    if (!PrepareInstallDir(path)) {
+        DebugLog(L"%s 安装目录无效 path=[%s]", L"CMainDlg::OnInstall", path.c_str());
+        CMsgBoxDlg msgBox;
+        msgBox.SetMessage(L"  安装目录无效");
+        msgBox.SetMode(CMsgBoxDlg::kModeConfirm);
+        m_pMsgBox = &msgBox;
+        msgBox.DoModal(m_hWnd);
+        m_pMsgBox = nullptr;
+        if (m_bCloseAfterMsgBox) {
+            OnClose();
+            return;
+        }
+        if (m_pEditPath != nullptr)
+            m_pEditPath->SetWindowTextW(GetInstallDir());
+        return;
+    }
+    m_strInstallDir = path;
+    m_pInstallMgr->SetInstallDir(path);
+    if (m_pTabMain != nullptr)
+        m_pTabMain->SetCurSel(kPageProgress);
+    m_nShownProgress = 0;
+    SetTimer(kTimerSlide, kSlideMs);
+    SetTimer(kTimerProgress, kProgressStepMs);
+    m_pInstallMgr->BeginInstallThread();
+}
+
+void CMainDlg::OnStartProduct() {
+    ShowWindow(SW_HIDE);
+    // Quoted: a directory with blanks must not start some other program.
+    LaunchProcess(QuoteCommandArgument(m_strInstallDir + L"/" + kProductExe));
+    OnClose();
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The installer's main window and the driver of the installation: four pages in one tab
+// control (welcome, licence, progress, finished), the custom-install panel with the install
+// directory, and a progress display that rises one percent per 10 ms towards what the install
+// thread last reported. It owns the install manager.
+
+#include <string>
+
+#include "uilib/SButton.h"
+#include "uilib/SCheckBox.h"
+#include "uilib/SEdit.h"
+#include "uilib/SHostWnd.h"
+#include "uilib/SLink.h"
+#include "uilib/SStatic.h"
+#include "uilib/STabCtrl.h"
+
+class CInstallMgr;
+namespace SOUI {
+class SButtonEx;
+}
+class CMsgBoxDlg;
+
+class CMainDlg : public SOUI::SHostWnd {
+public:
+    // Timers and their periods.
+    enum { kTimerProgress = 101, kTimerSlide = 102 };
+    enum { kProgressStepMs = 10, kSlideMs = 2000 };
+    // Window sizes with the custom panel folded and unfolded.
+    enum { kWidth = 640, kHeightFolded = 400, kHeightUnfolded = 445 };
+    // Pages of tab_main.
+    enum { kPageWelcome = 0, kPageLicence = 1, kPageProgress = 2, kPageFinished = 3 };
+
+    // The notify center must exist: the window registers with it here.
+    CMainDlg();
+    ~CMainDlg() override;
+
+    SOUI::BOOL ProcessWindowMessage(SOUI::HWND hWnd, SOUI::UINT msg, SOUI::WPARAM wParam,
+                                    SOUI::LPARAM lParam, SOUI::LRESULT& lResult) override;
+    // Command events of the window's controls and the install events the notify center
+    // delivers.
+    bool _HandleEvent(SOUI::EventArgs* evt) override;
+
+    // The install directory, computed the first time it is asked for.
+    std::wstring GetInstallDir();
+    int GetShownProgress() const { return m_nShownProgress; }
+    int GetTargetProgress() const { return m_nTargetProgress; }
+    int GetSlide() const { return m_nSlide; }
+    bool IsPanelExpanded() const { return m_bPanelExpanded; }
+    CInstallMgr* GetInstallMgr() const { return m_pInstallMgr; }
+
+private:
+    void OnInitDialog();
+    void OnProgressTimer();
+    void OnSlideTimer();
+    void OnClose();
+    void OnInstallEvent(SOUI::EventArgs* evt);
+    bool OnCommand(const SOUI::SStringW& sender);
+    void OnAgree();
+    void OnBrowseFolder();
+    void OnTogglePanel();
+    void OnBack();
+    void OnInstall();
+    void OnStartProduct();
+    void SetPanel(bool bExpanded);
+    void ShowProgress(int percent);
+
+    SOUI::STabCtrl* m_pTabMain = nullptr;
+    SOUI::SImageButton* m_pBtnInstaller = nullptr;
+    SOUI::SCheckBox* m_pAgree = nullptr;
+    SOUI::SLink* m_pLinkLicense = nullptr;
+    SOUI::SImageButton* m_pBtnOpen = nullptr;
+    SOUI::SButtonEx* m_pBtnExtend = nullptr;
+    SOUI::SEdit* m_pEditPath = nullptr;
+    SOUI::SImageWnd* m_pImgGif = nullptr;
+    SOUI::SStatic* m_pTxtGif = nullptr;
+    SOUI::SStatic* m_pTxtPercent = nullptr;
+    SOUI::SProgress* m_pProInstall = nullptr;
+
+    std::wstring m_strInstallDir;
+    int m_nTargetProgress = 0;
+    int m_nShownProgress = 0;
+    CInstallMgr* m_pInstallMgr = nullptr;  // one reference, owned
+    int m_nSlide = 1;
+    bool m_bPanelExpanded = false;
+    CMsgBoxDlg* m_pMsgBox = nullptr;  // while the message box runs
+    bool m_bCloseAfterMsgBox = false;
+};
