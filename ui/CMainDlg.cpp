@@ -139,8 +139,14 @@ void CMainDlg::OnInstallEvent(EventArgs* evt) {
     // The notify center holds the event's reference and releases it after delivery.
     auto* e = static_cast<EventInstallCallBack*>(evt);
     m_nTargetProgress = std::clamp(e->progress, 0, 100);
-    if (e->status != 0 && m_pTxtPercent != nullptr)
-        m_pTxtPercent->SetWindowTextW(e->text);
+    if (e->status != 0) {
+        if (m_pTxtPercent != nullptr)
+            m_pTxtPercent->SetWindowTextW(e->text);
+        m_strFailText = e->text;
+        m_nFailProgress = m_nTargetProgress;
+    } else if (m_nTargetProgress > m_nFailProgress) {
+        m_strFailText.clear();  // the run went on past the failed step
+    }
 }
 
 void CMainDlg::ShowProgress(int percent) {
@@ -157,6 +163,11 @@ void CMainDlg::OnProgressTimer() {
     if (m_nShownProgress < m_nTargetProgress) {
         ++m_nShownProgress;
         ShowProgress(m_nShownProgress);
+        // The steps up to a failed step's figure overwrite its text; once the display stands
+        // there, the text comes back, or the user would never learn why it stopped.
+        if (!m_strFailText.empty() && m_nShownProgress == m_nFailProgress &&
+            m_nShownProgress == m_nTargetProgress && m_pTxtPercent != nullptr)
+            m_pTxtPercent->SetWindowTextW(m_strFailText);
     }
     if (m_nShownProgress >= 100) {
         ShowProgress(m_nShownProgress);

@@ -47,6 +47,8 @@ public:
     int GetSlide() const { return m_nSlide; }
     bool IsPanelExpanded() const { return m_bPanelExpanded; }
     CInstallMgr* GetInstallMgr() const { return m_pInstallMgr; }
+    // The message box while one is shown over the window; null otherwise.
+    CMsgBoxDlg* GetMsgBox() const { return m_pMsgBox; }
 
 private:
     void OnInitDialog();
@@ -79,6 +81,9 @@ private:
     std::wstring m_strInstallDir;
     int m_nTargetProgress = 0;
     int m_nShownProgress = 0;
+    // The text and figure of the last failed step, until a later step reports more.
+    std::wstring m_strFailText;
+    int m_nFailProgress = -1;
     CInstallMgr* m_pInstallMgr = nullptr;  // one reference, owned
     int m_nSlide = 1;
     bool m_bPanelExpanded = false;
