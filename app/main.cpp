@@ -5,11 +5,14 @@
 
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <glib-unix.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <clocale>
 #include <memory>
 #include <pugixml.hpp>
+#include <vector>
 
 #include "app/ComponentLoader.h"
 #include "install/InstallConfig.h"
@@ -93,6 +96,34 @@ void LoadLanguage(SApplication& app, ITranslatorMgr* translator) {
     lang->Release();
 }
 
+// While it lives, SIGINT, SIGTERM and SIGHUP close the window as its close button does, so
+// a terminal's Ctrl+C or a session's end stops the install thread and its child instead of
+// leaving a setup running on its own.
+class CCloseOnSignals {
+public:
+    explicit CCloseOnSignals(CMainDlg* wnd) : m_pWnd(wnd) {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP})
+            m_sources.push_back(g_unix_signal_add(sig, &CCloseOnSignals::OnSignal, this));
+    }
+    ~CCloseOnSignals() {
+        for (guint id : m_sources)
+            g_source_remove(id);
+    }
+    CCloseOnSignals(const CCloseOnSignals&) = delete;
+    CCloseOnSignals& operator=(const CCloseOnSignals&) = delete;
+
+private:
+    static gboolean OnSignal(gpointer data) {
+        auto* self = static_cast<CCloseOnSignals*>(data);
+        DebugLog(L"%s 收到结束信号, 关闭窗口", L"CCloseOnSignals::OnSignal");
+        if (self->m_pWnd->IsWindow())
+            self->m_pWnd->SendMessageW(WM_CLOSE);
+        return G_SOURCE_CONTINUE;
+    }
+    CMainDlg* m_pWnd;
+    std::vector<guint> m_sources;
+};
+
 int RunInstaller() {
     const CURLcode curlInit = curl_global_init(CURL_GLOBAL_ALL);
     if (curlInit != CURLE_OK)
@@ -136,6 +167,7 @@ int RunInstaller() {
                         mainDlg.SendMessageW(WM_INITDIALOG);
                         mainDlg.CenterWindow();
                         mainDlg.ShowWindow(SW_SHOWNORMAL);
+                        CCloseOnSignals closeOnSignals(&mainDlg);
                         result = app->Run(mainDlg.m_hWnd);
                     }
                 }  // the window goes, and with it the install manager and its thread
