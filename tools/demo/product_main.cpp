@@ -67,7 +67,6 @@ void ShowWindow(const std::string& dir) {
 
     const std::string where = "安装目录 / installed in:\n" + dir;
     GtkWidget* location = gtk_label_new(where.c_str());
-    gtk_label_set_selectable(GTK_LABEL(location), TRUE);
     gtk_label_set_line_wrap(GTK_LABEL(location), TRUE);
     gtk_label_set_justify(GTK_LABEL(location), GTK_JUSTIFY_CENTER);
     gtk_box_pack_start(GTK_BOX(box), location, TRUE, TRUE, 0);
@@ -78,8 +77,7 @@ void ShowWindow(const std::string& dir) {
     gtk_box_pack_end(GTK_BOX(box), close, FALSE, FALSE, 0);
 
     gtk_widget_show_all(window);
-    // The button, not the selectable label, takes the keyboard: Return closes the window.
-    gtk_widget_grab_focus(close);
+    gtk_widget_grab_focus(close);  // Return or Escape closes the window
 }
 
 }  // namespace
