@@ -1,0 +1,124 @@
+// The installer's window driven as a user would, in runs that never start an installation:
+// the custom panel, an install directory the installer cannot use, and a start without
+// the renderer module.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/e2e/E2eSupport.h"
+
+using namespace e2e;
+
+namespace {
+
+// URLs that lead to a refused local port: nothing here may reach a server.
+const std::string kOfflineIni = InstallIni("http://127.0.0.1:1");
+
+class Window : public CInstallerTest {};
+
+TEST_F(Window, CustomPanelTogglesTheHeightAndTheLicencePageFoldsIt) {
+    ASSERT_TRUE(Launch(kOfflineIni));
+    const CRect start = m_window.Geometry();
+    EXPECT_EQ(start.Width(), 640);
+    EXPECT_EQ(start.Height(), 400);
+
+    for (int expected : {445, 400, 445}) {
+        m_window.Click(ctl::kBtnExtend);
+        EXPECT_TRUE(WaitUntil([&] { return WindowHeight() == expected; }, 5000))
+            << "expected " << expected << ", height " << WindowHeight();
+    }
+    // Folding and unfolding keep the window's top left corner.
+    EXPECT_EQ(m_window.Geometry().TopLeft(), start.TopLeft());
+
+    // The licence page's back button returns to the welcome page, folded.
+    m_window.Click(ctl::kLinkLicense);
+    ASSERT_TRUE(WaitUntil([&] { return PageOf(m_window.Shot()) == EPage::Unknown; }, 5000))
+        << "the licence page did not show";
+    EXPECT_EQ(WindowHeight(), 445) << "the licence page alone changes no height";
+    m_window.Click(ctl::kBtnBack);
+    EXPECT_TRUE(WaitUntil([&] { return WindowHeight() == 400; }, 5000))
+        << "height " << WindowHeight();
+    EXPECT_TRUE(WaitForPage(EPage::Welcome, 5000));
+
+    ASSERT_TRUE(CloseWithin(10000));
+    EXPECT_EQ(m_run.ExitCode(), 0) << m_run.Output();
+}
+
+TEST_F(Window, InvalidInstallDirShowsTheMessageBoxAndRestoresTheField) {
+    ASSERT_TRUE(Launch(kOfflineIni));
+    m_window.Click(ctl::kBtnExtend);
+    ASSERT_TRUE(WaitUntil([&] { return WindowHeight() == 445; }, 5000));
+    const CShot remembered = m_window.Shot().Crop(ctl::kEditPath);
+    ASSERT_FALSE(remembered.Empty());
+
+    // Two levels below the temporary folder that do not exist: only one may be created.
+    const std::string missing = m_staged->Temp() / "missing dir";
+    TypeInstallDir(missing + "/deeper");
+    ASSERT_TRUE(WaitUntil(
+        [&] { return m_window.Shot().Crop(ctl::kEditPath).CountDifferent(remembered) > 100; },
+        5000))
+        << "the typed path did not show";
+    m_window.Click(ctl::kBtnInstaller);
+
+    CXWindow box = CXWindow::WaitFor(kMsgBoxTitle, 10000);
+    ASSERT_TRUE(box.Ok()) << "no message box; output:\n" << m_run.Output();
+    const CRect rc = box.Geometry();
+    EXPECT_EQ(rc.Width(), 410);
+    EXPECT_EQ(rc.Height(), 250);
+    // Centred on the 1280 x 1024 screen of the test's X server.
+    EXPECT_EQ(rc.CenterPoint().x, 640);
+    EXPECT_EQ(rc.CenterPoint().y, 512);
+    EXPECT_NE(m_run.Output().find("安装目录无效"), std::string::npos) << m_run.Output();
+
+    box.Click(ctl::kMsgBoxConfirm);
+    EXPECT_TRUE(WaitUntil([] { return !CXWindow::IsShown(kMsgBoxTitle); }, 5000))
+        << "the message box stayed";
+    // The field shows the remembered directory again, pixel for pixel (a blinking caret
+    // may hide behind a few frames).
+    CShot field;
+    EXPECT_TRUE(WaitUntil(
+        [&] { return (field = m_window.Shot().Crop(ctl::kEditPath)) == remembered; }, 5000))
+        << field.CountDifferent(remembered) << " pixels differ from the field before typing";
+    EXPECT_TRUE(WaitForPage(EPage::Welcome, 2000));
+    EXPECT_FALSE(std::filesystem::exists(missing)) << "the installer created " << missing;
+    EXPECT_EQ(m_run.Output().find("创建安装线程"), std::string::npos) << m_run.Output();
+
+    ASSERT_TRUE(CloseWithin(10000));
+    EXPECT_EQ(m_run.ExitCode(), 0) << m_run.Output();
+}
+
+TEST_F(Window, MissingRendererEndsWithOneDiagnosticAndNoWindow) {
+    CStagedInstaller staged(kOfflineIni, /*withRenderer=*/false);
+    ASSERT_TRUE(staged.Ok());
+    const std::string libDir = staged.Temp() / "lib";
+    std::filesystem::create_directories(libDir);
+    CInstallerRun run;
+    ASSERT_TRUE(run.Start(staged, "", {{"LD_LIBRARY_PATH", libDir}}));
+
+    bool windowSeen = false;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            windowSeen = windowSeen || CXWindow::IsShown(kMainTitle);
+            return run.WaitExit(0);
+        },
+        20000))
+        << "the installer still runs";
+    EXPECT_FALSE(windowSeen);
+    EXPECT_EQ(run.ExitCode(), 1) << run.Output();
+
+    int lines = 0;
+    std::string line;
+    const std::string output = run.Output();
+    for (size_t at = 0; at < output.size(); at += line.size() + 1) {
+        line = output.substr(at, output.find('\n', at) - at);
+        if (line.find("render-cairo.so") == std::string::npos)
+            continue;
+        ++lines;
+        EXPECT_NE(line.find(staged.AppDir()), std::string::npos) << line;
+        EXPECT_NE(line.find(libDir), std::string::npos) << line;
+    }
+    EXPECT_EQ(lines, 1) << output;
+}
+
+}  // namespace
