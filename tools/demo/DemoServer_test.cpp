@@ -214,15 +214,4 @@ TEST_F(DemoServerProcess, StopsPromptlyDuringASlowDownload) {
     EXPECT_NE(download.ExitCode(), 0u);  // the body was cut short
 }
 
-TEST(DemoServerCommandLine, RefusesBadOptions) {
-    const std::string server = Quoted(BinDir() + "/" + qidemo::kServerProgram);
-    std::string output;
-    EXPECT_EQ(RunToEnd(server + " --slow-ms many", &output), 2);
-    EXPECT_NE(output.find("bad argument --slow-ms many"), std::string::npos) << output;
-    EXPECT_EQ(RunToEnd(server + " --pack-status 42"), 2);
-    EXPECT_EQ(RunToEnd(server + " --root"), 2);
-    EXPECT_EQ(RunToEnd(server + " --help", &output), 0);
-    EXPECT_NE(output.find("--pack-status CODE"), std::string::npos);
-}
-
 }  // namespace
