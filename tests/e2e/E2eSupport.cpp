@@ -349,7 +349,8 @@ void PressKeys(const std::string& keys) {
 }
 
 void TypeText(const std::string& text) {
-    uitest::RunCmd("xdotool type --delay 20 -- " + Quote(text));
+    // xdotool reads its argument in the locale's encoding; ours is UTF-8.
+    uitest::RunCmd("env LC_ALL=C.UTF-8 xdotool type --delay 20 -- " + Quote(text));
 }
 
 // ------------------------------------------------------------------ the fixture

@@ -22,6 +22,9 @@ TEST_F(Window, CustomPanelTogglesTheHeightAndTheLicencePageFoldsIt) {
     const CRect start = m_window.Geometry();
     EXPECT_EQ(start.Width(), 640);
     EXPECT_EQ(start.Height(), 400);
+    // No window manager moves it: it stands centred on the 1280 x 1024 screen.
+    EXPECT_EQ(start.CenterPoint().x, 640);
+    EXPECT_EQ(start.CenterPoint().y, 512);
 
     for (int expected : {445, 400, 445}) {
         m_window.Click(ctl::kBtnExtend);
