@@ -13,6 +13,7 @@
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TestHttpServer.h"
+#include "tools/demo/DemoLayout.h"
 #include "ui/testing/ProgramUi.h"
 #include "uilib/SHostWnd.h"
 #include "uilib/STabCtrl.h"
@@ -26,15 +27,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A setup package: honours /DIR= and installs a product that writes its own path into the
-// file $QI_DEMO_PRODUCT_MARKER names.
-const std::string kPackage = R"(#!/bin/sh
-for a; do case "$a" in /DIR=*) dir="${a#/DIR=}";; esac; done
-[ -n "$dir" ] || exit 2
-mkdir -p "$dir" || exit 3
-printf '#!/bin/sh\nprintf "%%s" "$0" > "$QI_DEMO_PRODUCT_MARKER"\n' > "$dir/Quillora.exe"
-chmod 755 "$dir/Quillora.exe"
-)";
+// A file of the demo deployment: the runtime installer, or the setup package that installs
+// the demo product (which appends its path to the file $QI_DEMO_PRODUCT_MARKER names and
+// shows a window titled "Quillora").
+std::string DemoFile(qidemo::EDemoFileKind kind) {
+    for (const qidemo::CDemoFile& file : qidemo::DemoFiles())
+        if (file.kind == kind)
+            return TempDir::Read(std::string(QI_E2E_DEMO_ROOT) + file.urlPath);
+    return {};
+}
 
 CCannedResponse File(const std::string& bytes) {
     CCannedResponse r;
@@ -110,10 +111,11 @@ protected:
 
 TEST_F(Install, WholeInstallationThenTheProductStartsFromAPathWithABlank) {
     TempDir work;
-    const std::string ranRuntime = work / "runtime-ran";
     const std::string productMarker = work / "product-ran";
-    m_server.Set("/net4.exe", File("#!/bin/sh\ntouch '" + ranRuntime + "'\n"));
-    m_server.Set("/pack.exe", File(kPackage));
+    const std::string package = DemoFile(qidemo::EDemoFileKind::SetupPackage);
+    ASSERT_FALSE(package.empty());
+    m_server.Set("/net4.exe", File(DemoFile(qidemo::EDemoFileKind::Runtime)));
+    m_server.Set("/pack.exe", File(package));
     m_server.Set("/stats", CCannedResponse::Status(200, "ok"));
     // The registry store is empty: the runtime is missing and gets installed first.
     ASSERT_TRUE(Launch(InstallIni(m_server.Url(""), "e2e-channel", 2), "",
@@ -125,8 +127,11 @@ TEST_F(Install, WholeInstallationThenTheProductStartsFromAPathWithABlank) {
     ASSERT_TRUE(BeginInstall(parent));
     ASSERT_TRUE(WaitForPage(EPage::Finished, 60000)) << m_run.Output();
 
-    EXPECT_TRUE(fs::exists(ranRuntime)) << "the runtime installer did not run";
-    EXPECT_EQ(TempDir::Read(m_staged->AppDir() + "/QuilloraSetup.exe"), kPackage)
+    // The demo runtime registers itself in the installer's registry store.
+    EXPECT_NE(TempDir::Read(m_staged->RegistryDir() + "/machine.reg").find("NDP\\v4"),
+              std::string::npos)
+        << "the runtime installer did not run";
+    EXPECT_TRUE(TempDir::Read(m_staged->AppDir() + "/QuilloraSetup.exe") == package)
         << "the package was not downloaded beside the installer";
     EXPECT_TRUE(fs::exists(installDir + "/Quillora.exe"));
     const std::string userIni = TempDir::Read(installDir + "/user.ini");
@@ -153,7 +158,8 @@ TEST_F(Install, WholeInstallationThenTheProductStartsFromAPathWithABlank) {
     EXPECT_TRUE(WaitUntil([&] { return fs::exists(productMarker); }, 10000))
         << "the product did not start; output:\n"
         << m_run.Output();
-    EXPECT_EQ(TempDir::Read(productMarker), installDir + "/Quillora.exe");
+    EXPECT_EQ(TempDir::Read(productMarker), installDir + "/Quillora.exe\n");
+    EXPECT_TRUE(CXWindow::WaitFor("Quillora", 20000).Ok()) << "no window of the product";
 }
 
 TEST_F(Install, UntickedAgreementDisablesTheInstallButton) {
@@ -302,10 +308,11 @@ TEST_F(Install, StartedFromAnotherFolderUsesItsOwnFolder) {
     const std::string decoyIni = InstallIni(m_server.Url("/decoy"));
     cwd.Write("Install.ini", decoyIni);
     cwd.WriteScript("QuilloraSetup.exe", "touch '" + decoyRan + "'\n");
-    m_server.Set("/pack.exe", File(kPackage));
+    const std::string package = DemoFile(qidemo::EDemoFileKind::SetupPackage);
+    m_server.Set("/pack.exe", File(package));
     m_server.Set("/stats", CCannedResponse::Status(200, "ok"));
 
-    ASSERT_TRUE(Launch(Ini(), cwd.Path(), {{"QI_DEMO_PRODUCT_MARKER", cwd / "unused"}}, true));
+    ASSERT_TRUE(Launch(Ini(), cwd.Path(), {}, true));
     // A directory that ends in the product's name takes no second one.
     TempDir work;
     ASSERT_TRUE(BeginInstall(work / "Quillora"));
@@ -314,7 +321,7 @@ TEST_F(Install, StartedFromAnotherFolderUsesItsOwnFolder) {
     EXPECT_TRUE(HasRequest(m_server, "GET", "/pack.exe"));
     for (const auto& r : m_server.Requests())
         EXPECT_EQ(r.path.find("/decoy"), std::string::npos) << r.path;
-    EXPECT_EQ(TempDir::Read(m_staged->AppDir() + "/QuilloraSetup.exe"), kPackage);
+    EXPECT_TRUE(TempDir::Read(m_staged->AppDir() + "/QuilloraSetup.exe") == package);
     EXPECT_TRUE(fs::exists(work / "Quillora/Quillora.exe"));
     EXPECT_TRUE(fs::exists(work / "Quillora/user.ini"));
     EXPECT_FALSE(fs::exists(work / "Quillora/Quillora/Quillora.exe"));
