@@ -33,14 +33,17 @@ std::string Quote(const std::string& s) {
 }
 
 // Waits up to `ms` for `pid` to end and reaps it; its wait status, or -1 when it still runs.
+// A child that cannot be waited for counts as ended with exit code 255.
 int ReapWithin(pid_t pid, int ms) {
     for (int waited = 0;; waited += 10) {
         int status = 0;
-        pid_t r = ::waitpid(pid, &status, WNOHANG);
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
         if (r == pid)
             return status;
-        if (r < 0 || waited >= ms)
-            return r < 0 ? 0 : -1;
+        if (r < 0)
+            return 255 << 8;
+        if (waited >= ms)
+            return -1;
         ::usleep(10000);
     }
 }
@@ -206,16 +209,14 @@ bool CInstallerRun::Start(const CStagedInstaller& staged, const std::string& cwd
     // detached) comes to this process instead of init, so the test can see and end it.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
 
+    // A fresh environment: the XDG folders follow HOME.
     const qitest::TempDir& temp = staged.Temp();
-    for (const char* dir : {"home/.config", "home/.local/share", "home/.cache", "run"})
-        fs::create_directories(temp / dir);
+    fs::create_directories(temp / "home");
+    fs::create_directories(temp / "run");
     ::chmod((temp / "run").c_str(), 0700);
 
     std::map<std::string, std::string> env = {
         {"HOME", temp / "home"},
-        {"XDG_CONFIG_HOME", temp / "home/.config"},
-        {"XDG_DATA_HOME", temp / "home/.local/share"},
-        {"XDG_CACHE_HOME", temp / "home/.cache"},
         {"XDG_RUNTIME_DIR", temp / "run"},
         {"QI_REGISTRY_DIR", staged.RegistryDir()},
         {"GDK_GL", "disable"},
@@ -302,8 +303,7 @@ CXWindow CXWindow::WaitFor(const std::string& title, int ms) {
 }
 
 bool CXWindow::IsShown(const std::string& title) {
-    return !uitest::RunCmd("xdotool search --onlyvisible --name " + Quote("^" + title + "$"))
-                .empty();
+    return WaitFor(title, 0).Ok();
 }
 
 CRect CXWindow::Geometry() const {
