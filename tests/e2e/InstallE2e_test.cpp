@@ -233,6 +233,9 @@ TEST_F(Install, PackageNotFoundStopsAtEightyWithTheReason) {
     EXPECT_EQ(window.Crop(ctl::kTxtPercent), failed);
     EXPECT_NEAR(FillPercent(window, ctl::kProgressUnfolded), 80.0, 1.0);
     EXPECT_FALSE(fs::exists(parent + "/Quillora/user.ini"));
+    // No error page is kept as a program: the next run would take it for the package.
+    EXPECT_FALSE(fs::exists(m_staged->AppDir() + "/QuilloraSetup.exe"));
+    EXPECT_FALSE(fs::exists(m_staged->AppDir() + "/net4.exe"));
 
     ASSERT_TRUE(CloseWithin(10000));
     EXPECT_EQ(m_run.ExitCode(), 0) << m_run.Output();
@@ -280,6 +283,8 @@ TEST_F(Install, ClosingDuringASlowDownloadEndsAtOnce) {
     ExpectNothingLeft(before);
     EXPECT_TRUE(WaitUntil([&] { return OpenConnectionsOnPort(m_server.Port()) == 0; }, 5000))
         << "the download's connection stayed open";
+    // A part of the package under its name would be run by the next start as it is.
+    EXPECT_FALSE(fs::exists(m_staged->AppDir() + "/QuilloraSetup.exe"));
 }
 
 TEST_F(Install, ClosingWhileThePackageRunsEndsItsProcessGroup) {

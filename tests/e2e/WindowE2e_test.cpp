@@ -55,36 +55,41 @@ TEST_F(Window, InvalidInstallDirShowsTheMessageBoxAndRestoresTheField) {
     const CShot remembered = m_window.Shot().Crop(ctl::kEditPath);
     ASSERT_FALSE(remembered.Empty());
 
-    // Two levels below the temporary folder that do not exist: only one may be created.
+    // Two levels below the temporary folder that do not exist (only one may be created),
+    // and a relative path (the program's folder is its working directory).
     const std::string missing = m_staged->Temp() / "missing dir";
-    TypeInstallDir(missing + "/deeper");
-    ASSERT_TRUE(WaitUntil(
-        [&] { return m_window.Shot().Crop(ctl::kEditPath).CountDifferent(remembered) > 100; },
-        5000))
-        << "the typed path did not show";
-    m_window.Click(ctl::kBtnInstaller);
+    for (const std::string& typed : {missing + "/deeper", std::string("relative dir")}) {
+        SCOPED_TRACE(typed);
+        TypeInstallDir(typed);
+        ASSERT_TRUE(WaitUntil(
+            [&] { return m_window.Shot().Crop(ctl::kEditPath).CountDifferent(remembered) > 100; },
+            5000))
+            << "the typed path did not show";
+        m_window.Click(ctl::kBtnInstaller);
 
-    CXWindow box = CXWindow::WaitFor(kMsgBoxTitle, 10000);
-    ASSERT_TRUE(box.Ok()) << "no message box; output:\n" << m_run.Output();
-    const CRect rc = box.Geometry();
-    EXPECT_EQ(rc.Width(), 410);
-    EXPECT_EQ(rc.Height(), 250);
-    // Centred on the 1280 x 1024 screen of the test's X server.
-    EXPECT_EQ(rc.CenterPoint().x, 640);
-    EXPECT_EQ(rc.CenterPoint().y, 512);
-    EXPECT_NE(m_run.Output().find("安装目录无效"), std::string::npos) << m_run.Output();
+        CXWindow box = CXWindow::WaitFor(kMsgBoxTitle, 10000);
+        ASSERT_TRUE(box.Ok()) << "no message box; output:\n" << m_run.Output();
+        const CRect rc = box.Geometry();
+        EXPECT_EQ(rc.Width(), 410);
+        EXPECT_EQ(rc.Height(), 250);
+        // Centred on the 1280 x 1024 screen of the test's X server.
+        EXPECT_EQ(rc.CenterPoint().x, 640);
+        EXPECT_EQ(rc.CenterPoint().y, 512);
 
-    box.Click(ctl::kMsgBoxConfirm);
-    EXPECT_TRUE(WaitUntil([] { return !CXWindow::IsShown(kMsgBoxTitle); }, 5000))
-        << "the message box stayed";
-    // The field shows the remembered directory again, pixel for pixel (a blinking caret
-    // may hide behind a few frames).
-    CShot field;
-    EXPECT_TRUE(WaitUntil(
-        [&] { return (field = m_window.Shot().Crop(ctl::kEditPath)) == remembered; }, 5000))
-        << field.CountDifferent(remembered) << " pixels differ from the field before typing";
-    EXPECT_TRUE(WaitForPage(EPage::Welcome, 2000));
+        box.Click(ctl::kMsgBoxConfirm);
+        EXPECT_TRUE(WaitUntil([] { return !CXWindow::IsShown(kMsgBoxTitle); }, 5000))
+            << "the message box stayed";
+        // The field shows the remembered directory again, pixel for pixel (a blinking caret
+        // may hide behind a few frames).
+        CShot field;
+        EXPECT_TRUE(WaitUntil(
+            [&] { return (field = m_window.Shot().Crop(ctl::kEditPath)) == remembered; }, 5000))
+            << field.CountDifferent(remembered) << " pixels differ from the field before typing";
+        EXPECT_TRUE(WaitForPage(EPage::Welcome, 2000));
+    }
     EXPECT_FALSE(std::filesystem::exists(missing)) << "the installer created " << missing;
+    EXPECT_FALSE(std::filesystem::exists(m_staged->AppDir() + "/relative dir"));
+    EXPECT_NE(m_run.Output().find("安装目录无效"), std::string::npos) << m_run.Output();
     EXPECT_EQ(m_run.Output().find("创建安装线程"), std::string::npos) << m_run.Output();
 
     ASSERT_TRUE(CloseWithin(10000));
