@@ -147,6 +147,11 @@ void CMainDlg::OnInstallEvent(EventArgs* evt) {
     } else if (m_nTargetProgress > m_nFailProgress) {
         m_strFailText.clear();  // the run went on past the failed step
     }
+    if (m_bInstalling && !m_bStepping && m_nShownProgress < m_nTargetProgress) {
+        SetTimer(kTimerProgress, kProgressStepMs);
+        m_bInstalling = m_bStepping = true;
+        m_bStepping = true;
+    }
 }
 
 void CMainDlg::ShowProgress(int percent) {
@@ -173,8 +178,14 @@ void CMainDlg::OnProgressTimer() {
         ShowProgress(m_nShownProgress);
         KillTimer(kTimerProgress);
         KillTimer(kTimerSlide);
+        m_bStepping = m_bInstalling = false;
         if (m_pTabMain != nullptr)
             m_pTabMain->SetCurSel(kPageFinished);
+    } else if (m_nShownProgress >= m_nTargetProgress) {
+        // Caught up: rest until the next event raises the target, instead of waking the
+        // process a hundred times a second for nothing during a long download.
+        KillTimer(kTimerProgress);
+        m_bStepping = false;
     }
 }
 
@@ -260,6 +271,7 @@ void CMainDlg::OnInstall() {
     m_nShownProgress = 0;
     SetTimer(kTimerSlide, kSlideMs);
     SetTimer(kTimerProgress, kProgressStepMs);
+    m_bInstalling = m_bStepping = true;
     m_pInstallMgr->BeginInstallThread();
 }
 

@@ -23,6 +23,7 @@ class CMsgBoxDlg;
 class CMainDlg : public SOUI::SHostWnd {
 public:
     // Timers and their periods.
+    // Timers: the progress step runs while the display is below the reported figure.
     enum { kTimerProgress = 101, kTimerSlide = 102 };
     enum { kProgressStepMs = 10, kSlideMs = 2000 };
     // Window sizes with the custom panel folded and unfolded.
@@ -84,6 +85,8 @@ private:
     // The text and figure of the last failed step, until a later step reports more.
     std::wstring m_strFailText;
     int m_nFailProgress = -1;
+    bool m_bInstalling = false;  // from the install click until the display reaches 100
+    bool m_bStepping = false;    // the progress timer runs: the display is below the target
     CInstallMgr* m_pInstallMgr = nullptr;  // one reference, owned
     int m_nSlide = 1;
     bool m_bPanelExpanded = false;
