@@ -9,6 +9,7 @@
 #include "install/EventInstallCallBack.h"
 #include "install/InstallConfig.h"
 #include "install/InstallMgr.h"
+#include "install/InstallTransfer.h"
 #include "net/HttpMgr.h"
 #include "platform/Profile.h"
 #include "platform/WideFormat.h"
@@ -48,6 +49,8 @@ bool CInstallMgr::AfterInstall() {
     Json::StyledWriter writer;
     const std::string body = "info=" + Base64Encode(writer.write(record));
 
+    // The report's client is made on its request thread; it takes these defaults.
+    ApplyTransferDefaults(iniPath, L"CInstallMgr::AfterInstall");
     CHttpMgr::GetInstance()->AsyncPost(AnsiToWide(body), 0, GetConfigStatisticsUrl(iniPath));
     DebugLog(L"%s Statistics url=%s ret=%s", L"CInstallMgr::AfterInstall",
              GetConfigStatisticsUrl(iniPath).c_str(), AnsiToWide(body).c_str());

@@ -2,48 +2,85 @@
 
 #include <vector>
 
+#include "net/Sha256.h"
 #include "platform/Profile.h"
 #include "sys/TextHelpers.h"
 
 namespace {
 
-std::wstring ReadText(const std::wstring& iniPath, const wchar_t* key, const wchar_t* def, size_t size) {
+std::wstring ReadText(const std::wstring& iniPath, const wchar_t* key, const wchar_t* def,
+                      size_t size) {
     std::vector<wchar_t> buffer(size, 0);
-    platform::GetPrivateProfileStringW(L"Config", key, def, buffer.data(), static_cast<uint32_t>(size),
-                                       iniPath.c_str());
+    platform::GetPrivateProfileStringW(L"Config", key, def, buffer.data(),
+                                       static_cast<uint32_t>(size), iniPath.c_str());
     return std::wstring(buffer.data());
 }
 
 }  // namespace
 
-std::wstring GetInstallIniPath() { return GetExeDirectory() + L"/" + L"Install.ini"; }
+std::wstring GetInstallIniPath() {
+    return GetExeDirectory() + L"/" + L"Install.ini";
+}
 
 std::wstring GetConfigVersion(const std::wstring& iniPath) {
     return ReadText(iniPath, L"version", L"0.0.0.0", 64);
 }
 
 std::wstring GetConfigNet40Url(const std::wstring& iniPath) {
-    return ReadText(iniPath, L"net40_url", L"http://" QI_DOWNLOAD_HOST L"/software/third_party/NETFramework4.0.exe",
-                    1024);
+    return ReadText(iniPath, L"net40_url",
+                    L"http://" QI_DOWNLOAD_HOST L"/software/third_party/NETFramework4.0.exe", 1024);
 }
 
 std::wstring GetConfigNet45Url(const std::wstring& iniPath) {
-    return ReadText(iniPath, L"net45_url", L"http://" QI_DOWNLOAD_HOST L"/software/third_party/NETFramework4.5.exe",
-                    1024);
+    return ReadText(iniPath, L"net45_url",
+                    L"http://" QI_DOWNLOAD_HOST L"/software/third_party/NETFramework4.5.exe", 1024);
 }
 
 std::wstring GetConfigInstallPackUrl(const std::wstring& iniPath) {
-    return ReadText(iniPath, L"install_pack_url", L"http://" QI_DOWNLOAD_HOST L"/software/install_pack/quillora1.0.exe",
-                    1024);
+    return ReadText(iniPath, L"install_pack_url",
+                    L"http://" QI_DOWNLOAD_HOST L"/software/install_pack/quillora1.0.exe", 1024);
 }
 
 std::wstring GetConfigStatisticsUrl(const std::wstring& iniPath) {
-    return ReadText(iniPath, L"install_statistics_url", L"http://" QI_API_HOST L"/Soft/Sys/InstallationPackage",
-                    1024);
+    return ReadText(iniPath, L"install_statistics_url",
+                    L"http://" QI_API_HOST L"/Soft/Sys/InstallationPackage", 1024);
 }
 
-std::wstring GetConfigChannel(const std::wstring& iniPath) { return ReadText(iniPath, L"channel", L"mokra", 1024); }
+std::wstring GetConfigChannel(const std::wstring& iniPath) {
+    return ReadText(iniPath, L"channel", L"mokra", 1024);
+}
 
 int GetConfigLanguage(const std::wstring& iniPath) {
     return platform::GetPrivateProfileIntW(L"Config", L"language", 1, iniPath.c_str());
+}
+
+CDigestSetting GetConfigDigest(const std::wstring& iniPath, const wchar_t* key) {
+    // A default no file can hold tells a missing key from an empty one.
+    static const wchar_t kMissing[] = L"\x01";
+    CDigestSetting setting;
+    std::wstring value = ReadText(iniPath, key, kMissing, 1024);
+    if (value == kMissing)
+        return setting;
+    setting.set = true;
+    setting.raw = value;
+    std::string narrow;
+    for (wchar_t c : value) {
+        if (c > 0x7f) {
+            narrow.clear();
+            narrow.push_back('?');  // not a hex digit: the parse below refuses it
+            break;
+        }
+        narrow.push_back(static_cast<char>(c));
+    }
+    setting.valid = ParseSha256Hex(narrow, setting.hex);
+    return setting;
+}
+
+bool GetConfigTlsVerify(const std::wstring& iniPath) {
+    // Only an explicit 0 turns checking off; a typo must not.
+    return ReadText(iniPath, L"tls_verify", L"1", 64) != L"0";
+}
+
+std::wstring GetConfigProxy(const std::wstring& iniPath) {
+    return ReadText(iniPath, L"proxy", L"", 1024);
 }

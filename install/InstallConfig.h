@@ -1,6 +1,7 @@
 #pragma once
 // Install.ini beside the executable: section "Config", seven keys, each with a built-in
-// default. Read afresh at every call; never written.
+// default, and the optional keys of downloads a user can trust (digests, certificate
+// checking, proxy). Read afresh at every call; never written.
 
 #include <string>
 
@@ -21,3 +22,18 @@ std::wstring GetConfigInstallPackUrl(const std::wstring& iniPath);  // "install_
 std::wstring GetConfigStatisticsUrl(const std::wstring& iniPath);   // "install_statistics_url"
 std::wstring GetConfigChannel(const std::wstring& iniPath);         // "channel"
 int GetConfigLanguage(const std::wstring& iniPath);                 // "language", default 1
+
+// The SHA-256 a file must have: "install_pack_sha256", "net40_sha256", "net45_sha256".
+struct CDigestSetting {
+    bool set = false;    // the key is present (an empty value counts as present)
+    bool valid = false;  // its value is 64 hex digits
+    std::string hex;     // then in lower case
+    std::wstring raw;    // the value as written, for the log
+};
+CDigestSetting GetConfigDigest(const std::wstring& iniPath, const wchar_t* key);
+
+// "tls_verify": 0 turns certificate checking off; anything else (and no key) keeps it on.
+bool GetConfigTlsVerify(const std::wstring& iniPath);
+// "proxy": a proxy URL for every transfer (http://, https://, socks5h:// ...); empty: the
+// system's settings.
+std::wstring GetConfigProxy(const std::wstring& iniPath);

@@ -80,6 +80,8 @@ void CInstallMgr::IntallSoftware() {
     const std::wstring package = GetExeDirectory() + L"/" + L"QuilloraSetup.exe";
     if (::access(WideToAnsi(package).c_str(), F_OK) != 0) {
         if (!DownInstallFile()) return;
+    } else if (!VerifyInstallFile()) {
+        return;
     }
     if (platform::IsCurrentThreadCancelled()) return;
 

@@ -41,6 +41,10 @@ public:
     bool DownNetFile();
     bool InstallNetFile();
     bool DownInstallFile();
+    // A package found beside the installer against "install_pack_sha256" (a download is
+    // checked before it takes its name). True when no digest is named or it matches; else
+    // the package is deleted and the step fails with "安装包校验失败".
+    bool VerifyInstallFile();
     bool InstallFile();
     bool AfterInstall();
 

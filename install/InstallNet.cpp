@@ -8,6 +8,7 @@
 #include "install/InstallConfig.h"
 #include "install/InstallMgr.h"
 #include "install/InstallPackDown.h"
+#include "install/InstallTransfer.h"
 #include "net/ClusterCurl.h"
 #include "net/StopFlag.h"
 #include "platform/Registry.h"
@@ -45,8 +46,16 @@ bool CInstallMgr::DownNetFile() {
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownNetFile", 20);
     std::string dir = WideToAnsi(GetExeDirectory());
     std::wstring ini = GetInstallIniPath();
-    std::wstring url =
-        GetOsVersionCode() <= kLastXpVersionCode ? GetConfigNet40Url(ini) : GetConfigNet45Url(ini);
+    const bool oldOs = GetOsVersionCode() <= kLastXpVersionCode;
+    std::wstring url = oldOs ? GetConfigNet40Url(ini) : GetConfigNet45Url(ini);
+    // The digest of the installer that URL gives, when the deployment names one.
+    const wchar_t* digestKey = oldOs ? L"net40_sha256" : L"net45_sha256";
+    const CDigestSetting digest = GetConfigDigest(ini, digestKey);
+    if (digest.set && !digest.valid) {
+        LogMalformedDigest(L"CInstallMgr::DownNetFile", digestKey, digest);
+        PostInstallEvent(this, 40, -1, L"下载 Net Framework 组件失败");
+        return false;
+    }
     CInstallPackDown progress(20, 40, L"正在下载net包...", this);
     CurlResult result;
     {
@@ -54,6 +63,9 @@ bool CInstallMgr::DownNetFile() {
         curl.m_nTaskId = 0;
         curl.m_pCallback = &progress;
         curl.m_pStopFlag = &g_bStopFlag;
+        ApplyTransferConfig(curl, ini, L"CInstallMgr::DownNetFile");
+        curl.m_nRetries = kDownloadRetries;
+        curl.m_strSha256 = digest.hex;  // checked before the file takes its name
         result = curl.downloadFile(WideToAnsi(url), dir, kNetFileName);
     }
     if (result.code == 200) {

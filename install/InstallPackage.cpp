@@ -1,12 +1,14 @@
 // The steps that put the product on the machine: download of the setup package beside
 // the installer, and its silent run into the chosen directory.
 
+#include <cstdio>
 #include <string>
 
 #include "install/EventInstallCallBack.h"
 #include "install/InstallConfig.h"
 #include "install/InstallMgr.h"
 #include "install/InstallPackDown.h"
+#include "install/InstallTransfer.h"
 #include "net/ClusterCurl.h"
 #include "net/StopFlag.h"
 #include "platform/Text.h"
@@ -20,6 +22,7 @@
 namespace {
 
 constexpr wchar_t kPackageName[] = L"QuilloraSetup.exe";
+constexpr wchar_t kDigestKey[] = L"install_pack_sha256";
 constexpr int kDownloadStart = 50;
 constexpr int kDownloadEnd = 80;
 constexpr uint32_t kSetupTimeoutMs = 300000;
@@ -39,9 +42,17 @@ bool CInstallMgr::DownInstallFile() {
     PostInstallEvent(this, kDownloadStart, 0, L"正在下载安装包...");
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownInstallFile", kDownloadStart);
 
+    const std::wstring ini = GetInstallIniPath();
     const std::string fileName = WideToAnsi(kPackageName);
     const std::string dir = WideToAnsi(GetExeDirectory());
-    const std::string url = WideToAnsi(GetConfigInstallPackUrl(GetInstallIniPath()));
+    const std::string url = WideToAnsi(GetConfigInstallPackUrl(ini));
+
+    const CDigestSetting digest = GetConfigDigest(ini, kDigestKey);
+    if (digest.set && !digest.valid) {
+        LogMalformedDigest(L"CInstallMgr::DownInstallFile", kDigestKey, digest);
+        PostInstallEvent(this, kDownloadEnd, -1, L"安装包校验失败");
+        return false;
+    }
 
     CInstallPackDown progress(kDownloadStart, kDownloadEnd, L"正在下载安装包...", this);
     CurlResult result;
@@ -50,6 +61,9 @@ bool CInstallMgr::DownInstallFile() {
         client.m_nTaskId = 0;
         client.m_pCallback = &progress;
         client.m_pStopFlag = &g_bStopFlag;
+        ApplyTransferConfig(client, ini, L"CInstallMgr::DownInstallFile");
+        client.m_nRetries = kDownloadRetries;
+        client.m_strSha256 = digest.hex;  // checked before the file takes its name
         result = client.downloadFile(url, dir, fileName);
     }
 
@@ -59,7 +73,25 @@ bool CInstallMgr::DownInstallFile() {
     }
     DebugLog(L"%s error  下载安装包失败 reason=%s", L"CInstallMgr::DownInstallFile",
              AnsiToWide(result.message).c_str());
-    PostInstallEvent(this, kDownloadEnd, -1, L"下载安装包失败");
+    PostInstallEvent(
+        this, kDownloadEnd, -1,
+        result.code == ClusterCurl::kSha256Mismatch ? L"安装包校验失败" : L"下载安装包失败");
+    return false;
+}
+
+bool CInstallMgr::VerifyInstallFile() {
+    const std::wstring ini = GetInstallIniPath();
+    const CDigestSetting digest = GetConfigDigest(ini, kDigestKey);
+    if (!digest.set)
+        return true;  // no digest named: the package runs as it is
+    const std::wstring package = GetExeDirectory() + L"/" + kPackageName;
+    if (!digest.valid) {
+        LogMalformedDigest(L"CInstallMgr::VerifyInstallFile", kDigestKey, digest);
+        std::remove(WideToAnsi(package).c_str());
+    } else if (VerifyFileDigest(package, digest, L"CInstallMgr::VerifyInstallFile")) {
+        return true;
+    }
+    PostInstallEvent(this, kDownloadEnd, -1, L"安装包校验失败");
     return false;
 }
 

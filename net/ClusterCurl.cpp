@@ -1,14 +1,23 @@
 #include "net/ClusterCurl.h"
 
+#include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <random>
 
+#include "net/Sha256.h"
 #include "net/StopFlag.h"
+#include "net/SystemProxy.h"
+#include "net/TransferSettings.h"
 #include "platform/DebugOutput.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
@@ -28,6 +37,15 @@ constexpr uint32_t kRenameWaitMs = 100;
 // Receive buffer of downloads: large pieces mean few writes to the file (a fixed size, so
 // memory does not grow with the file).
 constexpr long kDownloadBufferBytes = 256 * 1024;
+// The only schemes a transfer may use, also where a redirect leads.
+constexpr const char* kAllowedProtocols = "http,https";
+// Back-off between download attempts; a test makes it short.
+constexpr uint32_t kFirstBackoffMs = 1000;
+constexpr uint32_t kMaxBackoffMs = 30000;
+std::atomic<uint32_t> g_firstBackoffMs{kFirstBackoffMs};
+std::atomic<uint32_t> g_maxBackoffMs{kMaxBackoffMs};
+// The stop flag is looked at this often during a back-off wait.
+constexpr uint32_t kBackoffSliceMs = 20;
 
 // Formats into a zeroed 1024-byte buffer; longer texts are cut.
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -47,6 +65,12 @@ void TracePlain(const std::string& text) {
 
 bool PathExists(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0;
+}
+
+// Something stands under the name, a dangling symbolic link too.
+bool EntryExists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
 }
 
 // The platform's "file in use" errors; the rename waits for them to clear.
@@ -97,7 +121,15 @@ ClusterCurl::ClusterCurl()
       m_pCallback(nullptr),
       m_pStopFlag(nullptr),
       m_dwLastReport(0),
-      m_pMulti(nullptr) {
+      m_bVerifyTls(true),
+      m_nRetries(0),
+      m_pMulti(nullptr),
+      m_pDownload(nullptr),
+      m_dReportedShare(-1) {
+    const CTransferSettings settings = GetDefaultTransferSettings();
+    m_bVerifyTls = settings.verifyTls;
+    m_strCaFile = settings.caFile;
+    m_strProxy = settings.proxy;
     if (m_pCurl == nullptr)
         traceError("curl_easy_init() failed: %d\n", errno);
 }
@@ -128,12 +160,35 @@ bool ClusterCurl::checkHandle(CurlResult& result) {
     return false;
 }
 
-void ClusterCurl::setCommonOptions() {
+namespace {
+
+// What every transfer, the probes too, sets about security and the route.
+void SetSecurityAndRoute(CURL* curl, const std::string& url, bool verifyTls,
+                         const std::string& caFile, const std::string& proxy) {
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, verifyTls ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, verifyTls ? 2L : 0L);
+    // Null puts libcurl's built-in bundle (the system's store) back.
+    curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.empty() ? nullptr : caFile.c_str());
+    if (!proxy.empty()) {
+        curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+        return;
+    }
+    std::string system;
+    if (ResolveSystemProxy(url, system))
+        curl_easy_setopt(curl, CURLOPT_PROXY, system.c_str());  // "": direct, no environment
+    else
+        curl_easy_setopt(curl, CURLOPT_PROXY, nullptr);  // libcurl reads the environment
+}
+
+}  // namespace
+
+void ClusterCurl::setCommonOptions(const std::string& url) {
     curl_easy_setopt(m_pCurl, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(m_pCurl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(m_pCurl, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(m_pCurl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_SSL_VERIFYHOST, 0L);
+    SetSecurityAndRoute(m_pCurl, url, m_bVerifyTls, m_strCaFile, m_strProxy);
     curl_easy_setopt(m_pCurl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_nConnectTimeout));
     curl_easy_setopt(m_pCurl, CURLOPT_TIMEOUT, static_cast<long>(m_nTimeout));
     // Worker threads: time-outs must not be signals.
@@ -183,6 +238,9 @@ CurlResult ClusterCurl::makeResult(CURLcode curlCode) {
     result.message = curl_easy_strerror(curlCode);
     long status = 0;
     curl_easy_getinfo(m_pCurl, CURLINFO_RESPONSE_CODE, &status);
+    // The rest of a continued download stands for the whole body.
+    if (status == 206 && m_pDownload != nullptr)
+        status = 200;
     if (curlCode == CURLE_OK && status == 200) {
         result.code = 200;
         return result;
@@ -207,8 +265,135 @@ size_t ClusterCurl::httpDataWriter(char* data, size_t size, size_t nmemb, void* 
     return size * nmemb;
 }
 
-size_t ClusterCurl::fileDataWriter(char* data, size_t size, size_t nmemb, void* file) {
-    return std::fwrite(data, size, nmemb, static_cast<FILE*>(file));
+// The state of one downloadFile across its attempts.
+struct ClusterCurl::CDownload {
+    FILE* file = nullptr;    // the temporary file, open for writing
+    CSha256* sha = nullptr;  // fed with every byte the file keeps; null: no digest wanted
+    // Across attempts.
+    int64_t onDisk = 0;     // body bytes in the file
+    std::string validator;  // If-Range value that vouches for those bytes; empty: none
+    // This attempt.
+    int64_t resumeFrom = 0;      // first byte asked for (0: the whole body)
+    bool decided = false;        // the final response's body has been judged
+    bool keepBody = false;       // that body goes to the file
+    bool rangeMismatch = false;  // a 206 that does not continue where asked
+    bool writeFailed = false;    // the file did not take a piece
+    // The response whose header lines arrive; after a redirect, the last one.
+    long status = 0;
+    bool acceptRanges = false;
+    std::string etag;
+    std::string lastModified;
+    int64_t rangeStart = -1;   // first byte of its Content-Range
+    int64_t progressBase = 0;  // bytes of the file before its body
+
+    void BeginResponse(long code) {
+        status = code;
+        acceptRanges = false;
+        etag.clear();
+        lastModified.clear();
+        rangeStart = -1;
+        progressBase = 0;
+    }
+
+    // Empties the file for a body that starts over.
+    bool Truncate() {
+        if (std::fflush(file) != 0 || ::ftruncate(::fileno(file), 0) != 0 ||
+            std::fseek(file, 0, SEEK_SET) != 0)
+            return false;
+        onDisk = 0;
+        validator.clear();
+        if (sha != nullptr)
+            sha->Reset();
+        return true;
+    }
+
+    // Judges the final response at its first body byte (or its end, when it has none).
+    bool Decide() {
+        decided = true;
+        if (status == 206) {
+            // Only the continuation asked for may be appended.
+            if (resumeFrom <= 0 || rangeStart != resumeFrom || onDisk != resumeFrom) {
+                rangeMismatch = true;
+                return false;
+            }
+            keepBody = true;
+            return true;
+        }
+        if (status == 200) {
+            // The whole body (the file changed, or the server ignores ranges): start over.
+            if (onDisk > 0 && !Truncate()) {
+                writeFailed = true;
+                return false;
+            }
+            keepBody = true;
+            // A later attempt may continue these bytes only with a validator that the
+            // server checks through If-Range; a weak ETag cannot be used there.
+            if (acceptRanges) {
+                if (!etag.empty() && etag.compare(0, 2, "W/") != 0)
+                    validator = etag;
+                else if (!lastModified.empty())
+                    validator = lastModified;
+            }
+            return true;
+        }
+        keepBody = false;  // an error page is not part of the file
+        return true;
+    }
+};
+
+size_t ClusterCurl::fileDataWriter(char* data, size_t size, size_t nmemb, void* target) {
+    auto* download = static_cast<CDownload*>(target);
+    const size_t bytes = size * nmemb;
+    if (!download->decided && !download->Decide())
+        return 0;  // ends the attempt with CURLE_WRITE_ERROR
+    if (!download->keepBody)
+        return bytes;
+    const size_t written = std::fwrite(data, 1, bytes, download->file);
+    if (written > 0) {
+        download->onDisk += static_cast<int64_t>(written);
+        if (download->sha != nullptr)
+            download->sha->Update(data, written);
+    }
+    if (written != bytes)
+        download->writeFailed = true;
+    return written;
+}
+
+size_t ClusterCurl::headerReader(char* data, size_t size, size_t nmemb, void* target) {
+    auto* download = static_cast<CDownload*>(target);
+    const size_t bytes = size * nmemb;
+    std::string line(data, bytes);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    if (line.compare(0, 5, "HTTP/") == 0) {
+        size_t blank = line.find(' ');
+        download->BeginResponse(
+            blank == std::string::npos ? 0 : std::strtol(line.c_str() + blank + 1, nullptr, 10));
+        return bytes;
+    }
+    if (line.empty()) {  // the end of this response's header
+        if (download->status == 206 && download->rangeStart == download->resumeFrom)
+            download->progressBase = download->resumeFrom;
+        return bytes;
+    }
+    size_t colon = line.find(':');
+    if (colon == std::string::npos)
+        return bytes;
+    const std::string name = line.substr(0, colon);
+    size_t start = line.find_first_not_of(" \t", colon + 1);
+    const std::string value = start == std::string::npos ? "" : line.substr(start);
+    if (strcasecmp(name.c_str(), "Accept-Ranges") == 0) {
+        download->acceptRanges = strcasecmp(value.c_str(), "bytes") == 0;
+    } else if (strcasecmp(name.c_str(), "ETag") == 0) {
+        download->etag = value;
+    } else if (strcasecmp(name.c_str(), "Last-Modified") == 0) {
+        download->lastModified = value;
+    } else if (strcasecmp(name.c_str(), "Content-Range") == 0) {
+        if (strncasecmp(value.c_str(), "bytes ", 6) == 0 && value.size() > 6 && value[6] >= '0' &&
+            value[6] <= '9')
+            download->rangeStart = std::strtoll(value.c_str() + 6, nullptr, 10);
+    }
+    return bytes;
 }
 
 size_t ClusterCurl::fileDataReader(char* data, size_t size, size_t nmemb, void* file) {
@@ -227,9 +412,27 @@ int ClusterCurl::downloadProgress(void* client, curl_off_t dlTotal, curl_off_t d
     uint32_t now = platform::GetTickCount();
     if (now - self->m_dwLastReport < kReportIntervalMs)
         return 0;
+    double total = static_cast<double>(dlTotal);
+    double got = static_cast<double>(dlNow);
+    if (self->m_pDownload != nullptr) {
+        // A continued body counts from the bytes the file had before it.
+        const double base = static_cast<double>(self->m_pDownload->progressBase);
+        if (dlTotal > 0)
+            total += base;
+        got += base;
+        // Reports never go back, also when a retry starts over: they wait until the new
+        // attempt has passed the share already shown.
+        if (total > 0) {
+            double share = got / total;
+            if (share < self->m_dReportedShare)
+                return 0;
+            self->m_dReportedShare = share;
+        } else if (self->m_dReportedShare > 0) {
+            return 0;  // no size (yet): it would show as the start of the range
+        }
+    }
     self->m_dwLastReport = now;
-    self->m_pCallback->OnDownloadProgress(1, self->m_nTaskId, static_cast<double>(dlTotal),
-                                          static_cast<double>(dlNow));
+    self->m_pCallback->OnDownloadProgress(1, self->m_nTaskId, total, got);
     return 0;
 }
 
@@ -263,7 +466,7 @@ CurlResult ClusterCurl::httpGet(const std::string& url, std::string& body) {
         return result;
     curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
-    setCommonOptions();
+    setCommonOptions(url);
     setMemoryBody(body);
     return makeResult(perform());
 }
@@ -276,7 +479,7 @@ CurlResult ClusterCurl::httpPost(const std::string& url, const std::string& post
     curl_easy_setopt(m_pCurl, CURLOPT_POST, 1L);
     curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
     addHeader("Content-Type", "application/x-www-form-urlencoded");
-    setCommonOptions();
+    setCommonOptions(url);
     setMemoryBody(body);
     if (!postData.empty()) {
         // libcurl does not copy the data; the caller's string outlives the transfer.
@@ -305,6 +508,121 @@ bool ClusterCurl::addHeader(const std::string& name, const std::string& value) {
     return curl_easy_setopt(m_pCurl, CURLOPT_HTTPHEADER, m_pHeaders) == CURLE_OK;
 }
 
+bool ClusterCurl::IsTransientFailure(int code) {
+    switch (code) {
+        case CURLE_COULDNT_CONNECT:     // refused
+        case CURLE_PARTIAL_FILE:        // body cut off
+        case CURLE_OPERATION_TIMEDOUT:  // connect or transfer time-out
+        case CURLE_GOT_NOTHING:         // closed before an answer
+        case CURLE_SEND_ERROR:          // reset while sending
+        case CURLE_RECV_ERROR:          // reset or lost while receiving
+        case CURLE_HTTP2:               // framing broken off
+        case CURLE_HTTP2_STREAM:        // stream reset
+        case 408:
+        case 429:
+        case 500:
+        case 502:
+        case 503:
+        case 504:
+            return true;
+        default:
+            return false;
+    }
+}
+
+uint32_t ClusterCurl::BackoffDelayMs(int step, uint32_t retryAfterMs) {
+    const uint64_t cap = g_maxBackoffMs.load();
+    if (retryAfterMs > 0)
+        return static_cast<uint32_t>(std::min<uint64_t>(retryAfterMs, cap));
+    uint64_t delay = g_firstBackoffMs.load();
+    for (int i = 0; i < step && delay < cap; ++i)
+        delay *= 2;
+    delay = std::min(delay, cap);
+    // Jitter: installers that lost the same server do not all come back at once.
+    thread_local std::mt19937 rng(std::random_device{}());
+    const uint64_t jitter = std::uniform_int_distribution<uint64_t>(0, delay / 4)(rng);
+    return static_cast<uint32_t>(std::min(delay + jitter, cap));
+}
+
+void ClusterCurl::SetBackoffForTest(uint32_t firstMs, uint32_t capMs) {
+    g_firstBackoffMs = firstMs > 0 ? firstMs : kFirstBackoffMs;
+    g_maxBackoffMs = capMs > 0 ? capMs : kMaxBackoffMs;
+}
+
+bool ClusterCurl::waitBeforeRetry(uint32_t milliseconds) {
+    const uint32_t start = platform::GetTickCount();
+    for (;;) {
+        if (m_pStopFlag != nullptr && m_pStopFlag->load())
+            return false;
+        const uint32_t elapsed = platform::GetTickCount() - start;
+        if (elapsed >= milliseconds)
+            return true;
+        if (platform::SleepUnlessCancelled(std::min(kBackoffSliceMs, milliseconds - elapsed)))
+            return false;
+    }
+}
+
+CURLcode ClusterCurl::downloadAttempt(const std::string& url, CDownload& download) {
+    download.decided = false;
+    download.keepBody = false;
+    download.rangeMismatch = false;
+    download.writeFailed = false;
+    download.BeginResponse(0);
+
+    // A continuation asks for the rest of the body, and only of the body it started
+    // (If-Range): a changed file comes back whole, with status 200.
+    std::string range;
+    curl_slist* headers = nullptr;
+    if (download.resumeFrom > 0) {
+        range = std::to_string(download.resumeFrom) + "-";
+        bool ok = true;
+        for (curl_slist* line = m_pHeaders; line != nullptr && ok; line = line->next) {
+            curl_slist* grown = curl_slist_append(headers, line->data);
+            ok = grown != nullptr;
+            if (ok)
+                headers = grown;
+        }
+        curl_slist* grown =
+            ok ? curl_slist_append(headers, ("If-Range: " + download.validator).c_str()) : nullptr;
+        if (grown == nullptr) {
+            curl_slist_free_all(headers);
+            return CURLE_OUT_OF_MEMORY;
+        }
+        headers = grown;
+    }
+
+    curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
+    setCommonOptions(url);
+    curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::fileDataWriter);
+    curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &download);
+    curl_easy_setopt(m_pCurl, CURLOPT_HEADERFUNCTION, &ClusterCurl::headerReader);
+    curl_easy_setopt(m_pCurl, CURLOPT_HEADERDATA, &download);
+    curl_easy_setopt(m_pCurl, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
+    curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::downloadProgress);
+    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(m_pCurl, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
+    if (headers != nullptr)
+        curl_easy_setopt(m_pCurl, CURLOPT_HTTPHEADER, headers);
+
+    CURLcode code = perform();
+
+    // Later transfers on this handle ask for whole bodies with the caller's own headers.
+    curl_easy_setopt(m_pCurl, CURLOPT_RANGE, nullptr);
+    curl_easy_setopt(m_pCurl, CURLOPT_HTTPHEADER, m_pHeaders);
+    curl_easy_setopt(m_pCurl, CURLOPT_HEADERFUNCTION, nullptr);
+    curl_easy_setopt(m_pCurl, CURLOPT_HEADERDATA, nullptr);
+    curl_slist_free_all(headers);
+
+    // A response without a body never reached the writer.
+    if (code == CURLE_OK && !download.decided && !download.Decide())
+        code = CURLE_WRITE_ERROR;
+    if (std::fflush(download.file) != 0 && code == CURLE_OK)
+        code = CURLE_WRITE_ERROR;
+    return code;
+}
+
 CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& dir,
                                      const std::string& fileName) {
     CurlResult result;
@@ -320,12 +638,20 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         }
         const std::string finalPath = dir + "/" + fileName;
         const std::string tempPath = finalPath + ".temp";
-        if (PathExists(finalPath))
+        // Whatever stands under either name goes, a symbolic link itself rather than
+        // what it points to.
+        if (EntryExists(finalPath))
             std::remove(finalPath.c_str());
-        if (PathExists(tempPath))
+        if (EntryExists(tempPath))
             std::remove(tempPath.c_str());
 
-        CFileHandle file(std::fopen(tempPath.c_str(), "wb"));
+        // Made afresh: never an existing file, never through a link put there meanwhile.
+        int fd =
+            ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        FILE* stream = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+        if (fd >= 0 && stream == nullptr)
+            ::close(fd);
+        CFileHandle file(stream);
         if (file.Get() == nullptr) {
             result.message =
                 FormatText("downloadFile open file error(%d), %s", errno, finalPath.c_str());
@@ -333,17 +659,62 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
             return result;
         }
 
-        curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
-        setCommonOptions();
-        curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::fileDataWriter);
-        curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, file.Get());
-        curl_easy_setopt(m_pCurl, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
-        curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::downloadProgress);
-        curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+        CSha256 sha;
+        CDownload download;
+        download.file = file.Get();
+        download.sha = m_strSha256.empty() ? nullptr : &sha;
+        m_pDownload = &download;
+        m_dReportedShare = -1;
+        struct CDetach {
+            ClusterCurl* self;
+            ~CDetach() { self->m_pDownload = nullptr; }
+        } detach{this};
 
-        CURLcode curlCode = perform();
+        CURLcode curlCode = CURLE_OK;
+        int backoffStep = 0;
+        for (int attempt = 0;; ++attempt) {
+            const int64_t before = download.onDisk;
+            curlCode = downloadAttempt(url, download);
+            const long status = download.status;
+            if (curlCode == CURLE_OK && (status == 200 || status == 206))
+                break;
+            // The code makeResult will give, for the retry decision.
+            const int code = (status != 0 && status != 200 && status != 206)
+                                 ? static_cast<int>(status)
+                                 : static_cast<int>(curlCode);
+            const bool restart =
+                download.rangeMismatch || (status == 416 && download.resumeFrom > 0);
+            if (attempt >= m_nRetries || !(restart || IsTransientFailure(code)) ||
+                download.writeFailed || platform::IsCurrentThreadCancelled() ||
+                (m_pStopFlag != nullptr && m_pStopFlag->load()))
+                break;
+
+            const bool progressed = download.onDisk > before;
+            const bool resume = !restart && download.onDisk > 0 && !download.validator.empty();
+            if (!resume && download.onDisk > 0 && !download.Truncate()) {
+                curlCode = CURLE_WRITE_ERROR;
+                break;
+            }
+            download.resumeFrom = resume ? download.onDisk : 0;
+            if (progressed)
+                backoffStep = 0;
+            curl_off_t retryAfter = 0;
+            curl_easy_getinfo(m_pCurl, CURLINFO_RETRY_AFTER, &retryAfter);
+            const uint32_t delay = BackoffDelayMs(
+                backoffStep++, retryAfter > 0 ? static_cast<uint32_t>(
+                                                    std::min<curl_off_t>(retryAfter, 86400) * 1000)
+                                              : 0);
+            const std::string reason = code >= 100
+                                           ? "HTTP " + std::to_string(code)
+                                           : (restart ? std::string("range not continued")
+                                                      : std::string(curl_easy_strerror(curlCode)));
+            traceError("downloadFile retry %d/%d reason=[%s] code=%d wait=%ums from=%lld\n",
+                       attempt + 1, m_nRetries, reason.c_str(), code, delay,
+                       static_cast<long long>(download.resumeFrom));
+            if (!waitBeforeRetry(delay))
+                break;  // closing down: the last failure stands
+        }
+
         // A body that did not reach the disk in full (full disk on the last flush) is a
         // failed write, whatever libcurl saw.
         if (!file.Close() && curlCode == CURLE_OK)
@@ -351,9 +722,21 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         result = makeResult(curlCode);
         if (result.code != 200) {
             TracePlain(result.message);
-            if (PathExists(tempPath))
+            if (EntryExists(tempPath))
                 std::remove(tempPath.c_str());
             return result;
+        }
+
+        // A body of another digest never takes the final name.
+        if (!m_strSha256.empty()) {
+            const std::string actual = sha.FinalHex();
+            if (actual != m_strSha256) {
+                std::remove(tempPath.c_str());
+                result.code = kSha256Mismatch;
+                result.message = "sha256 mismatch expected=" + m_strSha256 + " actual=" + actual;
+                TracePlain(result.message);
+                return result;
+            }
         }
 
         const std::string okMessage = result.message;
@@ -435,8 +818,8 @@ bool Probe(const std::string& url, Read read) {
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    const CTransferSettings settings = GetDefaultTransferSettings();
+    SetSecurityAndRoute(curl, url, settings.verifyTls, settings.caFile, settings.proxy);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     // With CURLOPT_HEADER the header lines would go to standard output; drop them.
     curl_easy_setopt(
@@ -492,7 +875,7 @@ CurlResult ClusterCurl::uploadFile(const std::string& url, const std::string& lo
         TracePlain(result.message);
         return result;
     }
-    setCommonOptions();
+    setCommonOptions(url);
     curl_easy_setopt(m_pCurl, CURLOPT_READFUNCTION, &ClusterCurl::fileDataReader);
     curl_easy_setopt(m_pCurl, CURLOPT_READDATA, file.Get());
     curl_easy_setopt(m_pCurl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));

@@ -9,6 +9,12 @@
 // A transfer succeeds only when libcurl reports no failure and the status is 200. A
 // transfer run on a thread whose owner asks it to stop (platform/Thread.h) is aborted
 // within about 100 ms.
+//
+// Every transfer checks the server's certificate and host name (m_bVerifyTls), speaks
+// only http and https (also across redirects) and goes through the proxy of m_strProxy,
+// or else the system's proxy for its URL. A download may retry transient failures and
+// resume from the bytes it already has (m_nRetries), and may check the body's SHA-256
+// before the file takes its final name (m_strSha256).
 
 #include <curl/curl.h>
 
@@ -37,9 +43,31 @@ public:
     // Adds "name: value" to the request headers of this and later transfers.
     bool addHeader(const std::string& name, const std::string& value);
     // GET into dir + "/" + fileName, through fileName + ".temp", which takes the final name
-    // only after a successful transfer and while the stop flag is clear.
+    // only after a successful transfer and while the stop flag is clear. The ".temp" file is
+    // made afresh and exclusively, never through a symbolic link. With m_nRetries > 0 a
+    // transient failure (refused, reset or lost connection, time-out, cut-off body, status
+    // 408, 429, 500, 502, 503, 504) is tried again after a back-off (1 s, 2 s, 4 s ... at most
+    // 30 s, with jitter; Retry-After up to 30 s), continuing from the bytes already received
+    // when the server offers ranges with a validator (Range + If-Range), else from zero.
+    // The stop flag or the owner's stop request ends a back-off wait within 100 ms. With
+    // m_strSha256 set, a body of another digest is deleted and gives kSha256Mismatch.
     CurlResult downloadFile(const std::string& url, const std::string& dir,
                             const std::string& fileName);
+
+    // downloadFile's code for a body whose SHA-256 is not m_strSha256; the message names
+    // both digests ("sha256 mismatch expected=... actual=...").
+    static constexpr int kSha256Mismatch = -3;
+    // True for the failures downloadFile tries again: libcurl's codes for a refused, reset
+    // or lost connection, a time-out or a cut-off body, and the statuses 408, 429, 500,
+    // 502, 503 and 504.
+    static bool IsTransientFailure(int code);
+    // The back-off before retry `attempt` (1, 2, ...) after `failuresWithoutProgress`
+    // failed attempts in a row that brought no new bytes: 1 s doubling, at most 30 s, plus
+    // up to a quarter of jitter within that cap; a Retry-After of `retryAfterMs` (> 0)
+    // takes the place of the back-off, also at most 30 s.
+    static uint32_t BackoffDelayMs(int failuresWithoutProgress, uint32_t retryAfterMs);
+    // Test hook: the first back-off delay and the cap, in ms (0, 0: 1000 and 30000 again).
+    static void SetBackoffForTest(uint32_t firstMs, uint32_t capMs);
 
     // Further settings.
     void setProxy(const std::string& proxy, const std::string& userPwd);  // SOCKS5
@@ -64,18 +92,33 @@ public:
     CLibcurlDownCallback* m_pCallback;     // not owned; null: no reports
     const std::atomic<bool>* m_pStopFlag;  // not owned; null: no stop flag
     uint32_t m_dwLastReport;               // tick of the last progress report
+    // From the process-wide defaults (net/TransferSettings.h) at construction:
+    bool m_bVerifyTls;        // peer certificate and host name are checked
+    std::string m_strCaFile;  // CA bundle; empty: libcurl's, the system's store
+    std::string m_strProxy;   // proxy URL; empty: the system's settings for each URL
+    // downloadFile only; none after construction:
+    int m_nRetries;           // further attempts after a transient failure
+    std::string m_strSha256;  // expected digest, 64 lower-case hex digits; empty: none
 
 private:
+    struct CDownload;  // the state of one downloadFile across its attempts
+
     bool checkHandle(CurlResult& result);
-    void setCommonOptions();
+    void setCommonOptions(const std::string& url);
     void setMemoryBody(std::string& body);
     // Runs the transfer configured on m_pCurl, waking at least every 100 ms so that a
     // stop request of the thread's owner is seen even while nothing arrives.
     CURLcode perform();
     CurlResult makeResult(CURLcode curlCode);
+    // One attempt of downloadFile into the open temporary file of `download`.
+    CURLcode downloadAttempt(const std::string& url, CDownload& download);
+    // Waits `milliseconds` unless the stop flag or the owner's stop request comes first
+    // (then false, within about 20 ms).
+    bool waitBeforeRetry(uint32_t milliseconds);
 
     static size_t httpDataWriter(char* data, size_t size, size_t nmemb, void* target);
-    static size_t fileDataWriter(char* data, size_t size, size_t nmemb, void* file);
+    static size_t fileDataWriter(char* data, size_t size, size_t nmemb, void* download);
+    static size_t headerReader(char* data, size_t size, size_t nmemb, void* download);
     static size_t fileDataReader(char* data, size_t size, size_t nmemb, void* file);
     static int downloadProgress(void* client, curl_off_t dlTotal, curl_off_t dlNow,
                                 curl_off_t ulTotal, curl_off_t ulNow);
@@ -84,7 +127,9 @@ private:
     static int cancelProgress(void* client, curl_off_t dlTotal, curl_off_t dlNow,
                               curl_off_t ulTotal, curl_off_t ulNow);
 
-    CURLM* m_pMulti;  // owned; drives m_pCurl so that waits stay short
+    CURLM* m_pMulti;          // owned; drives m_pCurl so that waits stay short
+    CDownload* m_pDownload;   // during downloadFile only
+    double m_dReportedShare;  // share of the body last reported; -1: none with a size yet
 };
 
 // The client's diagnostic line: the formatted text (at most 1023 bytes) in square

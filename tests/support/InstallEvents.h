@@ -54,14 +54,15 @@ private:
     CEventPump m_pump;  // after m_seen: its handler writes there
 };
 
-// Writes an Install.ini whose URLs lead nowhere (a refused local port), so a run that
-// reaches the network fails fast instead of leaving the machine.
+// Writes an Install.ini whose URLs lead nowhere, so a run that reaches the network fails
+// at once instead of leaving the machine: a scheme the installer refuses is a permanent
+// failure (a refused port would be tried again after a back-off).
 inline std::string OfflineInstallIni() {
     return "[Config]\r\n"
-           "net40_url=http://127.0.0.1:1/net40.exe\r\n"
-           "net45_url=http://127.0.0.1:1/net45.exe\r\n"
-           "install_pack_url=http://127.0.0.1:1/pack.exe\r\n"
-           "install_statistics_url=http://127.0.0.1:1/stats\r\n";
+           "net40_url=ftp://127.0.0.1:1/net40.exe\r\n"
+           "net45_url=ftp://127.0.0.1:1/net45.exe\r\n"
+           "install_pack_url=ftp://127.0.0.1:1/pack.exe\r\n"
+           "install_statistics_url=ftp://127.0.0.1:1/stats\r\n";
 }
 
 }  // namespace qitest

@@ -1,0 +1,51 @@
+#include "install/InstallTransfer.h"
+
+#include <cstdio>
+
+#include "net/ClusterCurl.h"
+#include "net/Sha256.h"
+#include "net/TransferSettings.h"
+#include "sys/DebugLog.h"
+#include "sys/TextHelpers.h"
+
+namespace {
+
+void WarnIfUnchecked(bool verify, const wchar_t* who) {
+    if (!verify)
+        DebugLog(L"%s warning tls_verify=0: 不检查服务器证书", who);
+}
+
+}  // namespace
+
+void ApplyTransferConfig(ClusterCurl& client, const std::wstring& iniPath, const wchar_t* who) {
+    client.m_bVerifyTls = GetConfigTlsVerify(iniPath);
+    WarnIfUnchecked(client.m_bVerifyTls, who);
+    const std::wstring proxy = GetConfigProxy(iniPath);
+    if (!proxy.empty())
+        client.m_strProxy = WideToAnsi(proxy);
+}
+
+void ApplyTransferDefaults(const std::wstring& iniPath, const wchar_t* who) {
+    CTransferSettings settings = GetDefaultTransferSettings();
+    settings.verifyTls = GetConfigTlsVerify(iniPath);
+    WarnIfUnchecked(settings.verifyTls, who);
+    settings.proxy = WideToAnsi(GetConfigProxy(iniPath));
+    SetDefaultTransferSettings(settings);
+}
+
+void LogMalformedDigest(const wchar_t* who, const wchar_t* key, const CDigestSetting& digest) {
+    DebugLog(L"%s error %s=[%s] 不是64位十六进制的SHA-256值, 按校验失败处理", who, key,
+             digest.raw.c_str());
+}
+
+bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, const wchar_t* who) {
+    const std::string narrow = WideToAnsi(path);
+    std::string actual;
+    const bool read = Sha256OfFile(narrow, actual);
+    if (read && actual == digest.hex)
+        return true;
+    DebugLog(L"%s error 校验失败 file=[%s] expected=%s actual=%s", who, path.c_str(),
+             AnsiToWide(digest.hex).c_str(), read ? AnsiToWide(actual).c_str() : L"(unreadable)");
+    std::remove(narrow.c_str());  // the next run fetches it afresh
+    return false;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Install.ini's transfer keys ("tls_verify", "proxy") for the clients of the install steps,
+// and the digest check of a file that is about to run.
+
+#include <string>
+
+#include "install/InstallConfig.h"
+
+class ClusterCurl;
+
+// Further attempts of a package or runtime download after a transient failure.
+constexpr int kDownloadRetries = 5;
+
+// Sets certificate checking and the proxy of `client` from Install.ini; writes a warning
+// line naming `who` when checking is off.
+void ApplyTransferConfig(ClusterCurl& client, const std::wstring& iniPath, const wchar_t* who);
+// The same keys as the process-wide defaults of new clients (the report's client is made
+// by CHttpMgr on its own thread).
+void ApplyTransferDefaults(const std::wstring& iniPath, const wchar_t* who);
+
+// The log line of a digest key that is not 64 hex digits; it counts as a mismatch.
+void LogMalformedDigest(const wchar_t* who, const wchar_t* key, const CDigestSetting& digest);
+
+// Checks the file at `path` against `digest` (set and valid). On a mismatch (or a file
+// that cannot be read) the file is deleted and a line with both digests is logged.
+bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, const wchar_t* who);

@@ -1,0 +1,313 @@
+// The install steps with the keys of downloads a user can trust: digests of the package
+// and the runtime, certificate checking, proxies, and a package that arrives over a line
+// that keeps breaking. A real install thread, local servers, scripts as the programs.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "install/InstallConfig.h"
+#include "install/InstallMgr.h"
+#include "net/ClusterCurl.h"
+#include "net/HttpMgr.h"
+#include "net/Sha256.h"
+#include "net/TransferSettings.h"
+#include "platform/DebugOutput.h"
+#include "platform/Module.h"
+#include "platform/Text.h"
+#include "tests/support/InstallEvents.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestCerts.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestHttpServer.h"
+
+using qitest::CCannedResponse;
+using qitest::CTestHttpServer;
+using qitest::InstallEventRecord;
+
+namespace {
+
+constexpr uint64_t kMiB = 1024 * 1024;
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+class InstallTrustTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.IsRunning());
+        ClusterCurl::SetBackoffForTest(5, 50);
+        platform::SetModuleFileNameForTest(platform::Utf8ToWide(exeDir / "quillora-installer"));
+        ::setenv("QI_REGISTRY_DIR", (target / "registry").c_str(), 1);
+        RuntimePresent(true);
+        server.Set("/stats", CCannedResponse::Status(200, "ok"));
+        installDir = target / "Program Files/Quillora";
+    }
+    void TearDown() override {
+        mgr.reset();
+        CHttpMgr::GetInstance()->TerminateAll();
+        ClusterCurl::SetBackoffForTest(0, 0);
+        SetDefaultTransferSettings(CTransferSettings());
+        platform::SetModuleFileNameForTest(L"");
+        ::unsetenv("QI_REGISTRY_DIR");
+    }
+
+    void RuntimePresent(bool present) {
+        target.Write("registry/machine.reg",
+                     std::string("Windows Registry Editor Version 5.00\r\n\r\n") +
+                         (present ? "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\NET Framework "
+                                    "Setup\\NDP\\v4]\r\n\r\n"
+                                  : ""));
+    }
+
+    // Install.ini pointing at `base` (the test server unless said otherwise) plus `extra`.
+    void WriteIni(const std::string& extra, const std::string& base = "") {
+        const std::string b = base.empty() ? server.Url("") : base;
+        exeDir.Write("Install.ini", "[Config]\r\nnet40_url=" + b + "/net.exe\r\nnet45_url=" + b +
+                                        "/net.exe\r\ninstall_pack_url=" + b +
+                                        "/pack.exe\r\ninstall_statistics_url=" +
+                                        server.Url("/stats") + "\r\n" + extra);
+    }
+
+    // A setup package that records that it ran, padded to `size` bytes behind its exit.
+    std::string Package(size_t size = 0) {
+        std::string script = "#!/bin/sh\necho ran >> '" + (target / "ran") + "'\nexit 0\n";
+        if (size > script.size())
+            script += CTestHttpServer::GeneratedBytes(0, size - script.size());
+        return script;
+    }
+    // A runtime installer that records that it ran.
+    std::string Runtime() {
+        return "#!/bin/sh\necho ran > '" + (target / "net-ran") + "'\nexit 0\n";
+    }
+
+    void RunInstallation() {
+        mgr = std::make_unique<CInstallMgr>();
+        mgr->SetInstallDir(platform::Utf8ToWide(installDir));
+        mgr->BeginInstallThread();
+        ASSERT_TRUE(events.PumpUntil([&] { return mgr->IsInstallThreadFinished(); }));
+    }
+
+    const InstallEventRecord& Last() const { return events.Seen().back(); }
+    bool Saw(int progress, int status, const std::wstring& text) const {
+        const auto& seen = events.Seen();
+        return std::any_of(seen.begin(), seen.end(), [&](const InstallEventRecord& e) {
+            return e.progress == progress && e.status == status && e.text == text;
+        });
+    }
+    bool Succeeded() const {
+        return !events.Seen().empty() && Last().progress == 100 && Last().status == 0;
+    }
+    void ExpectRefusedPackage() {
+        ASSERT_FALSE(events.Seen().empty());
+        EXPECT_EQ(Last().progress, 80);
+        EXPECT_EQ(Last().status, -1);
+        EXPECT_EQ(Last().text, L"安装包校验失败");
+        EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
+        EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+        EXPECT_FALSE(qitest::FileExists(target / "ran")) << "the package ran";
+    }
+    size_t Requests(const std::string& path) const {
+        size_t n = 0;
+        for (const auto& r : server.Requests())
+            n += r.path == path ? 1 : 0;
+        return n;
+    }
+
+    CTestHttpServer server;
+    qitest::TempDir exeDir;
+    qitest::TempDir target;
+    std::string installDir;
+    qitest::InstallEvents events;
+    std::unique_ptr<CInstallMgr> mgr;
+};
+
+// ------------------------------------------------------------------ digests
+
+TEST_F(InstallTrustTest, DigestKeysReadStrictly) {
+    WriteIni("install_pack_sha256= " + Upper(std::string(64, 'c')) +
+             " \r\nnet40_sha256=\r\nnet45_sha256=xyz\r\n");
+    const std::wstring ini = GetInstallIniPath();
+    CDigestSetting pack = GetConfigDigest(ini, L"install_pack_sha256");
+    EXPECT_TRUE(pack.set && pack.valid);
+    EXPECT_EQ(pack.hex, std::string(64, 'c'));
+    CDigestSetting empty = GetConfigDigest(ini, L"net40_sha256");
+    EXPECT_TRUE(empty.set);  // present but empty: malformed, never "not set"
+    EXPECT_FALSE(empty.valid);
+    EXPECT_FALSE(GetConfigDigest(ini, L"net45_sha256").valid);
+    EXPECT_FALSE(GetConfigDigest(L"/nonexistent/Install.ini", L"install_pack_sha256").set);
+    EXPECT_TRUE(GetConfigTlsVerify(ini));
+    WriteIni("tls_verify=0\r\nproxy=socks5h://127.0.0.1:9\r\n");
+    EXPECT_FALSE(GetConfigTlsVerify(ini));
+    EXPECT_EQ(GetConfigProxy(ini), L"socks5h://127.0.0.1:9");
+    WriteIni("tls_verify=off\r\n");
+    EXPECT_TRUE(GetConfigTlsVerify(ini));  // only 0 turns it off
+}
+
+TEST_F(InstallTrustTest, CorrectDigestOfEitherCaseInstalls) {
+    const std::string package = Package(200000);
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    WriteIni("install_pack_sha256=" + Sha256Hex(package) + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(qitest::TempDir::Read(target / "ran"), "ran\n");
+
+    // Found beside the installer on the next run, an upper-case digest still matches.
+    ::remove((target / "ran").c_str());
+    WriteIni("install_pack_sha256=" + Upper(Sha256Hex(package)) + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(Requests("/pack.exe"), 1u);  // not fetched again
+    EXPECT_EQ(qitest::TempDir::Read(target / "ran"), "ran\n");
+}
+
+TEST_F(InstallTrustTest, WrongDigestNeverRunsTheFileDownloadedOrBeside) {
+    const std::string package = Package();
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    const std::string wrong = Sha256Hex("something else");
+    WriteIni("install_pack_sha256=" + wrong + "\r\n");
+    platform::ScopedDebugCapture capture;
+    RunInstallation();
+    ExpectRefusedPackage();
+    // Both digests are in the log.
+    EXPECT_NE(capture.Text().find(wrong), std::string::npos);
+    EXPECT_NE(capture.Text().find(Sha256Hex(package)), std::string::npos);
+
+    // Beside the installer: deleted, so the next run downloads it afresh.
+    exeDir.WriteScript("QuilloraSetup.exe", "echo ran >> '" + (target / "ran") + "'\n");
+    RunInstallation();
+    ExpectRefusedPackage();
+    EXPECT_EQ(Requests("/pack.exe"), 1u);  // only the first run's download
+}
+
+TEST_F(InstallTrustTest, MalformedDigestRefusesWithAClearLine) {
+    server.Set("/pack.exe", CCannedResponse::Status(200, Package()));
+    WriteIni("install_pack_sha256=" + std::string(63, 'a') + "\r\n");
+    platform::ScopedDebugCapture capture;
+    RunInstallation();
+    ExpectRefusedPackage();
+    EXPECT_EQ(Requests("/pack.exe"), 0u);
+    EXPECT_NE(capture.Text().find("install_pack_sha256=[" + std::string(63, 'a') + "]"),
+              std::string::npos)
+        << capture.Text();
+
+    exeDir.WriteScript("QuilloraSetup.exe", "echo ran >> '" + (target / "ran") + "'\n");
+    WriteIni("install_pack_sha256=\r\n");  // present and empty is no digest either
+    RunInstallation();
+    ExpectRefusedPackage();
+}
+
+TEST_F(InstallTrustTest, RuntimeDigestFailsItsOwnStepOnly) {
+    RuntimePresent(false);
+    server.Set("/net.exe", CCannedResponse::Status(200, Runtime()));
+    server.Set("/pack.exe", CCannedResponse::Status(200, Package()));
+    WriteIni("net45_sha256=" + Sha256Hex("not the runtime") +
+             "\r\nnet40_sha256=" + Sha256Hex(Runtime()) + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Saw(40, -1, L"下载 Net Framework 组件失败"));
+    EXPECT_FALSE(qitest::FileExists(target / "net-ran"));
+    EXPECT_FALSE(qitest::FileExists(exeDir / "net4.exe"));
+    EXPECT_TRUE(Succeeded());  // the package installs all the same
+
+    ::remove((exeDir / "QuilloraSetup.exe").c_str());
+    WriteIni("net45_sha256=" + Upper(Sha256Hex(Runtime())) + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Saw(40, 0, L"安装 Net Framework 组件成功"));
+    EXPECT_EQ(qitest::TempDir::Read(target / "net-ran"), "ran\n");
+}
+
+// ------------------------------------------------------------------ a line that breaks
+
+TEST_F(InstallTrustTest, PackageCutAtThirtySixtyAndNinetyPercentIsResumed) {
+    const uint64_t size = 64 * kMiB;
+    const std::string package = Package(size);
+    std::vector<CCannedResponse> sequence;
+    for (double cut : {0.3, 0.6, 0.9, 2.0}) {
+        CCannedResponse r;
+        r.body = package;
+        r.acceptRanges = true;
+        r.etag = "\"pack-1\"";
+        if (cut < 1)
+            r.cutAfter = static_cast<uint64_t>(static_cast<double>(size) * cut);
+        sequence.push_back(std::move(r));
+    }
+    server.SetSequence("/pack.exe", sequence);
+    WriteIni("install_pack_sha256=" + Sha256Hex(package) + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(Requests("/pack.exe"), 4u);
+    EXPECT_LT(static_cast<double>(server.BodyBytesSent()), 1.1 * static_cast<double>(size));
+    std::string digest;
+    ASSERT_TRUE(Sha256OfFile(exeDir / "QuilloraSetup.exe", digest));
+    EXPECT_EQ(digest, Sha256Hex(package));
+    // The bar never went back while the attempts came and went.
+    int last = 0;
+    for (const InstallEventRecord& e : events.Seen()) {
+        EXPECT_GE(e.progress, last);
+        last = e.progress;
+    }
+}
+
+TEST_F(InstallTrustTest, FiveFailuresEndWithTheDownloadFailure) {
+    server.Set("/pack.exe", CCannedResponse::Status(503, "busy"));
+    WriteIni("");
+    RunInstallation();
+    EXPECT_EQ(Requests("/pack.exe"), 6u);
+    ASSERT_FALSE(events.Seen().empty());
+    EXPECT_EQ(Last().progress, 80);
+    EXPECT_EQ(Last().status, -1);
+    EXPECT_EQ(Last().text, L"下载安装包失败");
+
+    server.Set("/gone.exe", CCannedResponse::Status(404, "gone"));
+    exeDir.Write("Install.ini", "[Config]\r\ninstall_pack_url=" + server.Url("/gone.exe") +
+                                    "\r\ninstall_statistics_url=" + server.Url("/stats") + "\r\n");
+    RunInstallation();
+    EXPECT_EQ(Requests("/gone.exe"), 1u);  // a permanent answer is tried once
+    EXPECT_EQ(Last().text, L"下载安装包失败");
+}
+
+// ------------------------------------------------------------------ certificates, proxies
+
+TEST_F(InstallTrustTest, SelfSignedServerNeedsTlsVerifyZero) {
+    qitest::TempDir certDir;
+    qitest::CTestCertificates certs;
+    ASSERT_TRUE(qitest::MakeTestCertificates(certDir.Path(), certs));
+    CTestHttpServer tls(certs.selfCert, certs.selfKey);
+    ASSERT_TRUE(tls.IsRunning());
+    tls.Set("/pack.exe", CCannedResponse::Status(200, Package()));
+
+    WriteIni("", tls.Url(""));
+    RunInstallation();
+    EXPECT_EQ(Last().text, L"下载安装包失败");
+    EXPECT_FALSE(qitest::FileExists(target / "ran"));
+
+    platform::ScopedDebugCapture capture;
+    WriteIni("tls_verify=0\r\n", tls.Url(""));
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(qitest::TempDir::Read(target / "ran"), "ran\n");
+    EXPECT_NE(capture.Text().find("CInstallMgr::DownInstallFile warning tls_verify=0"),
+              std::string::npos)
+        << capture.Text();
+}
+
+TEST_F(InstallTrustTest, ProxyKeyCarriesTheDownloads) {
+    qitest::CTestHttpProxy proxy;
+    ASSERT_TRUE(proxy.IsRunning());
+    server.Set("/pack.exe", CCannedResponse::Status(200, Package()));
+    WriteIni("proxy=" + proxy.Url() + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    const std::vector<std::string> targets = proxy.Targets();
+    EXPECT_NE(std::find(targets.begin(), targets.end(), server.Url("/pack.exe")), targets.end());
+}
+
+}  // namespace
