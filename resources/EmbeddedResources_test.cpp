@@ -88,7 +88,7 @@ bool ReadPngHeader(const SOUI::SEmbeddedRes& res, PngHeader* h) {
 TEST(EmbeddedResources, EntriesAreUniqueWithUpperCaseTypesAndContent) {
     size_t count = 0;
     const SOUI::SEmbeddedRes* table = QiGetEmbeddedResources(&count);
-    ASSERT_EQ(count, 28u);  // 6 XML documents, 20 images, the licence and the icon
+    ASSERT_EQ(count, 30u);  // 7 XML documents, 20 images, two licences and the icon
     std::set<std::string> keys;
     for (size_t i = 0; i < count; ++i) {
         std::string type = table[i].type, name = table[i].name;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "install/EventInstallCallBack.h"
+#include "install/InstallConfig.h"
 #include "install/InstallMgr.h"
 #include "net/StopFlag.h"
 #include "sys/DebugLog.h"
@@ -19,7 +20,12 @@ namespace {
 
 constexpr wchar_t kProductExe[] = L"Quillora.exe";
 
-// Captions of slides 1 to 3; their skins are "skin.1" to "skin.3".
+// The licence in English, for language 2; the layout names the Chinese one.
+constexpr wchar_t kEnglishLicence[] = L"RTF:rtf_protocol_en_rtf";
+constexpr int kLanguageEnglish = 2;
+
+// Captions of slides 1 to 3; their skins are "skin.1" to "skin.3". Like every text a
+// control shows, they pass through the translator when drawn.
 constexpr const wchar_t* kSlideCaptions[] = {L"智能识别文件", L"7 x 12小时在线客服",
                                              L"专业团队，精心研发"};
 
@@ -63,8 +69,13 @@ BOOL CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESU
     }
 }
 
+SStringW CMainDlg::TrText(const wchar_t* text) const {
+    return SApplication::getSingleton().Tr(text, GetTranslatorContext());
+}
+
 void CMainDlg::OnInitDialog() {
-    SetWindowTextW(L"安装程序");
+    // The native title is the system's, not drawn by a control: translated here.
+    SetWindowTextW(TrText(L"安装程序"));
     m_pTabMain = FindChildByName2<STabCtrl>(L"tab_main");
     m_pBtnInstaller = FindChildByName2<SImageButton>(L"btn_installer");
     m_pAgree = FindChildByName2<SCheckBox>(L"agree");
@@ -87,6 +98,10 @@ void CMainDlg::OnInitDialog() {
         m_pBtnInstaller->EnableWindow(true, true);
     if (m_pEditPath != nullptr)
         m_pEditPath->SetWindowTextW(GetInstallDir());
+    if (GetConfigLanguage(GetInstallIniPath()) == kLanguageEnglish) {
+        if (SWindow* licence = FindChildByName(L"richedit_rtf"))
+            licence->SetAttribute(L"rtf", kEnglishLicence, FALSE);
+    }
     // The layout is 445 high: the custom panel starts folded.
     SetWindowPos(nullptr, 0, 0, kWidth, kHeightFolded, SWP_NOMOVE | SWP_NOZORDER);
     SNotifyCenter::getSingleton().addEvent(EventInstallCallBack::EventID,
@@ -219,7 +234,7 @@ void CMainDlg::OnAgree() {
 
 void CMainDlg::OnBrowseFolder() {
     std::optional<SStringW> folder =
-        SApplication::getSingleton().GetBackend()->BrowseForFolder(L"从下面选文件夹目录:");
+        SApplication::getSingleton().GetBackend()->BrowseForFolder(TrText(L"从下面选文件夹目录:"));
     if (!folder)
         return;
     m_strInstallDir = PickedFolderToInstallDir(*folder);

@@ -52,6 +52,8 @@ public:
     CMsgBoxDlg* GetMsgBox() const { return m_pMsgBox; }
 
 private:
+    // `text` through the translator in this window's context (for texts no control draws).
+    SOUI::SStringW TrText(const wchar_t* text) const;
     void OnInitDialog();
     void OnProgressTimer();
     void OnSlideTimer();

@@ -370,9 +370,12 @@ void CInstallerTest::SetUp() {
         return ::testing::AssertionFailure() << "reg add failed";
     if (!m_run.Start(*m_staged, cwd, extraEnv))
         return ::testing::AssertionFailure() << "the installer did not start";
-    m_window = CXWindow::WaitFor(kMainTitle);
+    // The title follows the language of the Install.ini.
+    const char* title =
+        installIni.find("language=2\n") != std::string::npos ? kMainTitleEnglish : kMainTitle;
+    m_window = CXWindow::WaitFor(title);
     if (!m_window.Ok())
-        return ::testing::AssertionFailure() << "no window titled " << kMainTitle << "; output:\n"
+        return ::testing::AssertionFailure() << "no window titled " << title << "; output:\n"
                                              << m_run.Output();
     return ::testing::AssertionSuccess();
 }

@@ -37,6 +37,7 @@ inline const CRect kMsgBoxConfirm(279, 165, 375, 197);  // in the message box
 }  // namespace ctl
 
 inline constexpr char kMainTitle[] = "安装程序";
+inline constexpr char kMainTitleEnglish[] = "Quillora Setup";  // language=2
 inline constexpr char kMsgBoxTitle[] = "消息";
 
 // 8-bit RGB pixels of a screen area.
