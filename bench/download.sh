@@ -15,12 +15,8 @@ for tool in nginx curl /usr/bin/time python3; do
   command -v "$tool" >/dev/null || { echo "download.sh: $tool is missing (scripts/setup installs it)"; exit 1; }
 done
 
-generator=()
-if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-cmake -S "$root" -B "$root/build/bench" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
-  -DQI_BUILD_BENCH=ON -DQI_BUILD_TESTS=OFF >/dev/null
-cmake --build "$root/build/bench" --target bench_download >/dev/null
-bench="$root/build/bench/bench/net/bench_download"
+. "$root/bench/bench_lib.sh"
+bench=$(qi_build_bench_download "$root")
 
 work=$(mktemp -d)
 nginx_pid=
@@ -35,7 +31,7 @@ mkdir -p "$work/www" "$work/out" "$work/tmp" "$work/logs"
 chmod 755 "$work" "$work/www"
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/www/package.bin"
 chmod 644 "$work/www/package.bin"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(qi_free_port)
 cat > "$work/nginx.conf" <<EOF
 worker_processes 1;
 pid $work/nginx.pid;
@@ -58,10 +54,7 @@ EOF
 nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
 nginx_pid=$!
 url="http://127.0.0.1:$port/package.bin"
-for _ in $(seq 1 100); do
-  curl -s -o /dev/null -r 0-0 "$url" && break
-  sleep 0.05
-done
+qi_wait_for_url "$url"
 
 # Alternate the two clients so that both meet the same machine load.
 : > "$work/results"

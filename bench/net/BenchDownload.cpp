@@ -1,11 +1,13 @@
-// One download with the installer's client, timed: the C++ half of bench/download.sh.
-// Usage: bench_download URL DIR FILE. Prints "bytes seconds" on success.
+// One download with the installer's client, timed: the C++ half of bench/download.sh and
+// bench/net/resume.sh. Usage: bench_download URL DIR FILE [RETRIES [SHA256]]. Prints
+// "bytes seconds" on success.
 
 #include <curl/curl.h>
 #include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "net/ClusterCurl.h"
@@ -23,8 +25,8 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s URL DIR FILE\n", argv[0]);
+    if (argc < 4 || argc > 6) {
+        std::fprintf(stderr, "usage: %s URL DIR FILE [RETRIES [SHA256]]\n", argv[0]);
         return 2;
     }
     if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK)
@@ -34,6 +36,10 @@ int main(int argc, char** argv) {
         CCountingListener listener;
         ClusterCurl client;
         client.m_pCallback = &listener;
+        if (argc > 4)
+            client.m_nRetries = std::atoi(argv[4]);
+        if (argc > 5)
+            client.m_strSha256 = argv[5];
         const auto start = std::chrono::steady_clock::now();
         CurlResult result = client.downloadFile(argv[1], argv[2], argv[3]);
         const double seconds =
