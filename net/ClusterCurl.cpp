@@ -44,6 +44,10 @@ constexpr uint32_t kFirstBackoffMs = 1000;
 constexpr uint32_t kMaxBackoffMs = 30000;
 std::atomic<uint32_t> g_firstBackoffMs{kFirstBackoffMs};
 std::atomic<uint32_t> g_maxBackoffMs{kMaxBackoffMs};
+// A download that may retry treats a line that brings nothing for this long as lost (a
+// connection can die without a reset); a test makes it short.
+constexpr long kStallSeconds = 60;
+std::atomic<long> g_stallSeconds{kStallSeconds};
 // The stop flag is looked at this often during a back-off wait.
 constexpr uint32_t kBackoffSliceMs = 20;
 
@@ -549,6 +553,10 @@ void ClusterCurl::SetBackoffForTest(uint32_t firstMs, uint32_t capMs) {
     g_maxBackoffMs = capMs > 0 ? capMs : kMaxBackoffMs;
 }
 
+void ClusterCurl::SetStallLimitForTest(long seconds) {
+    g_stallSeconds = seconds > 0 ? seconds : kStallSeconds;
+}
+
 bool ClusterCurl::waitBeforeRetry(uint32_t milliseconds) {
     const uint32_t start = platform::GetTickCount();
     for (;;) {
@@ -603,13 +611,21 @@ CURLcode ClusterCurl::downloadAttempt(const std::string& url, CDownload& downloa
     curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::downloadProgress);
     curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(m_pCurl, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
+    if (m_nRetries > 0) {
+        // Less than a byte a second for that long: the line is lost; the retry resumes.
+        curl_easy_setopt(m_pCurl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(m_pCurl, CURLOPT_LOW_SPEED_TIME, g_stallSeconds.load());
+    }
     if (headers != nullptr)
         curl_easy_setopt(m_pCurl, CURLOPT_HTTPHEADER, headers);
 
     CURLcode code = perform();
 
-    // Later transfers on this handle ask for whole bodies with the caller's own headers.
+    // Later transfers on this handle ask for whole bodies with the caller's own headers,
+    // without a stall limit.
     curl_easy_setopt(m_pCurl, CURLOPT_RANGE, nullptr);
+    curl_easy_setopt(m_pCurl, CURLOPT_LOW_SPEED_LIMIT, 0L);
+    curl_easy_setopt(m_pCurl, CURLOPT_LOW_SPEED_TIME, 0L);
     curl_easy_setopt(m_pCurl, CURLOPT_HTTPHEADER, m_pHeaders);
     curl_easy_setopt(m_pCurl, CURLOPT_HEADERFUNCTION, nullptr);
     curl_easy_setopt(m_pCurl, CURLOPT_HEADERDATA, nullptr);

@@ -45,7 +45,8 @@ public:
     // GET into dir + "/" + fileName, through fileName + ".temp", which takes the final name
     // only after a successful transfer and while the stop flag is clear. The ".temp" file is
     // made afresh and exclusively, never through a symbolic link. With m_nRetries > 0 a
-    // transient failure (refused, reset or lost connection, time-out, cut-off body, status
+    // transient failure (refused, reset or lost connection, time-out, cut-off body, no byte
+    // for 60 s, status
     // 408, 429, 500, 502, 503, 504) is tried again after a back-off (1 s, 2 s, 4 s ... at most
     // 30 s, with jitter; Retry-After up to 30 s), continuing from the bytes already received
     // when the server offers ranges with a validator (Range + If-Range), else from zero.
@@ -68,6 +69,9 @@ public:
     static uint32_t BackoffDelayMs(int failuresWithoutProgress, uint32_t retryAfterMs);
     // Test hook: the first back-off delay and the cap, in ms (0, 0: 1000 and 30000 again).
     static void SetBackoffForTest(uint32_t firstMs, uint32_t capMs);
+    // Test hook: seconds without a byte after which a download that may retry counts its
+    // line as lost (0: 60 again).
+    static void SetStallLimitForTest(long seconds);
 
     // Further settings.
     void setProxy(const std::string& proxy, const std::string& userPwd);  // SOCKS5

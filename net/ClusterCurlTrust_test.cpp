@@ -370,6 +370,23 @@ TEST_F(ClusterCurlTrustTest, RefusedConnectionsAreRetriedAndRetryAfterIsHonoured
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
 }
 
+TEST_F(ClusterCurlTrustTest, ALineThatGoesSilentCountsAsLost) {
+    ClusterCurl::SetStallLimitForTest(1);
+    const uint64_t size = 256 * 1024;
+    CCannedResponse silent;
+    silent.generatedSize = size;
+    silent.pieceSize = 64 * 1024;
+    silent.pieceDelayMs = 30000;  // nothing for 30 s: no reset, no end, just silence
+    CCannedResponse answers;
+    answers.generatedSize = size;
+    server.SetSequence("/silent.exe", {silent, answers});
+    CurlResult result = Download(server.Url("/silent.exe"), "silent.exe", 5);
+    ClusterCurl::SetStallLimitForTest(0);
+    ASSERT_EQ(result.code, 200) << result.message;
+    EXPECT_TRUE(HoldsGenerated(dir / "silent.exe", size));
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
 TEST(BackoffTest, DoublesWithJitterUpToTheCap) {
     ClusterCurl::SetBackoffForTest(0, 0);
     for (int i = 0; i < 50; ++i) {
