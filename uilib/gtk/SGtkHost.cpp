@@ -386,6 +386,7 @@ struct SGtkHost::Impl {
     uint64_t nextToken = 1;
     std::vector<GMainLoop*> loops;
     std::vector<int> codes;
+    std::vector<bool> quitting;  // QuitLoop came for the loop, perhaps before it ran
     guint wakeSource = 0;
     SNotifyCenter* watched = nullptr;
 
@@ -472,15 +473,20 @@ void SGtkHost::RemoveTimer(uint64_t token) {
 
 int SGtkHost::RunLoop() {
     m_pImpl->WatchNotifyCenter();
-    if (SNotifyCenter* center = SNotifyCenter::getSingletonPtr())
-        center->DispatchPending();
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     m_pImpl->loops.push_back(loop);
     m_pImpl->codes.push_back(0);
-    g_main_loop_run(loop);
+    m_pImpl->quitting.push_back(false);
+    // Events that waited for the loop go first; a handler among them may already end it,
+    // and GLib forgets a quit that comes before the loop runs.
+    if (SNotifyCenter* center = SNotifyCenter::getSingletonPtr())
+        center->DispatchPending();
+    if (!m_pImpl->quitting.back())
+        g_main_loop_run(loop);
     int code = m_pImpl->codes.back();
     m_pImpl->loops.pop_back();
     m_pImpl->codes.pop_back();
+    m_pImpl->quitting.pop_back();
     g_main_loop_unref(loop);
     if (m_pImpl->loops.empty())
         m_pImpl->Unwatch();
@@ -491,6 +497,7 @@ void SGtkHost::QuitLoop(int code) {
     if (m_pImpl->loops.empty())
         return;
     m_pImpl->codes.back() = code;
+    m_pImpl->quitting.back() = true;
     g_main_loop_quit(m_pImpl->loops.back());
 }
 

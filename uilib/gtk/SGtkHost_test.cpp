@@ -115,6 +115,24 @@ TEST_F(SGtkHostTest, RealWindowHasItsSizeAndTakesClicks) {
         [&] { return RunCmd("xdotool search --onlyvisible --name QiGtkProbe").empty(); }));
 }
 
+// Events already queued when the loop starts are delivered first; one that ends the loop
+// ends it then, not at the next wake-up (the worker above can win that race under load).
+TEST_F(SGtkHostTest, AnEventQueuedBeforeTheLoopCanEndIt) {
+    SNotifyCenter center;
+    center.addEvent(EvtPing::EventID, L"on_ping");
+    CProbe wnd;
+    ASSERT_NE(wnd.Create(), nullptr);
+    center.RegisterEventMap(&wnd);
+    wnd.expected = 2;
+    center.FireEventAsync(new EvtPing(0));
+    center.FireEventAsync(new EvtPing(1));
+    uint64_t guard = host.AddTimer(5000, [&] { host.QuitLoop(-1); });
+    EXPECT_EQ(host.RunLoop(), 1);
+    EXPECT_EQ(host.LoopDepth(), 0);
+    center.UnregisterEventMap(&wnd);
+    host.RemoveTimer(guard);
+}
+
 TEST_F(SGtkHostTest, LoopDeliversNotifyEventsInOrderAndFiresTimers) {
     SNotifyCenter center;
     center.addEvent(EvtPing::EventID, L"on_ping");
