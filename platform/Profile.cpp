@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <cwctype>
@@ -11,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/DebugOutput.h"
 #include "platform/Text.h"
+#include "platform/WideFormat.h"
 
 namespace platform {
 namespace {
@@ -29,34 +33,69 @@ struct IniFile {
     std::vector<Line> lines;
 };
 
-bool ReadWholeFile(const std::string& path, std::string& data) {
+enum class ReadResult { Ok, Missing, Failed };
+
+std::atomic<long long> s_readFailureAfter{-1};
+
+// The whole file, or why not: a read error is never taken for the end of the file, so a
+// following write cannot store what was cut off.
+ReadResult ReadWholeFile(const std::string& path, std::string& data, int& error) {
+    data.clear();
+    error = 0;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        error = errno;
+        return error == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = EISDIR;
         ::close(fd);
-        return false;
+        return ReadResult::Failed;
     }
-    data.clear();
     char buf[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        size_t want = sizeof buf;
+        long long failAfter = s_readFailureAfter.load();
+        ssize_t n = 0;
+        if (failAfter >= 0 && data.size() >= static_cast<size_t>(failAfter)) {
+            n = -1;
+            errno = EIO;
+        } else {
+            if (failAfter >= 0)
+                want = std::min(want, static_cast<size_t>(failAfter) - data.size());
+            n = ::read(fd, buf, want);
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = errno;
+            ::close(fd);
+            return ReadResult::Failed;
+        }
+        if (n == 0)
+            break;
         data.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
-    return true;
+    return ReadResult::Ok;
+}
+
+void LogReadFailure(const char* function, const wchar_t* fileName, int error) {
+    OutputDebugStringW(
+        FormatW(L"%hs: cannot read %s (errno %d)\n", function, fileName, error).c_str());
 }
 
 std::wstring DecodeUtf16Le(std::string_view bytes) {
     std::wstring out;
     size_t i = 0;
     while (i + 1 < bytes.size()) {
-        char32_t u = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+        char32_t u =
+            static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
         i += 2;
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < bytes.size()) {
-            char32_t lo = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+            char32_t lo = static_cast<unsigned char>(bytes[i]) |
+                          (static_cast<unsigned char>(bytes[i + 1]) << 8);
             if (lo >= 0xDC00 && lo <= 0xDFFF) {
                 u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
                 i += 2;
@@ -91,7 +130,8 @@ std::string EncodeUtf16Le(std::wstring_view text) {
 }
 
 std::wstring Decode(Encoding enc, std::string_view raw) {
-    if (enc == Encoding::Utf16Le) return DecodeUtf16Le(raw);
+    if (enc == Encoding::Utf16Le)
+        return DecodeUtf16Le(raw);
     // Utf8ToWide stops at a zero byte; a zero inside an INI line just ends its text.
     return Utf8ToWide(raw);
 }
@@ -103,121 +143,155 @@ std::string Encode(Encoding enc, std::wstring_view text) {
 // Splits the file into lines, keeping each line's bytes and its end verbatim.
 IniFile Parse(const std::string& data) {
     IniFile file;
-    size_t start = 0;
     if (data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0xFF &&
         static_cast<unsigned char>(data[1]) == 0xFE) {
         file.encoding = Encoding::Utf16Le;
-        start = 2;
-        size_t i = start, lineStart = start;
-        while (i + 1 < data.size() || lineStart < data.size()) {
-            if (i + 1 >= data.size()) {
-                file.lines.push_back(Line{data.substr(lineStart), "", {}});
-                break;
-            }
-            bool cr = data[i] == '\r' && data[i + 1] == 0;
-            bool lf = data[i] == '\n' && data[i + 1] == 0;
-            if (cr || lf) {
-                std::string eol = data.substr(i, 2);
-                size_t next = i + 2;
-                if (cr && next + 1 < data.size() && data[next] == '\n' && data[next + 1] == 0) {
-                    eol += data.substr(next, 2);
-                    next += 2;
-                }
-                file.lines.push_back(Line{data.substr(lineStart, i - lineStart), eol, {}});
-                lineStart = i = next;
-                if (lineStart >= data.size()) break;
-            } else {
-                i += 2;
-            }
+        // A torn last unit (odd byte count) is dropped: kept, it would shift every unit that
+        // a write appends after it.
+        std::string_view body(data.data() + 2, (data.size() - 2) & ~size_t{1});
+        auto unitIs = [&body](size_t i, char c) { return body[i] == c && body[i + 1] == 0; };
+        size_t lineStart = 0;
+        for (size_t i = 0; i < body.size(); i += 2) {
+            if (!unitIs(i, '\r') && !unitIs(i, '\n'))
+                continue;
+            size_t next = i + 2;
+            if (unitIs(i, '\r') && next < body.size() && unitIs(next, '\n'))
+                next += 2;
+            file.lines.push_back(Line{std::string(body.substr(lineStart, i - lineStart)),
+                                      std::string(body.substr(i, next - i)),
+                                      {}});
+            lineStart = next;
+            i = next - 2;
         }
+        if (lineStart < body.size())
+            file.lines.push_back(Line{std::string(body.substr(lineStart)), "", {}});
     } else {
+        size_t start = 0;
         if (data.size() >= 3 && data.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             file.encoding = Encoding::Utf8Bom;
             start = 3;
         }
         size_t lineStart = start;
         for (size_t i = start; i < data.size(); ++i) {
-            if (data[i] != '\n' && data[i] != '\r') continue;
+            if (data[i] != '\n' && data[i] != '\r')
+                continue;
             size_t next = i + 1;
-            if (data[i] == '\r' && next < data.size() && data[next] == '\n') ++next;
-            file.lines.push_back(Line{data.substr(lineStart, i - lineStart), data.substr(i, next - i), {}});
+            if (data[i] == '\r' && next < data.size() && data[next] == '\n')
+                ++next;
+            file.lines.push_back(
+                Line{data.substr(lineStart, i - lineStart), data.substr(i, next - i), {}});
             lineStart = next;
             i = next - 1;
         }
-        if (lineStart < data.size()) file.lines.push_back(Line{data.substr(lineStart), "", {}});
+        if (lineStart < data.size())
+            file.lines.push_back(Line{data.substr(lineStart), "", {}});
     }
-    for (Line& line : file.lines) line.text = Decode(file.encoding, line.raw);
+    for (Line& line : file.lines)
+        line.text = Decode(file.encoding, line.raw);
     return file;
 }
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f' || c == 0xFEFF; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\v' || c == L'\f' || c == 0xFEFF;
+}
 
 std::wstring Trim(std::wstring_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
     return std::wstring(s.substr(b, e - b));
 }
 
-// A section header's name, if the line is one.
+// A section header's name, if the line is one: "[" up to the last "]". A "[" line without
+// "]" is neither a header nor a key; its keys stay in the section before it.
 std::optional<std::wstring> SectionName(const std::wstring& text) {
     std::wstring t = Trim(text);
-    if (t.empty() || t.front() != L'[') return std::nullopt;
-    size_t close = t.find(L']');
-    if (close == std::wstring::npos) close = t.size();
+    if (t.empty() || t.front() != L'[')
+        return std::nullopt;
+    size_t close = t.rfind(L']');
+    if (close == 0 || close == std::wstring::npos)
+        return std::nullopt;
     return Trim(std::wstring_view(t).substr(1, close - 1));
 }
 
 struct Entry {
     std::wstring key;
-    std::wstring value;
+    std::wstring value;  // trimmed, quotes still on
 };
 
-// A key line's name and value (comments and blank lines give nothing).
+// A key line's name and value. Only a line with "=" is a key; ";" starts no comment here.
 std::optional<Entry> KeyLine(const std::wstring& text) {
     std::wstring t = Trim(text);
-    if (t.empty() || t.front() == L';' || t.front() == L'[') return std::nullopt;
+    if (t.empty() || t.front() == L'[')
+        return std::nullopt;
     size_t eq = t.find(L'=');
-    if (eq == std::wstring::npos) return Entry{t, L""};
-    Entry e{Trim(std::wstring_view(t).substr(0, eq)), Trim(std::wstring_view(t).substr(eq + 1))};
-    if (e.value.size() >= 2 && (e.value.front() == L'"' || e.value.front() == L'\'') &&
-        e.value.back() == e.value.front())
-        e.value = e.value.substr(1, e.value.size() - 2);
-    return e;
+    if (eq == std::wstring::npos)
+        return std::nullopt;
+    return Entry{Trim(std::wstring_view(t).substr(0, eq)),
+                 Trim(std::wstring_view(t).substr(eq + 1))};
 }
 
-// Index range [first, end) of the lines of the first section named `section`; the
-// header line is first - 1. Nothing when the section is missing.
-std::optional<std::pair<size_t, size_t>> FindSection(const IniFile& file, std::wstring_view section) {
-    for (size_t i = 0; i < file.lines.size(); ++i) {
-        auto name = SectionName(file.lines[i].text);
-        if (!name || !EqualsNoCase(*name, Trim(section))) continue;
-        size_t end = i + 1;
-        while (end < file.lines.size() && !SectionName(file.lines[end].text)) ++end;
-        return std::make_pair(i + 1, end);
+constexpr size_t kNoHeader = static_cast<size_t>(-1);
+
+// Lines [first, end) of a section; `header` is its header line, kNoHeader for the keys
+// before any header, which form a section with an empty name.
+struct SectionRange {
+    size_t header = kNoHeader;
+    size_t first = 0;
+    size_t end = 0;
+};
+
+size_t NextHeader(const IniFile& file, size_t from) {
+    while (from < file.lines.size() && !SectionName(file.lines[from].text))
+        ++from;
+    return from;
+}
+
+// The first section named `section`, if any.
+std::optional<SectionRange> FindSection(const IniFile& file, std::wstring_view section) {
+    std::wstring wanted = Trim(section);
+    size_t header = NextHeader(file, 0);
+    if (wanted.empty())
+        return SectionRange{kNoHeader, 0, header};
+    for (; header < file.lines.size(); header = NextHeader(file, header + 1)) {
+        if (EqualsNoCase(*SectionName(file.lines[header].text), wanted))
+            return SectionRange{header, header + 1, NextHeader(file, header + 1)};
     }
     return std::nullopt;
 }
 
-std::optional<size_t> FindKey(const IniFile& file, std::pair<size_t, size_t> range, std::wstring_view key) {
-    for (size_t i = range.first; i < range.second; ++i) {
+std::optional<size_t> FindKey(const IniFile& file, const SectionRange& range,
+                              std::wstring_view key) {
+    std::wstring wanted = Trim(key);
+    for (size_t i = range.first; i < range.end; ++i) {
         auto entry = KeyLine(file.lines[i].text);
-        if (entry && EqualsNoCase(entry->key, Trim(key))) return i;
+        if (entry && EqualsNoCase(entry->key, wanted))
+            return i;
     }
     return std::nullopt;
 }
 
-std::optional<IniFile> Load(const wchar_t* fileName) {
-    if (fileName == nullptr || *fileName == 0) return std::nullopt;
+// The parsed file; nothing when it is missing or cannot be read (logged).
+std::optional<IniFile> Load(const char* function, const wchar_t* fileName) {
+    if (fileName == nullptr || *fileName == 0)
+        return std::nullopt;
     std::string data;
-    if (!ReadWholeFile(PathToNarrow(fileName), data)) return std::nullopt;
-    return Parse(data);
+    int error = 0;
+    ReadResult read = ReadWholeFile(PathToNarrow(fileName), data, error);
+    if (read == ReadResult::Ok)
+        return Parse(data);
+    if (read == ReadResult::Failed)
+        LogReadFailure(function, fileName, error);
+    return std::nullopt;
 }
 
 // Copies a zero-separated list into the buffer, Windows style: cut entries are
 // terminated, the list ends with a second zero; returns size - 2 when cut.
 uint32_t CopyList(const std::vector<std::wstring>& items, wchar_t* buffer, uint32_t size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     if (size == 1) {
         buffer[0] = 0;
         return 0;
@@ -244,11 +318,28 @@ uint32_t CopyList(const std::vector<std::wstring>& items, wchar_t* buffer, uint3
 }
 
 uint32_t CopyValue(std::wstring_view value, wchar_t* buffer, uint32_t size) {
-    if (buffer == nullptr || size == 0) return 0;
+    if (buffer == nullptr || size == 0)
+        return 0;
     size_t n = value.size() < size - 1 ? value.size() : size - 1;
-    for (size_t i = 0; i < n; ++i) buffer[i] = value[i];
+    for (size_t i = 0; i < n; ++i)
+        buffer[i] = value[i];
     buffer[n] = 0;
     return static_cast<uint32_t>(n);
+}
+
+// A key's value with one pair of enclosing quotes removed. As on Windows the value is cut
+// with its closing quote still on, and the last character copied is then dropped whenever
+// the buffer could hold that much: "abc" into 4 characters gives "ab".
+uint32_t CopyKeyValue(std::wstring_view value, wchar_t* buffer, uint32_t size) {
+    bool quoted = value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
+                  value.back() == value.front();
+    if (!quoted)
+        return CopyValue(value, buffer, size);
+    std::wstring_view rest = value.substr(1);
+    uint32_t n = CopyValue(rest, buffer, size);
+    if (size >= rest.size() && n > 0)
+        buffer[--n] = 0;
+    return n;
 }
 
 bool WriteAtomically(const std::string& path, const std::string& data) {
@@ -256,7 +347,8 @@ bool WriteAtomically(const std::string& path, const std::string& data) {
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');
     int fd = ::mkstemp(name.data());
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     struct stat st {};
     mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
@@ -264,92 +356,132 @@ bool WriteAtomically(const std::string& path, const std::string& data) {
     bool ok = true;
     while (done < data.size()) {
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             ok = false;
             break;
         }
         done += static_cast<size_t>(n);
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(name.data(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(name.data());
+    if (ok && ::fsync(fd) != 0)
+        ok = false;
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok && ::rename(name.data(), path.c_str()) != 0)
+        ok = false;
+    if (!ok)
+        ::unlink(name.data());
     return ok;
 }
 
 }  // namespace
 
-uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key, const wchar_t* defaultValue,
-                                  wchar_t* buffer, uint32_t size, const wchar_t* fileName) {
-    if (buffer == nullptr || size == 0) return 0;
+void SetProfileReadFailureForTest(std::optional<size_t> afterBytes) {
+    s_readFailureAfter.store(afterBytes ? static_cast<long long>(*afterBytes) : -1);
+}
+
+uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
+                                  const wchar_t* defaultValue, wchar_t* buffer, uint32_t size,
+                                  const wchar_t* fileName) {
+    if (buffer == nullptr || size == 0)
+        return 0;
     // Windows drops trailing blanks from the default.
     std::wstring def = defaultValue ? std::wstring(defaultValue) : std::wstring();
-    while (!def.empty() && IsBlank(def.back())) def.pop_back();
+    while (!def.empty() && IsBlank(def.back()))
+        def.pop_back();
 
-    std::optional<IniFile> file = Load(fileName);
+    std::optional<IniFile> file = Load("GetPrivateProfileStringW", fileName);
     if (section == nullptr) {
         std::vector<std::wstring> names;
         if (file)
             for (const Line& line : file->lines)
-                if (auto name = SectionName(line.text)) names.push_back(*name);
+                if (auto name = SectionName(line.text))
+                    names.push_back(*name);
         return CopyList(names, buffer, size);
     }
-    std::optional<std::pair<size_t, size_t>> range;
-    if (file) range = FindSection(*file, section);
+    std::optional<SectionRange> range;
+    if (file)
+        range = FindSection(*file, section);
     if (key == nullptr) {
         std::vector<std::wstring> keys;
         if (range)
-            for (size_t i = range->first; i < range->second; ++i)
-                if (auto entry = KeyLine(file->lines[i].text)) keys.push_back(entry->key);
+            for (size_t i = range->first; i < range->end; ++i)
+                if (auto entry = KeyLine(file->lines[i].text))
+                    keys.push_back(entry->key);
         return CopyList(keys, buffer, size);
     }
     if (range) {
-        if (auto index = FindKey(*file, *range, key)) {
-            return CopyValue(KeyLine(file->lines[*index].text)->value, buffer, size);
-        }
+        if (auto index = FindKey(*file, *range, key))
+            return CopyKeyValue(KeyLine(file->lines[*index].text)->value, buffer, size);
     }
     return CopyValue(def, buffer, size);
 }
 
-int GetPrivateProfileIntW(const wchar_t* section, const wchar_t* key, int defaultValue, const wchar_t* fileName) {
+int GetPrivateProfileIntW(const wchar_t* section, const wchar_t* key, int defaultValue,
+                          const wchar_t* fileName) {
     wchar_t buffer[64] = {0};
     uint32_t n = GetPrivateProfileStringW(section, key, L"", buffer, 64, fileName);
-    if (n == 0) return defaultValue;
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < n && buffer[i] >= L'0' && buffer[i] <= L'9'; ++i)
-        value = value * 10u + static_cast<uint32_t>(buffer[i] - L'0');  // wraps like the original
-    return static_cast<int>(value);
+    if (n == 0)
+        return defaultValue;
+    const wchar_t* p = buffer;
+    bool negative = false;
+    if (*p == L'-' || *p == L'+')
+        negative = *p++ == L'-';
+    int base = 10;
+    if (p[0] == L'0') {
+        wchar_t prefix = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(p[1])));
+        base = prefix == L'x' ? 16 : prefix == L'o' ? 8 : prefix == L'b' ? 2 : 10;
+        if (base != 10)
+            p += 2;
+    }
+    uint32_t value = 0;  // wraps like the original
+    for (int d = HexDigit(*p); d >= 0 && d < base; d = HexDigit(*++p))
+        value = value * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
+    return static_cast<int>(negative ? 0u - value : value);
 }
 
 bool WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, const wchar_t* value,
                                 const wchar_t* fileName) {
-    if (section == nullptr || fileName == nullptr || *fileName == 0) return false;
+    if (section == nullptr || fileName == nullptr || *fileName == 0)
+        return false;
     std::string path = PathToNarrow(fileName);
     std::string data;
     IniFile file;
-    bool exists = ReadWholeFile(path, data);
-    if (exists) file = Parse(data);
+    int error = 0;
+    ReadResult read = ReadWholeFile(path, data, error);
+    if (read == ReadResult::Failed) {
+        // Writing what could be read would lose the rest.
+        LogReadFailure("WritePrivateProfileStringW", fileName, error);
+        return false;
+    }
+    if (read == ReadResult::Ok)
+        file = Parse(data);
 
     std::string eol = "\r\n";
     for (const Line& line : file.lines)
         if (!line.eol.empty()) {
-            eol = file.encoding == Encoding::Utf16Le ? Encode(Encoding::Utf8, Decode(Encoding::Utf16Le, line.eol))
-                                                     : line.eol;
+            eol = file.encoding == Encoding::Utf16Le
+                      ? Encode(Encoding::Utf8, Decode(Encoding::Utf16Le, line.eol))
+                      : line.eol;
             break;
         }
     auto makeLine = [&](const std::wstring& text) {
         return Line{Encode(file.encoding, text),
-                    file.encoding == Encoding::Utf16Le ? EncodeUtf16Le(Utf8ToWide(eol)) : eol, text};
+                    file.encoding == Encoding::Utf16Le ? EncodeUtf16Le(Utf8ToWide(eol)) : eol,
+                    text};
     };
 
     auto range = FindSection(file, section);
     if (key == nullptr) {
-        if (!range) return true;
-        file.lines.erase(file.lines.begin() + static_cast<long>(range->first - 1),
-                         file.lines.begin() + static_cast<long>(range->second));
+        if (!range)
+            return true;
+        size_t from = range->header == kNoHeader ? range->first : range->header;
+        file.lines.erase(file.lines.begin() + static_cast<long>(from),
+                         file.lines.begin() + static_cast<long>(range->end));
     } else if (!range) {
-        if (value == nullptr) return true;
+        if (value == nullptr)
+            return true;
         if (!file.lines.empty() && file.lines.back().eol.empty())
             file.lines.back().eol = makeLine(L"").eol;
         file.lines.push_back(makeLine(L"[" + std::wstring(section) + L"]"));
@@ -363,18 +495,25 @@ bool WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, cons
             file.lines[*index] = replaced;
         }
     } else {
-        if (value == nullptr) return true;
+        if (value == nullptr)
+            return true;
         // After the section's last non-blank line.
-        size_t at = range->second;
-        while (at > range->first && Trim(file.lines[at - 1].text).empty()) --at;
-        if (at > 0 && file.lines[at - 1].eol.empty()) file.lines[at - 1].eol = makeLine(L"").eol;
-        file.lines.insert(file.lines.begin() + static_cast<long>(at), makeLine(std::wstring(key) + L"=" + value));
+        size_t at = range->end;
+        while (at > range->first && Trim(file.lines[at - 1].text).empty())
+            --at;
+        if (at > 0 && file.lines[at - 1].eol.empty())
+            file.lines[at - 1].eol = makeLine(L"").eol;
+        file.lines.insert(file.lines.begin() + static_cast<long>(at),
+                          makeLine(std::wstring(key) + L"=" + value));
     }
 
     std::string out;
-    if (file.encoding == Encoding::Utf16Le) out = "\xFF\xFE";
-    if (file.encoding == Encoding::Utf8Bom) out = "\xEF\xBB\xBF";
-    for (const Line& line : file.lines) out += line.raw + line.eol;
+    if (file.encoding == Encoding::Utf16Le)
+        out = "\xFF\xFE";
+    if (file.encoding == Encoding::Utf8Bom)
+        out = "\xEF\xBB\xBF";
+    for (const Line& line : file.lines)
+        out += line.raw + line.eol;
     return WriteAtomically(path, out);
 }
 

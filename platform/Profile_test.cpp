@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/DebugOutput.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 
@@ -11,8 +12,8 @@ using platform::GetPrivateProfileIntW;
 using platform::GetPrivateProfileStringW;
 using platform::WritePrivateProfileStringW;
 
-std::wstring Get(const std::wstring& file, const wchar_t* section, const wchar_t* key, const wchar_t* def,
-                 uint32_t size = 1024) {
+std::wstring Get(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                 const wchar_t* def, uint32_t size = 1024) {
     std::vector<wchar_t> buf(size + 1, L'#');
     uint32_t n = GetPrivateProfileStringW(section, key, def, buf.data(), size, file.c_str());
     EXPECT_EQ(buf[n], L'\0');
@@ -22,7 +23,9 @@ std::wstring Get(const std::wstring& file, const wchar_t* section, const wchar_t
 
 class ProfileTest : public ::testing::Test {
 protected:
-    std::wstring Write(const std::string& bytes) { return platform::PathFromNarrow(m_dir.Write("a.ini", bytes)); }
+    std::wstring Write(const std::string& bytes) {
+        return platform::PathFromNarrow(m_dir.Write("a.ini", bytes));
+    }
     qitest::TempDir m_dir;
 };
 
@@ -37,14 +40,17 @@ TEST_F(ProfileTest, DefaultsOnlyForWhatIsMissing) {
 }
 
 TEST_F(ProfileTest, NamesIgnoreCaseAndTheFirstMatchWins) {
-    std::wstring ini = Write("; comment\n[config]\nKEY=first\nkey=second\n[CONFIG]\nkey=third\n[ Spaced ]\n x = y\n");
+    std::wstring ini = Write(
+        "; comment\n[config]\nKEY=first\nkey=second\n[CONFIG]\nkey=third\n[ Spaced ]\n x = y\n");
     EXPECT_EQ(Get(ini, L"Config", L"key", L""), L"first");
     EXPECT_EQ(Get(ini, L"spaced", L"X", L""), L"y");
 }
 
 TEST_F(ProfileTest, OnePairOfQuotesIsRemovedAndValuesAreCut) {
-    std::wstring ini = Write("[C]\nq=\"a b\"\ns='x'\nmixed=\"x'\ninner=\"\"two\"\"\n"
-                             "long=" + std::string(70, 'v') + "\n");
+    std::wstring ini = Write(
+        "[C]\nq=\"a b\"\ns='x'\nmixed=\"x'\ninner=\"\"two\"\"\n"
+        "long=" +
+        std::string(70, 'v') + "\n");
     EXPECT_EQ(Get(ini, L"C", L"q", L""), L"a b");
     EXPECT_EQ(Get(ini, L"C", L"s", L""), L"x");
     EXPECT_EQ(Get(ini, L"C", L"mixed", L""), L"\"x'");
@@ -65,26 +71,89 @@ TEST_F(ProfileTest, ReadsUtf8WithBomAndUtf16) {
     EXPECT_EQ(Get(wide, L"Config", L"channel", L""), L"渠道");
 }
 
-TEST_F(ProfileTest, IntegersFromLeadingDigits) {
-    std::wstring ini = Write("[Config]\na=2\nb=abc\nc=12xyz\nd=\ne=-5\n");
-    EXPECT_EQ(GetPrivateProfileIntW(L"Config", L"a", 1, ini.c_str()), 2);
-    EXPECT_EQ(GetPrivateProfileIntW(L"Config", L"b", 1, ini.c_str()), 0);
-    EXPECT_EQ(GetPrivateProfileIntW(L"Config", L"c", 1, ini.c_str()), 12);
-    EXPECT_EQ(GetPrivateProfileIntW(L"Config", L"d", 1, ini.c_str()), 1);
-    EXPECT_EQ(GetPrivateProfileIntW(L"Config", L"e", 1, ini.c_str()), 0);
-    EXPECT_EQ(GetPrivateProfileIntW(L"Config", L"zz", 9, ini.c_str()), 9);
+TEST_F(ProfileTest, IntegersFromSignPrefixAndLeadingDigits) {
+    std::wstring ini = Write(
+        "[Config]\na=2\nb=abc\nc=12xyz\nd=\ne=-5\nf=+3\ng=0x10\nh=0o17\ni=0B101\nj=-0x1f\n"
+        "k=0x\nl=\"7\"\n");
+    auto get = [&](const wchar_t* key, int def = 1) {
+        return GetPrivateProfileIntW(L"Config", key, def, ini.c_str());
+    };
+    EXPECT_EQ(get(L"a"), 2);
+    EXPECT_EQ(get(L"b"), 0);
+    EXPECT_EQ(get(L"c"), 12);
+    EXPECT_EQ(get(L"d"), 1);
+    EXPECT_EQ(get(L"e"), -5);
+    EXPECT_EQ(get(L"f"), 3);
+    EXPECT_EQ(get(L"g"), 16);
+    EXPECT_EQ(get(L"h"), 15);
+    EXPECT_EQ(get(L"i"), 5);
+    EXPECT_EQ(get(L"j"), -31);
+    EXPECT_EQ(get(L"k"), 0);
+    EXPECT_EQ(get(L"l"), 7);
+    EXPECT_EQ(get(L"zz", 9), 9);
+}
+
+TEST_F(ProfileTest, LinesAsWindowsReadsThem) {
+    std::wstring ini = Write(
+        "top=before any section\n"
+        "[A]\n"
+        "novalue\n"
+        ";semi=colon\n"
+        "[broken\n"
+        "after=still in A\n"
+        "[x]y]\n"
+        "k=in x]y\n");
+    EXPECT_EQ(Get(ini, L"", L"top", L"d"), L"before any section");
+    EXPECT_EQ(Get(ini, L"A", L"novalue", L"d"), L"d");  // no '=': not a key
+    EXPECT_EQ(Get(ini, L"A", L";semi", L"d"), L"colon");
+    EXPECT_EQ(Get(ini, L"A", L"after", L"d"), L"still in A");
+    EXPECT_EQ(Get(ini, L"broken", L"after", L"d"), L"d");
+    EXPECT_EQ(Get(ini, L"x]y", L"k", L"d"), L"in x]y");
+    // The listings show what lookups find, and nothing they ignore.
+    EXPECT_EQ(Get(ini, nullptr, nullptr, L""), std::wstring(L"A\0x]y\0", 6));
+    EXPECT_EQ(Get(ini, L"A", nullptr, L""), std::wstring(L";semi\0after\0", 12));
+    // Keys before any section are written there too.
+    ASSERT_TRUE(WritePrivateProfileStringW(L"", L"top2", L"v", ini.c_str()));
+    const std::string head = "top=before any section\ntop2=v\n[A]\n";
+    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini").substr(0, head.size()), head);
+}
+
+TEST_F(ProfileTest, QuotedValueFillingTheBufferIsCut) {
+    std::wstring ini = Write("[C]\nq=\"abc\"\n");
+    EXPECT_EQ(Get(ini, L"C", L"q", L"", 5), L"abc");
+    EXPECT_EQ(Get(ini, L"C", L"q", L"", 4), L"ab");
+    EXPECT_EQ(Get(ini, L"C", L"q", L"", 3), L"ab");
+    EXPECT_EQ(Get(ini, L"C", L"q", L"", 2), L"a");
+}
+
+TEST_F(ProfileTest, ReadErrorIsNoEndOfFile) {
+    std::string original = "[Config]\nchannel=abc\nversion=1.2\n";
+    std::wstring ini = Write(original);
+    platform::ScopedDebugCapture capture;
+    platform::SetProfileReadFailureForTest(12);  // in the middle of "channel"
+    EXPECT_EQ(Get(ini, L"Config", L"version", L"d"), L"d");
+    EXPECT_FALSE(WritePrivateProfileStringW(L"Config", L"language", L"2", ini.c_str()));
+    platform::SetProfileReadFailureForTest(std::nullopt);
+    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"), original);
+    EXPECT_NE(capture.Text().find("WritePrivateProfileStringW: cannot read "), std::string::npos)
+        << capture.Text();
+    EXPECT_NE(capture.Text().find("a.ini (errno 5)"), std::string::npos);
+    EXPECT_EQ(Get(ini, L"Config", L"version", L"d"), L"1.2");
 }
 
 TEST_F(ProfileTest, MalformedFilesGiveDefaults) {
     std::string binary;
-    for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 37) & 0xFF));
+    for (int i = 0; i < 4096; ++i)
+        binary.push_back(static_cast<char>((i * 37) & 0xFF));
     std::wstring junk = Write(binary);
     EXPECT_EQ(Get(junk, L"Config", L"version", L"d"), L"d");
-    std::wstring huge = Write("[Config]\nversion=" + std::string(1 << 20, 'x'));  // 1 MB line, no line end
+    std::wstring huge =
+        Write("[Config]\nversion=" + std::string(1 << 20, 'x'));  // 1 MB line, no line end
     EXPECT_EQ(Get(huge, L"Config", L"version", L"", 64), std::wstring(63, L'x'));
     std::wstring odd = Write(std::string("\xFF\xFE", 2) + "[");  // odd-length UTF-16
     EXPECT_EQ(Get(odd, L"Config", L"version", L"d"), L"d");
-    EXPECT_EQ(Get(platform::PathFromNarrow(m_dir.Path()), L"Config", L"version", L"d"), L"d");  // a folder
+    EXPECT_EQ(Get(platform::PathFromNarrow(m_dir.Path()), L"Config", L"version", L"d"),
+              L"d");  // a folder
 }
 
 TEST_F(ProfileTest, WriteChangesOnlyItsOwnLineAndKeepsTheEncoding) {
@@ -109,14 +178,26 @@ TEST_F(ProfileTest, WriteChangesOnlyItsOwnLineAndKeepsTheEncoding) {
 TEST_F(ProfileTest, WriteCreatesUtf8AndKeepsUtf16) {
     std::wstring fresh = platform::PathFromNarrow(m_dir / "user.ini");
     ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"channel", L"渠道", fresh.c_str()));
-    EXPECT_EQ(qitest::TempDir::Read(m_dir / "user.ini"), "[Config]\r\nchannel=\xE6\xB8\xA0\xE9\x81\x93\r\n");
+    EXPECT_EQ(qitest::TempDir::Read(m_dir / "user.ini"),
+              "[Config]\r\nchannel=\xE6\xB8\xA0\xE9\x81\x93\r\n");
 
     std::wstring wide = Write(std::string("\xFF\xFE[\0C\0]\0\n\0", 10));
     ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"k", L"v", wide.c_str()));
-    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"), std::string("\xFF\xFE[\0C\0]\0\n\0k\0=\0v\0\n\0", 18));
+    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"),
+              std::string("\xFF\xFE[\0C\0]\0\n\0k\0=\0v\0\n\0", 18));
     EXPECT_EQ(Get(wide, L"C", L"k", L""), L"v");
 
     EXPECT_FALSE(WritePrivateProfileStringW(L"C", L"k", L"v", L"/nonexistent-dir/x.ini"));
+}
+
+TEST_F(ProfileTest, WriteIntoUtf16WithATornLastUnitShiftsNothing) {
+    std::wstring wide = Write(std::string("\xFF\xFE[\0C\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0\x41", 21));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"n", L"新", wide.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"D", L"m", L"w", wide.c_str()));
+    EXPECT_EQ(Get(wide, L"C", L"k", L"d"), L"v");
+    EXPECT_EQ(Get(wide, L"C", L"n", L"d"), L"新");
+    EXPECT_EQ(Get(wide, L"D", L"m", L"d"), L"w");
+    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini").size() % 2, 0u);
 }
 
 }  // namespace
