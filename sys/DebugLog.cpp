@@ -8,8 +8,7 @@
 #include "platform/Time.h"
 #include "platform/WideFormat.h"
 
-
-void DebugLog(const wchar_t* format, ...) {
+void DebugLogUnchecked(const wchar_t* format, ...) {
     wchar_t message[4096] = {0};
     std::wstring translated = platform::TranslateWideFormat(format);
     va_list args;
@@ -21,8 +20,8 @@ void DebugLog(const wchar_t* format, ...) {
 
     platform::SystemTime st = platform::GetLocalTime();
     wchar_t prefix[64] = {0};
-    swprintf(prefix, 64, L"[%d-%02d-%02d %02d:%02d:%02d %d] ", st.wYear, st.wMonth, st.wDay, st.wHour,
-             st.wMinute, st.wSecond, st.wMilliseconds);
+    swprintf(prefix, 64, L"[%d-%02d-%02d %02d:%02d:%02d %d] ", st.wYear, st.wMonth, st.wDay,
+             st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
 
     platform::OutputDebugStringW(prefix);
     platform::OutputDebugStringW(message);

@@ -33,14 +33,26 @@ TEST_F(DebugLogTest, PrefixMessageAndLineFeed) {
 
 TEST_F(DebugLogTest, EmptyAndPlainFormats) {
     DebugLog(L"");
-    DebugLog(L"100% plain");  // "% p" is a conversion in printf, but with no argument needed
-    std::string text = m_capture.Text();
-    EXPECT_EQ(text.substr(0, 25), "[2020-01-02 03:04:05 9] \n");
+    DebugLog(L"100%% plain");
+    EXPECT_EQ(m_capture.Text(), "[2020-01-02 03:04:05 9] \n[2020-01-02 03:04:05 9] 100% plain\n");
 }
+
+using platform::format_check::Accepts;
+// Formats are checked against their arguments, in the Windows meaning of the conversions.
+static_assert(Accepts<const wchar_t*, int>(L"%s 安装step=%d"));
+static_assert(!Accepts<>(L"100% plain"));  // "% p" would read an argument that is not there
+static_assert(Accepts<>(L"100%% plain"));
+static_assert(!Accepts<const char*>(L"%s") && Accepts<const char*>(L"%hs"));
+static_assert(Accepts<const char*>(L"%S") && Accepts<const wchar_t*>(L"%ls"));
+static_assert(!Accepts<int>(L"%d %d") && !Accepts<int, int>(L"%d"));
+static_assert(!Accepts<long long>(L"%d") && Accepts<long long, unsigned long>(L"%I64d %lu"));
+static_assert(Accepts<int, const wchar_t*>(L"%-*s") && Accepts<double>(L"%.2f"));
+static_assert(!Accepts<double>(L"%d") && !Accepts<int*>(L"%n") && !Accepts<int>(L"%"));
 
 TEST_F(DebugLogTest, WindowsWidthsOfStringConversions) {
     DebugLog(L"%s|%hs|%S|%c|%5d|%-4s|", L"宽字符", "narrow", "also narrow", L'中', 42, L"ab");
-    EXPECT_EQ(m_capture.Text(), "[2020-01-02 03:04:05 9] 宽字符|narrow|also narrow|中|   42|ab  |\n");
+    EXPECT_EQ(m_capture.Text(),
+              "[2020-01-02 03:04:05 9] 宽字符|narrow|also narrow|中|   42|ab  |\n");
 }
 
 TEST_F(DebugLogTest, OverlongMessageIsCutSafely) {
