@@ -9,14 +9,17 @@
 #include <unistd.h>
 #include <wctype.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
+#include "platform/DebugOutput.h"
 #include "platform/SystemInfo.h"
 #include "platform/Text.h"
 
@@ -113,8 +116,19 @@ struct Value {
 
 struct Key {
     std::wstring name;
-    std::vector<Value> values;
+    std::vector<Value> values;                              // in the order first written
+    std::unordered_map<std::wstring, size_t> valueIndex;    // folded name -> position in values
     std::map<std::wstring, std::unique_ptr<Key>> children;  // by folded name: Windows' order
+
+    Key() = default;
+    Key(Key&&) = default;
+    Key& operator=(Key&&) = default;
+    // Deep: a change works on a copy of the cached tree.
+    Key(const Key& other) : name(other.name), values(other.values), valueIndex(other.valueIndex) {
+        for (const auto& [folded, child] : other.children)
+            children.emplace(folded, std::make_unique<Key>(*child));
+    }
+    Key& operator=(const Key&) = delete;
 
     Key* Child(std::wstring_view childName) const {
         auto it = children.find(Fold(childName));
@@ -128,20 +142,31 @@ struct Key {
         }
         return slot.get();
     }
-    Value* FindValue(std::wstring_view valueName) {
-        for (Value& v : values) {
-            if (SameName(v.name, valueName))
-                return &v;
-        }
-        return nullptr;
+    const Value* FindValue(std::wstring_view valueName) const {
+        auto it = valueIndex.find(Fold(valueName));
+        return it == valueIndex.end() ? nullptr : &values[it->second];
     }
     void SetValue(const std::wstring& valueName, uint32_t type, std::vector<uint8_t> data) {
-        if (Value* v = FindValue(valueName)) {
-            v->type = type;
-            v->data = std::move(data);
+        auto [it, added] = valueIndex.try_emplace(Fold(valueName), values.size());
+        if (added) {
+            values.push_back(Value{valueName, type, std::move(data)});
             return;
         }
-        values.push_back(Value{valueName, type, std::move(data)});
+        values[it->second].type = type;
+        values[it->second].data = std::move(data);
+    }
+    bool DeleteValue(std::wstring_view valueName) {
+        auto it = valueIndex.find(Fold(valueName));
+        if (it == valueIndex.end())
+            return false;
+        size_t at = it->second;
+        valueIndex.erase(it);
+        values.erase(values.begin() + static_cast<long>(at));
+        for (auto& [folded, index] : valueIndex) {
+            if (index > at)
+                --index;
+        }
+        return true;
     }
 };
 
@@ -220,8 +245,8 @@ bool ParseHexNumber(std::wstring_view s, size_t maxDigits, uint32_t& out) {
     return true;
 }
 
-// Reads a quoted text with regedit's two escapes (\\ and \") from `s` at `pos` (on the opening
-// quote); `pos` ends after the closing quote.
+// Reads a quoted text with the escapes regedit's exports hold (\\ \" \n \r \0) from `s` at
+// `pos` (on the opening quote); `pos` ends after the closing quote.
 bool ParseQuoted(std::wstring_view s, size_t& pos, std::wstring& out) {
     if (pos >= s.size() || s[pos] != L'"')
         return false;
@@ -233,9 +258,25 @@ bool ParseQuoted(std::wstring_view s, size_t& pos, std::wstring& out) {
             return true;
         }
         if (c == L'\\') {
-            if (pos + 1 >= s.size() || (s[pos + 1] != L'\\' && s[pos + 1] != L'"'))
+            if (++pos >= s.size())
                 return false;
-            c = s[++pos];
+            switch (s[pos]) {
+                case L'\\':
+                case L'"':
+                    c = s[pos];
+                    break;
+                case L'n':
+                    c = L'\n';
+                    break;
+                case L'r':
+                    c = L'\r';
+                    break;
+                case L'0':
+                    c = 0;
+                    break;
+                default:
+                    return false;
+            }
         }
         out.push_back(c);
     }
@@ -260,7 +301,11 @@ bool ParseHexBytes(std::wstring_view body, std::vector<uint8_t>& out) {
     }
 }
 
-// Strict UTF-8 check: a hive with bytes we would not write back unchanged is not ours to touch.
+// Stands for text that cannot be decoded: no valid name or value holds it, so the line that
+// does is skipped like any other line that does not parse.
+constexpr wchar_t kUndecodable = static_cast<wchar_t>(0x110000);
+
+// Strict UTF-8 check: a line with bytes we would not write back unchanged is not ours.
 bool IsStrictUtf8(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
@@ -302,41 +347,126 @@ bool IsStrictUtf8(std::string_view s) {
     return true;
 }
 
-std::optional<std::wstring> DecodeFile(const std::string& bytes) {
+// The file's text: UTF-16LE with BOM, else UTF-8 (BOM optional). What cannot be decoded
+// (a NUL, an unpaired surrogate, a torn unit, bytes that are not UTF-8) becomes kUndecodable.
+std::wstring DecodeFile(const std::string& bytes) {
+    std::wstring text;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        if (bytes.size() % 2 != 0)
-            return std::nullopt;
-        // No NUL and no unpaired surrogate: what we read must be what we would write back.
-        for (size_t i = 2; i < bytes.size(); i += 2) {
-            uint32_t u = static_cast<unsigned char>(bytes[i]) |
-                         (static_cast<unsigned char>(bytes[i + 1]) << 8);
-            if (u == 0 || (u >= 0xDC00 && u <= 0xDFFF))
-                return std::nullopt;
-            if (u >= 0xD800 && u <= 0xDBFF) {
-                if (i + 3 >= bytes.size())
-                    return std::nullopt;
-                uint32_t next = static_cast<unsigned char>(bytes[i + 2]) |
-                                (static_cast<unsigned char>(bytes[i + 3]) << 8);
-                if (next < 0xDC00 || next > 0xDFFF)
-                    return std::nullopt;
+        auto unit = [&bytes](size_t i) {
+            return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i]) |
+                                         (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        };
+        text.reserve(bytes.size() / 2);
+        size_t i = 2;
+        for (; i + 1 < bytes.size(); i += 2) {
+            uint32_t u = unit(i);
+            if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+                unit(i + 2) <= 0xDFFF) {
+                text.push_back(
+                    static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (unit(i + 2) - 0xDC00)));
                 i += 2;
+            } else if (u == 0 || (u >= 0xD800 && u <= 0xDFFF)) {
+                text.push_back(kUndecodable);
+            } else {
+                text.push_back(static_cast<wchar_t>(u));
             }
         }
-        std::wstring text =
-            RegBytesToString(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2);
+        if (i < bytes.size())
+            text.push_back(kUndecodable);
         return text;
     }
     std::string_view body(bytes);
     if (body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF")
         body.remove_prefix(3);
-    if (!IsStrictUtf8(body))
-        return std::nullopt;
-    return Utf8ToWide(body);
+    text.reserve(body.size());
+    while (!body.empty()) {
+        size_t nl = body.find('\n');
+        std::string_view line = body.substr(0, nl);
+        if (IsStrictUtf8(line)) {
+            text += Utf8ToWide(line);
+        } else {
+            text.push_back(kUndecodable);
+        }
+        if (nl == std::string_view::npos)
+            break;
+        text.push_back(L'\n');
+        body.remove_prefix(nl + 1);
+    }
+    return text;
 }
 
-// Parses a hive file's text into `root`. False when anything in it is not hive content.
-bool ParseHive(const std::wstring& text, std::wstring_view rootName, Key& root) {
+bool HasUndecodable(std::wstring_view line) {
+    return line.find(kUndecodable) != std::wstring_view::npos;
+}
+
+// One value line's name, type and data (after any continuation lines, which `i` moves past).
+bool ParseValueLine(const std::vector<std::wstring_view>& lines, size_t& i, std::wstring& name,
+                    uint32_t& type, std::vector<uint8_t>& bytes) {
+    std::wstring_view line = Trim(lines[i]);
+    size_t pos = 0;
+    name.clear();
+    if (line.front() == L'@') {
+        pos = 1;
+    } else if (!ParseQuoted(line, pos, name)) {
+        return false;
+    }
+    while (pos < line.size() && IsBlankChar(line[pos]))
+        ++pos;
+    if (pos >= line.size() || line[pos] != L'=')
+        return false;
+    ++pos;
+    while (pos < line.size() && IsBlankChar(line[pos]))
+        ++pos;
+    std::wstring_view data = line.substr(pos);
+
+    if (!data.empty() && data.front() == L'"') {
+        std::wstring textValue;
+        size_t p = 0;
+        if (!ParseQuoted(data, p, textValue) || !Trim(data.substr(p)).empty())
+            return false;
+        type = REG_SZ;
+        bytes = RegStringBytes(textValue, true);
+        return true;
+    }
+    if (data.substr(0, 6) == L"dword:") {
+        uint32_t v = 0;
+        if (!ParseHexNumber(Trim(data.substr(6)), 8, v))
+            return false;
+        type = REG_DWORD;
+        bytes = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                 static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+        return true;
+    }
+    size_t colon = data.find(L':');
+    if (colon == std::wstring_view::npos)
+        return false;
+    std::wstring_view kind = data.substr(0, colon);
+    if (kind == L"hex") {
+        type = REG_BINARY;
+    } else if (kind.size() > 5 && kind.substr(0, 4) == L"hex(" && kind.back() == L')') {
+        if (!ParseHexNumber(kind.substr(4, kind.size() - 5), 8, type))
+            return false;
+    } else {
+        return false;
+    }
+    // Long hex lists continue on the next lines after a trailing backslash.
+    std::wstring body(data.substr(colon + 1));
+    while (!Trim(body).empty() && Trim(body).back() == L'\\') {
+        std::wstring_view t = Trim(body);
+        body.assign(t.substr(0, t.size() - 1));
+        if (i + 1 >= lines.size())
+            return false;
+        body += Trim(lines[++i]);
+    }
+    return !HasUndecodable(body) && ParseHexBytes(body, bytes);
+}
+
+// Parses a hive file's text into `root`. A line that does not parse is skipped (so are the
+// values of a key header that does not) and its number goes to `badLines`; the rest still
+// reads. False when the text is not a hive at all (no header line).
+bool ParseHive(const std::wstring& text, std::wstring_view rootName, Key& root,
+               std::vector<size_t>& badLines) {
     std::vector<std::wstring_view> lines;
     std::wstring_view all(text);
     while (!all.empty()) {
@@ -354,96 +484,47 @@ bool ParseHive(const std::wstring& text, std::wstring_view rootName, Key& root) 
     ++i;
 
     Key* current = nullptr;
+    std::wstring name;
+    std::vector<uint8_t> bytes;
     for (; i < lines.size(); ++i) {
         std::wstring_view line = Trim(lines[i]);
         if (line.empty() || line.front() == L';')
             continue;
+        size_t first = i;
         if (line.front() == L'[') {
-            if (line.back() != L']' || line.size() < 3)
-                return false;
-            std::wstring inner(line.substr(1, line.size() - 2));
-            if (inner.front() == L'-')
-                return false;  // deletions belong to import files
-            std::vector<std::wstring> parts;
-            std::wstring_view rest(inner);
+            current = nullptr;
+            // Deletions ("[-...]") belong to import files, not to a hive.
+            if (HasUndecodable(line) || line.back() != L']' || line.size() < 3 || line[1] == L'-') {
+                badLines.push_back(first + 1);
+                continue;
+            }
+            std::vector<std::wstring_view> parts;
+            std::wstring_view rest = line.substr(1, line.size() - 2);
             while (true) {
                 size_t pos = rest.find(L'\\');
-                parts.emplace_back(rest.substr(0, pos));
+                parts.push_back(rest.substr(0, pos));
                 if (pos == std::wstring_view::npos)
                     break;
                 rest.remove_prefix(pos + 1);
             }
-            if (RootKeyFromName(parts[0]) != RootKeyFromName(rootName))
-                return false;
-            current = &root;
-            for (size_t k = 1; k < parts.size(); ++k) {
-                if (parts[k].empty() || parts[k].size() > kMaxKeyNameLength)
-                    return false;
-                current = current->AddChild(parts[k]);
+            bool ok = RootKeyFromName(parts[0]) == RootKeyFromName(rootName);
+            for (size_t k = 1; ok && k < parts.size(); ++k)
+                ok = !parts[k].empty() && parts[k].size() <= kMaxKeyNameLength;
+            if (!ok) {
+                badLines.push_back(first + 1);
+                continue;
             }
+            current = &root;
+            for (size_t k = 1; k < parts.size(); ++k)
+                current = current->AddChild(std::wstring(parts[k]));
             continue;
         }
-        if (current == nullptr)
-            return false;
-        std::wstring name;
-        size_t pos = 0;
-        if (line.front() == L'@') {
-            pos = 1;
-        } else if (!ParseQuoted(line, pos, name)) {
-            return false;
-        }
-        while (pos < line.size() && IsBlankChar(line[pos]))
-            ++pos;
-        if (pos >= line.size() || line[pos] != L'=')
-            return false;
-        ++pos;
-        while (pos < line.size() && IsBlankChar(line[pos]))
-            ++pos;
-        std::wstring_view data = line.substr(pos);
-
-        if (!data.empty() && data.front() == L'"') {
-            std::wstring textValue;
-            size_t p = 0;
-            if (!ParseQuoted(data, p, textValue) || !Trim(data.substr(p)).empty())
-                return false;
-            current->SetValue(name, REG_SZ, RegStringBytes(textValue, true));
+        uint32_t type = REG_NONE;
+        if (current == nullptr || HasUndecodable(line) ||
+            !ParseValueLine(lines, i, name, type, bytes)) {
+            badLines.push_back(first + 1);
             continue;
         }
-        if (data.substr(0, 6) == L"dword:") {
-            uint32_t v = 0;
-            if (!ParseHexNumber(Trim(data.substr(6)), 8, v))
-                return false;
-            std::vector<uint8_t> bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                                       static_cast<uint8_t>(v >> 16),
-                                       static_cast<uint8_t>(v >> 24)};
-            current->SetValue(name, REG_DWORD, std::move(bytes));
-            continue;
-        }
-        uint32_t type = REG_BINARY;
-        size_t colon = data.find(L':');
-        if (colon == std::wstring_view::npos)
-            return false;
-        std::wstring_view kind = data.substr(0, colon);
-        if (kind == L"hex") {
-            type = REG_BINARY;
-        } else if (kind.size() > 5 && kind.substr(0, 4) == L"hex(" && kind.back() == L')') {
-            if (!ParseHexNumber(kind.substr(4, kind.size() - 5), 8, type))
-                return false;
-        } else {
-            return false;
-        }
-        // Long hex lists continue on the next lines after a trailing backslash.
-        std::wstring body(data.substr(colon + 1));
-        while (!body.empty() && Trim(body).size() > 0 && Trim(body).back() == L'\\') {
-            std::wstring_view t = Trim(body);
-            body.assign(t.substr(0, t.size() - 1));
-            if (++i >= lines.size())
-                return false;
-            body += Trim(lines[i]);
-        }
-        std::vector<uint8_t> bytes;
-        if (!ParseHexBytes(body, bytes))
-            return false;
         current->SetValue(name, type, std::move(bytes));
     }
     return true;
@@ -452,9 +533,18 @@ bool ParseHive(const std::wstring& text, std::wstring_view rootName, Key& root) 
 std::wstring Escape(std::wstring_view s) {
     std::wstring out;
     for (wchar_t c : s) {
-        if (c == L'\\' || c == L'"')
+        if (c == L'\\' || c == L'"') {
             out.push_back(L'\\');
-        out.push_back(c);
+            out.push_back(c);
+        } else if (c == L'\n') {
+            out += L"\\n";
+        } else if (c == L'\r') {
+            out += L"\\r";
+        } else if (c == 0) {
+            out += L"\\0";
+        } else {
+            out.push_back(c);
+        }
     }
     return out;
 }
@@ -467,7 +557,7 @@ bool IsPlainString(const std::vector<uint8_t>& data, std::wstring& text) {
         return false;
     text = RegBytesToString(data.data(), data.size() - 2);
     for (wchar_t c : text) {
-        if (c == 0 || c == L'\r' || c == L'\n' || c == 0xFFFD)
+        if (c == 0xFFFD)
             return false;
     }
     return RegStringBytes(text, true) == data;
@@ -557,22 +647,134 @@ int MakeDirectories(const std::string& dir) {
     return 0;
 }
 
-enum class HiveState { Missing, Ok, Corrupt, Unreadable };
+enum class HiveState { Missing, Ok, Damaged, Corrupt, Unreadable };
 
 struct LoadedHive {
-    HiveState state = HiveState::Missing;
+    HiveState state = HiveState::Missing;  // Damaged: lines were skipped; Corrupt: not a hive
     int error = 0;
     Key root;
 };
 
-void LoadHive(bool machine, LoadedHive& hive) {
-    std::string path = GetRegistryHivePath(machine);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        hive.error = errno;
-        hive.state = errno == ENOENT ? HiveState::Missing : HiveState::Unreadable;
-        return;
+// What identifies one version of a hive file: an atomic replace gives a new inode, an edit in
+// place a new change time.
+struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    struct timespec mtime {};
+    struct timespec ctime {};
+
+    static FileStamp Of(const struct stat& st) {
+        return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
     }
+    bool operator==(const FileStamp& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+               ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+// The last parsed version of each hive: a call on an unchanged file parses nothing.
+struct HiveCache {
+    std::mutex mutex;
+    std::string path;
+    FileStamp stamp;
+    std::shared_ptr<const LoadedHive> hive;
+};
+
+HiveCache s_hiveCache[2];  // machine, user
+std::atomic<unsigned> s_hiveParses{0};
+
+HiveCache& CacheOf(bool machine) {
+    return s_hiveCache[machine ? 0 : 1];
+}
+
+void Remember(bool machine, const std::string& path, const FileStamp& stamp,
+              std::shared_ptr<const LoadedHive> hive) {
+    HiveCache& cache = CacheOf(machine);
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    cache.path = path;
+    cache.stamp = stamp;
+    cache.hive = std::move(hive);
+}
+
+void LogSkippedLines(const std::string& path, const std::wstring& text,
+                     const std::vector<size_t>& badLines) {
+    constexpr size_t kMaxLogged = 20;
+    std::vector<std::wstring_view> lines;
+    std::wstring_view all(text);
+    for (size_t n = 1, wanted = 0; wanted < badLines.size() && wanted < kMaxLogged; ++n) {
+        size_t nl = all.find(L'\n');
+        if (badLines[wanted] == n) {
+            std::wstring line(all.substr(0, nl));
+            for (wchar_t& c : line) {
+                if (!IsValidCodePoint(c) || c == L'\r')
+                    c = L'?';
+            }
+            OutputDebugStringW((L"Registry: " + PathFromNarrow(path) + L" line " +
+                                std::to_wstring(n) + L" skipped, it does not parse: " + line +
+                                L"\n")
+                                   .c_str());
+            ++wanted;
+        }
+        if (nl == std::wstring_view::npos)
+            break;
+        all.remove_prefix(nl + 1);
+    }
+    if (badLines.size() > kMaxLogged) {
+        OutputDebugStringW((L"Registry: " + PathFromNarrow(path) + L" " +
+                            std::to_wstring(badLines.size() - kMaxLogged) +
+                            L" more lines skipped\n")
+                               .c_str());
+    }
+    OutputDebugStringW(
+        (L"Registry: " + PathFromNarrow(path) + L" is not written until it is repaired\n").c_str());
+}
+
+std::shared_ptr<const LoadedHive> ParseHiveFile(bool machine, const std::string& path,
+                                                const std::string& bytes) {
+    ++s_hiveParses;
+    auto hive = std::make_shared<LoadedHive>();
+    hive->state = HiveState::Ok;
+    if (bytes.empty())
+        return hive;  // an empty file holds nothing that a write could lose
+    std::wstring text = DecodeFile(bytes);
+    std::vector<size_t> badLines;
+    if (!ParseHive(text, machine ? kMachineRootName : kUserRootName, hive->root, badLines)) {
+        hive->root = Key{};
+        hive->state = HiveState::Corrupt;
+        OutputDebugStringW((L"Registry: " + PathFromNarrow(path) +
+                            L" is no registry file; it is not written until it is repaired\n")
+                               .c_str());
+    } else if (!badLines.empty()) {
+        hive->state = HiveState::Damaged;
+        LogSkippedLines(path, text, badLines);
+    }
+    return hive;
+}
+
+// The hive as its file holds it now: the cached tree while the file is unchanged, else the
+// file parsed anew.
+std::shared_ptr<const LoadedHive> LoadHive(bool machine) {
+    std::string path = GetRegistryHivePath(machine);
+    auto failed = [](HiveState state, int error) {
+        auto hive = std::make_shared<LoadedHive>();
+        hive->state = state;
+        hive->error = error;
+        return hive;
+    };
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return failed(errno == ENOENT ? HiveState::Missing : HiveState::Unreadable, errno);
+    {
+        HiveCache& cache = CacheOf(machine);
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        if (cache.hive && cache.path == path && cache.stamp == FileStamp::Of(st))
+            return cache.hive;
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return failed(errno == ENOENT ? HiveState::Missing : HiveState::Unreadable, errno);
     std::string bytes;
     char buf[65536];
     while (true) {
@@ -580,28 +782,32 @@ void LoadHive(bool machine, LoadedHive& hive) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            hive.error = errno;
-            hive.state = HiveState::Unreadable;
+            int err = errno;
             ::close(fd);
-            return;
+            return failed(HiveState::Unreadable, err);
         }
         if (n == 0)
             break;
         bytes.append(buf, static_cast<size_t>(n));
     }
+    bool stamped = ::fstat(fd, &st) == 0;
     ::close(fd);
-    hive.state = HiveState::Ok;
-    if (bytes.empty())
-        return;  // an empty file holds nothing that a write could lose
-    std::optional<std::wstring> text = DecodeFile(bytes);
-    std::wstring rootName = machine ? kMachineRootName : kUserRootName;
-    if (!text || !ParseHive(*text, rootName, hive.root)) {
-        hive.root = Key{};
-        hive.state = HiveState::Corrupt;
-    }
+    std::shared_ptr<const LoadedHive> hive = ParseHiveFile(machine, path, bytes);
+    // A file changed within the file system's clock tick could keep its stamp: such a fresh
+    // file is parsed again next time rather than trusted.
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    bool settled =
+        now.tv_sec - st.st_mtim.tv_sec > 1 ||
+        (now.tv_sec - st.st_mtim.tv_sec) * 1000000000L + (now.tv_nsec - st.st_mtim.tv_nsec) >
+            100000000L;
+    if (stamped && settled)
+        Remember(machine, path, FileStamp::Of(st), hive);
+    return hive;
 }
 
-LSTATUS WriteHiveFile(const std::string& path, const std::string& data) {
+// Replaces the hive file atomically; `stamp` receives the new file's identity.
+LSTATUS WriteHiveFile(const std::string& path, const std::string& data, FileStamp& stamp) {
     std::string tmpl = path + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
@@ -624,6 +830,8 @@ LSTATUS WriteHiveFile(const std::string& path, const std::string& data) {
     }
     if (err == 0 && ::fsync(fd) != 0)
         err = errno;
+    if (err == 0 && ::fstat(fd, &st) != 0)
+        err = errno;
     if (::close(fd) != 0 && err == 0)
         err = errno;
     if (err == 0 && ::rename(name.data(), path.c_str()) != 0)
@@ -632,6 +840,9 @@ LSTATUS WriteHiveFile(const std::string& path, const std::string& data) {
         ::unlink(name.data());
         return ErrnoToStatus(err);
     }
+    // Under the hive's lock nobody else replaces the file: what is there now is ours.
+    if (::stat(path.c_str(), &st) == 0)
+        stamp = FileStamp::Of(st);
     return ERROR_SUCCESS;
 }
 
@@ -678,18 +889,24 @@ LSTATUS ModifyHive(bool machine, Change&& change) {
     HiveLock lock(path);
     if (lock.Status() != ERROR_SUCCESS)
         return lock.Status();
-    LoadedHive hive;
-    LoadHive(machine, hive);
-    if (hive.state == HiveState::Corrupt)
+    std::shared_ptr<const LoadedHive> hive = LoadHive(machine);
+    if (hive->state == HiveState::Corrupt || hive->state == HiveState::Damaged)
         return ERROR_BADDB;
-    if (hive.state == HiveState::Unreadable)
-        return ErrnoToStatus(hive.error);
+    if (hive->state == HiveState::Unreadable)
+        return ErrnoToStatus(hive->error);
+    auto changed = std::make_shared<LoadedHive>();
+    changed->state = HiveState::Ok;
+    changed->root = Key(hive->root);
     bool dirty = false;
-    LSTATUS status = change(hive.root, dirty);
+    LSTATUS status = change(changed->root, dirty);
     if (status != ERROR_SUCCESS || !dirty)
         return status;
-    return WriteHiveFile(path,
-                         SerializeHive(hive.root, machine ? kMachineRootName : kUserRootName));
+    FileStamp stamp;
+    status = WriteHiveFile(
+        path, SerializeHive(changed->root, machine ? kMachineRootName : kUserRootName), stamp);
+    if (status == ERROR_SUCCESS)
+        Remember(machine, path, stamp, std::move(changed));
+    return status;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -749,8 +966,8 @@ RegKeyObject ChildState(const RegKeyObject& parent, const std::vector<std::wstri
 // The key a handle names, in a hive read just now, after what every reading call checks in
 // this order: the handle, its parameters (`badParameter`) and the handle's `access`.
 // ERROR_KEY_DELETED when the key is gone.
-LSTATUS OpenForRead(HKEY key, bool badParameter, uint32_t access, LoadedHive& hive,
-                    const Key*& out) {
+LSTATUS OpenForRead(HKEY key, bool badParameter, uint32_t access,
+                    std::shared_ptr<const LoadedHive>& hive, const Key*& out) {
     RegKeyObject k;
     if (!Snapshot(key, k))
         return ERROR_INVALID_HANDLE;
@@ -758,12 +975,12 @@ LSTATUS OpenForRead(HKEY key, bool badParameter, uint32_t access, LoadedHive& hi
         return ERROR_INVALID_PARAMETER;
     if (!HasAccess(k, access))
         return ERROR_ACCESS_DENIED;
-    LoadHive(k.machine, hive);
+    hive = LoadHive(k.machine);
     if (k.path.empty()) {
-        out = &hive.root;  // a root exists whatever its file holds
+        out = &hive->root;  // a root exists whatever its file holds
         return ERROR_SUCCESS;
     }
-    out = Lookup(hive.root, ToPhysical(k.machine, k.path, k.view32));
+    out = Lookup(hive->root, ToPhysical(k.machine, k.path, k.view32));
     return out ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
@@ -821,9 +1038,8 @@ LSTATUS RegOpenKeyExW(HKEY key, const wchar_t* subKey, uint32_t /*options*/, uin
         return ERROR_INVALID_HANDLE;
     RegKeyObject child = ChildState(parent, SplitPath(subKey), samDesired);
     if (!child.path.empty()) {
-        LoadedHive hive;
-        LoadHive(child.machine, hive);
-        if (Lookup(hive.root, ToPhysical(child.machine, child.path, child.view32)) == nullptr) {
+        std::shared_ptr<const LoadedHive> hive = LoadHive(child.machine);
+        if (Lookup(hive->root, ToPhysical(child.machine, child.path, child.view32)) == nullptr) {
             return ERROR_FILE_NOT_FOUND;
         }
     }
@@ -850,10 +1066,9 @@ LSTATUS RegCreateKeyExW(HKEY key, const wchar_t* subKey, uint32_t /*reserved*/, 
     bool created = false;
     if (!child.path.empty()) {
         // Most calls find the key; only a missing one costs the lock and a write.
-        LoadedHive hive;
-        LoadHive(child.machine, hive);
+        std::shared_ptr<const LoadedHive> hive = LoadHive(child.machine);
         PhysicalPath phys = ToPhysical(child.machine, child.path, child.view32);
-        if (Lookup(hive.root, phys) == nullptr) {
+        if (Lookup(hive->root, phys) == nullptr) {
             if (!HasAccess(parent, KEY_CREATE_SUB_KEY))
                 return ERROR_ACCESS_DENIED;
             PhysicalPath parentPhys = ToPhysical(parent.machine, parent.path, child.view32);
@@ -896,7 +1111,7 @@ LSTATUS RegCloseKey(HKEY key) {
 LSTATUS RegEnumKeyExW(HKEY key, uint32_t index, wchar_t* name, uint32_t* nameChars,
                       uint32_t* reserved, wchar_t* keyClass, uint32_t* classChars,
                       void* lastWriteTime) {
-    LoadedHive hive;
+    std::shared_ptr<const LoadedHive> hive;
     const Key* node = nullptr;
     bool badParameter = reserved || keyClass || classChars || lastWriteTime;
     if (LSTATUS s = OpenForRead(key, badParameter, KEY_ENUMERATE_SUB_KEYS, hive, node))
@@ -910,7 +1125,7 @@ LSTATUS RegEnumKeyExW(HKEY key, uint32_t index, wchar_t* name, uint32_t* nameCha
 
 LSTATUS RegEnumValueW(HKEY key, uint32_t index, wchar_t* valueName, uint32_t* valueNameChars,
                       uint32_t* reserved, uint32_t* type, uint8_t* data, uint32_t* dataSize) {
-    LoadedHive hive;
+    std::shared_ptr<const LoadedHive> hive;
     const Key* node = nullptr;
     if (LSTATUS s = OpenForRead(key, reserved != nullptr, KEY_QUERY_VALUE, hive, node))
         return s;
@@ -924,16 +1139,12 @@ LSTATUS RegEnumValueW(HKEY key, uint32_t index, wchar_t* valueName, uint32_t* va
 
 LSTATUS RegQueryValueExW(HKEY key, const wchar_t* valueName, uint32_t* reserved, uint32_t* type,
                          uint8_t* data, uint32_t* dataSize) {
-    LoadedHive hive;
+    std::shared_ptr<const LoadedHive> hive;
     const Key* node = nullptr;
     if (LSTATUS s = OpenForRead(key, reserved != nullptr, KEY_QUERY_VALUE, hive, node))
         return s;
-    std::wstring_view name = valueName ? valueName : L"";
-    for (const Value& v : node->values) {
-        if (SameName(v.name, name))
-            return CopyData(v, type, data, dataSize);
-    }
-    return ERROR_FILE_NOT_FOUND;
+    const Value* v = node->FindValue(valueName ? valueName : L"");
+    return v ? CopyData(*v, type, data, dataSize) : ERROR_FILE_NOT_FOUND;
 }
 
 LSTATUS RegSetValueExW(HKEY key, const wchar_t* valueName, uint32_t /*reserved*/, uint32_t type,
@@ -969,14 +1180,10 @@ LSTATUS RegDeleteValueW(HKEY key, const wchar_t* valueName) {
         Key* node = LookupMutable(root, phys, false);
         if (node == nullptr)
             return k.path.empty() ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-        for (auto it = node->values.begin(); it != node->values.end(); ++it) {
-            if (SameName(it->name, name)) {
-                node->values.erase(it);
-                dirty = true;
-                return ERROR_SUCCESS;
-            }
-        }
-        return ERROR_FILE_NOT_FOUND;
+        if (!node->DeleteValue(name))
+            return ERROR_FILE_NOT_FOUND;
+        dirty = true;
+        return ERROR_SUCCESS;
     });
 }
 
@@ -1057,6 +1264,10 @@ std::wstring RegBytesToString(const uint8_t* data, size_t size) {
         out.push_back(static_cast<wchar_t>(u));
     }
     return out;
+}
+
+unsigned GetHiveParseCountForTest() {
+    return s_hiveParses.load();
 }
 
 std::string GetRegistryHivePath(bool machine) {

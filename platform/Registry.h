@@ -13,8 +13,11 @@
 // compare case-insensitively and keep their case; subkeys enumerate in sorted order, values in
 // the order they were first written. Every change takes an exclusive lock (flock on
 // "<hive>.lock"), re-reads the hive, and replaces it atomically, so a reader in another process
-// always sees a whole file and concurrent writers lose nothing. A hive file that does not parse
-// is never overwritten: reads see no keys and writes fail with ERROR_BADDB.
+// always sees a whole file and concurrent writers lose nothing. A parsed hive is kept in memory
+// and read again only when its file changed (inode, size, times). A line that does not parse is
+// skipped with a log line naming it and the rest still reads; a file without the header line
+// reads as empty. Either way the hive is never overwritten until repaired: writes fail with
+// ERROR_BADDB, so nothing in it is lost. Quoted strings hold the escapes \\ \" \n \r \0.
 //
 // Value data is always the bytes Windows would store: strings are UTF-16LE with their
 // terminator, so every size is a byte count as on Windows. RegStringBytes / RegBytesToString
@@ -133,6 +136,9 @@ std::vector<uint8_t> RegStringBytes(std::wstring_view text, bool terminate = tru
 // Wide text of UTF-16LE bytes, every unit kept (zeros included); an odd last byte is ignored
 // and unpaired surrogates become U+FFFD.
 std::wstring RegBytesToString(const uint8_t* data, size_t size);
+
+// Test hook: how many times a hive file was parsed so far.
+unsigned GetHiveParseCountForTest();
 
 // The file of the machine hive or of the user hive, as the rules above place it.
 std::string GetRegistryHivePath(bool machine);

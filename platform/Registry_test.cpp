@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/DebugOutput.h"
 #include "platform/Module.h"
 #include "platform/Process.h"
 #include "platform/SystemInfo.h"
@@ -65,6 +66,7 @@ protected:
         return names;
     }
     std::string MachineFile() const { return m_dir + "/machine.reg"; }
+    std::string UserFile() const { return m_dir + "/user.reg"; }
 
     qitest::TempRegistry m_registry;
     std::string m_dir = m_registry.Path();
@@ -120,8 +122,8 @@ TEST_F(RegistryTest, ValuesRoundTripThroughTheRegeditFile) {
               std::string::npos);
     EXPECT_NE(file.find("\"Qword\"=hex(b):88,77,66,55,44,33,22,11\n"), std::string::npos);
     EXPECT_NE(file.find("@=\"default\"\n"), std::string::npos);
-    EXPECT_NE(file.find("\"Lines\"=hex(1):"), std::string::npos);  // a newline cannot be quoted
-    EXPECT_NE(file.find(",\\\n  "), std::string::npos);            // long lists wrap
+    EXPECT_NE(file.find("\"Lines\"=\"line1\\nline2\"\n"), std::string::npos);
+    EXPECT_NE(file.find(",\\\n  "), std::string::npos);  // long lists wrap
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\QUILLORA TEST\\sub", 0, KEY_READ, &k),
               ERROR_SUCCESS);
@@ -255,41 +257,107 @@ TEST_F(RegistryTest, WindowsErrorCodes) {
               ERROR_INVALID_PARAMETER);
 }
 
-// Whatever is wrong with the file, reads see an empty hive, writes fail, the bytes stay.
-TEST_F(RegistryTest, CorruptHiveIsNeverOverwritten) {
+// A line that does not parse is skipped with a log line naming it and the rest still reads; a
+// file that is no hive at all reads as empty. Writes fail and the bytes stay until repaired.
+TEST_F(RegistryTest, DamagedHiveReadsWhatParsesAndIsNeverOverwritten) {
     const std::string header = "Windows Registry Editor Version 5.00\n\n";
-    std::vector<std::string> corrupt = {
-        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n",
-        header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=bogus:1\n",
-        header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=hex:zz\n",
-        header + "[HKEY_CURRENT_USER\\Software\\A]\n",                    // another hive's key
-        header + "\"orphan\"=\"value\"\n",                                // value before any key
-        header + "[HKEY_LOCAL_MACHINE\\Software\\\xff\xfe]\n",            // not UTF-8
-        header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=hex:01,\\\n",  // cut short
+    const std::string good = "[HKEY_LOCAL_MACHINE\\Software\\Good]\n\"v\"=\"ok\"\n";
+    struct Case {
+        std::string bytes;
+        int badLine;  // 0: not a hive at all
+    };
+    std::vector<Case> cases = {
+        {"REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n", 0},
+        {header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=bogus:1\n" + good, 4},
+        {header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=hex:zz\n" + good, 4},
+        {header + "[HKEY_CURRENT_USER\\Software\\A]\n" + good, 3},          // another hive's key
+        {header + "\"orphan\"=\"value\"\n" + good, 3},                      // value before any key
+        {header + "[HKEY_LOCAL_MACHINE\\Software\\\xff\xfe]\n" + good, 3},  // not UTF-8
+        {header + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=\"a\\qb\"\n" + good, 4},  // escape
+        {header + good + "[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=hex:01,\\\n", 6},  // cut short
     };
     std::string utf16 = "\xFF\xFE";
     for (uint8_t b : RegStringBytes(L"Windows Registry Editor Version 5.00\r\n\r\n[HKLM\\x", false))
         utf16.push_back(static_cast<char>(b));
-    utf16 += std::string("\x00\xD8]\x00", 4);  // an unpaired surrogate in a key name
-    corrupt.push_back(utf16);
-    for (const std::string& bytes : corrupt) {
-        SCOPED_TRACE(bytes);
-        WriteAll(MachineFile(), bytes);
+    utf16 += std::string("\x00\xD8]\x00\r\x00\n\x00", 8);  // an unpaired surrogate in a key name
+    for (uint8_t b : RegStringBytes(L"[HKLM\\Software\\Good]\r\n\"v\"=\"ok\"\r\n", false))
+        utf16.push_back(static_cast<char>(b));
+    cases.push_back({utf16, 3});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        WriteAll(MachineFile(), c.bytes);
+        ScopedDebugCapture capture;
         HKEY k = nullptr;
-        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &k),
-                  ERROR_FILE_NOT_FOUND);
+        if (c.badLine == 0) {
+            EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &k),
+                      ERROR_FILE_NOT_FOUND);
+            EXPECT_NE(capture.Text().find("machine.reg is no registry file"), std::string::npos);
+        } else {
+            ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Good", 0, KEY_READ, &k),
+                      ERROR_SUCCESS);
+            uint32_t type = 0;
+            EXPECT_EQ(Query(k, L"v", type), RegStringBytes(L"ok"));
+            RegCloseKey(k);
+            std::string named = "machine.reg line " + std::to_string(c.badLine) + " skipped";
+            EXPECT_NE(capture.Text().find(named), std::string::npos) << capture.Text();
+        }
         HKEY root = nullptr;
         ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_ALL_ACCESS, &root),
                   ERROR_SUCCESS);
-        EXPECT_TRUE(Subkeys(root).empty());
         EXPECT_EQ(SetString(root, L"x", L"y"), ERROR_BADDB);
         EXPECT_EQ(RegCreateKeyExW(root, L"Software\\B", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
                                   nullptr),
                   ERROR_BADDB);
-        EXPECT_EQ(RegDeleteKeyW(root, L"Software\\A"), ERROR_BADDB);
+        EXPECT_EQ(RegDeleteKeyW(root, L"Software\\Good"), ERROR_BADDB);
         RegCloseKey(root);
-        EXPECT_EQ(ReadAll(MachineFile()), bytes);
+        EXPECT_EQ(ReadAll(MachineFile()), c.bytes);
     }
+    // Repaired, it is written again.
+    WriteAll(MachineFile(), header + good);
+    HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Good");
+    EXPECT_EQ(SetString(k, L"w", L"new"), ERROR_SUCCESS);
+    RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, StringsReadTheEscapesOfRegeditExports) {
+    WriteAll(MachineFile(),
+             "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\E]\n"
+             "\"s\"=\"a\\nb\\rc\\0d\\\\e\\\"f\"\n");
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\E", 0, KEY_ALL_ACCESS, &k),
+              ERROR_SUCCESS);
+    uint32_t type = 0;
+    EXPECT_EQ(Query(k, L"s", type), RegStringBytes(std::wstring(L"a\nb\rc\0d\\e\"f", 11)));
+    EXPECT_EQ(type, REG_SZ);
+    // Written back in the same form.
+    EXPECT_EQ(SetString(k, L"t", L"x"), ERROR_SUCCESS);
+    RegCloseKey(k);
+    EXPECT_NE(ReadAll(MachineFile()).find("\"s\"=\"a\\nb\\rc\\0d\\\\e\\\"f\"\n"),
+              std::string::npos);
+}
+
+TEST_F(RegistryTest, AnUnchangedHiveIsNotParsedAgain) {
+    HKEY k = Create(HKEY_CURRENT_USER, L"Software\\Cache");
+    EXPECT_EQ(SetString(k, L"a", L"1"), ERROR_SUCCESS);
+    unsigned parses = GetHiveParseCountForTest();
+    uint32_t type = 0;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Query(k, L"a", type), RegStringBytes(L"1"));
+    EXPECT_EQ(GetHiveParseCountForTest(), parses);
+    EXPECT_EQ(SetString(k, L"b", L"2"), ERROR_SUCCESS);  // our own write needs no parse either
+    EXPECT_EQ(Query(k, L"b", type), RegStringBytes(L"2"));
+    EXPECT_EQ(GetHiveParseCountForTest(), parses);
+
+    // Changed behind our back, in place and with the same size: read anew.
+    std::string text = ReadAll(UserFile());
+    size_t at = text.find("\"b\"=\"2\"");
+    ASSERT_NE(at, std::string::npos);
+    text[at + 5] = '3';
+    std::fstream(UserFile(), std::ios::in | std::ios::out | std::ios::binary)
+        .write(text.data(), text.size());
+    EXPECT_EQ(Query(k, L"b", type), RegStringBytes(L"3"));
+    EXPECT_GT(GetHiveParseCountForTest(), parses);
+    RegCloseKey(k);
 }
 
 TEST_F(RegistryTest, ThirtyTwoBitViewGoesThroughWow6432Node) {
