@@ -54,12 +54,10 @@ unsigned CInstallMgr::ThreadInstall(void* pParam) {
 }
 
 void CInstallMgr::EndProductProcesses() {
-    pid_t pid = 0;
-    if (FindProcessByName(L"Quillora.exe", pid)) TerminateProcessById(pid);
-    if (FindProcessByName(L"Renovar.exe", pid)) TerminateProcessById(pid);
+    EndProcessByName(L"Quillora.exe");
+    EndProcessByName(L"Renovar.exe");
     for (int i = 0; i < kMaxCompanionKills && !platform::IsCurrentThreadCancelled(); ++i) {
-        if (!FindProcessByName(L"PapyrixTools.exe", pid)) break;
-        TerminateProcessById(pid);  // a failure is ignored; the next round tries again
+        if (!EndProcessByName(L"PapyrixTools.exe")) break;  // a failure: the next round tries again
     }
 }
 

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <utility>
 
 #include "platform/Text.h"
 
@@ -35,14 +37,17 @@ bool ProcessName(pid_t pid, std::string& name) {
     std::string dir = "/proc/" + std::to_string(pid);
     char buf[4096];
     ssize_t n = ::readlink((dir + "/exe").c_str(), buf, sizeof buf - 1);
-    if (n <= 0) return false;  // zombie, kernel thread or no access
+    if (n <= 0)
+        return false;  // zombie, kernel thread or no access
     std::string exe = BaseName(std::string(buf, static_cast<size_t>(n)));
     const std::string deleted = " (deleted)";
-    if (exe.size() > deleted.size() && exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
+    if (exe.size() > deleted.size() &&
+        exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
         exe.resize(exe.size() - deleted.size());
 
     std::string comm = ReadSmallFile(dir + "/comm");
-    if (!comm.empty() && comm.back() == '\n') comm.pop_back();
+    if (!comm.empty() && comm.back() == '\n')
+        comm.pop_back();
     if (comm.empty() || exe.compare(0, comm.size(), comm) == 0) {
         name = exe;
         return true;
@@ -51,7 +56,8 @@ bool ProcessName(pid_t pid, std::string& name) {
     size_t pos = 0;
     for (int i = 0; i < 3 && pos < cmdline.size(); ++i) {
         size_t end = cmdline.find('\0', pos);
-        if (end == std::string::npos) end = cmdline.size();
+        if (end == std::string::npos)
+            end = cmdline.size();
         if (i > 0) {
             std::string arg = BaseName(cmdline.substr(pos, end - pos));
             if (arg.compare(0, comm.size(), comm) == 0) {
@@ -70,13 +76,16 @@ bool ProcessName(pid_t pid, std::string& name) {
 std::vector<ProcessEntry> ListProcesses() {
     std::vector<ProcessEntry> list;
     DIR* proc = ::opendir("/proc");
-    if (proc == nullptr) return list;
+    if (proc == nullptr)
+        return list;
     while (dirent* entry = ::readdir(proc)) {
         char* end = nullptr;
         long pid = std::strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || end == entry->d_name || *end != '\0') continue;
+        if (pid <= 0 || end == entry->d_name || *end != '\0')
+            continue;
         std::string name;
-        if (!ProcessName(static_cast<pid_t>(pid), name)) continue;
+        if (!ProcessName(static_cast<pid_t>(pid), name))
+            continue;
         list.push_back(ProcessEntry{static_cast<pid_t>(pid), PathFromNarrow(name)});
     }
     ::closedir(proc);
@@ -85,29 +94,84 @@ std::vector<ProcessEntry> ListProcesses() {
     return list;
 }
 
-bool TerminateProcessById(pid_t pid, int waitMs) {
-    if (pid <= 0) return false;
-#ifdef SYS_pidfd_open
-    int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (fd >= 0) {
-        bool sent = ::syscall(SYS_pidfd_send_signal, fd, SIGKILL, nullptr, 0) == 0;
-        if (sent) {
-            pollfd p{fd, POLLIN, 0};
-            ::poll(&p, 1, waitMs);
-        }
-        ::close(fd);
-        return sent;
+namespace {
+
+std::mutex s_scanHookMutex;
+std::function<void()> s_scanHook;
+
+int OpenPidFd(pid_t pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+}  // namespace
+
+ProcessHandle::~ProcessHandle() {
+    Reset();
+}
+
+ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_pid(std::exchange(other.m_pid, 0)) {}
+
+ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_pid = std::exchange(other.m_pid, 0);
     }
-#endif
-    if (::kill(pid, SIGKILL) != 0) return false;
-    // Without a pidfd: wait until the process is no longer listed as running.
-    std::string exe = "/proc/" + std::to_string(pid) + "/exe";
-    char buf[16];
-    for (int waited = 0; waited < waitMs; waited += 5) {
-        if (::readlink(exe.c_str(), buf, sizeof buf) < 0) break;
-        ::poll(nullptr, 0, 5);
+    return *this;
+}
+
+void ProcessHandle::Reset() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_pid = 0;
+}
+
+bool ProcessHandle::Terminate(int waitMs) {
+    if (m_fd < 0)
+        return false;
+    if (::syscall(SYS_pidfd_send_signal, m_fd, SIGKILL, nullptr, 0) != 0)
+        return false;
+    // The pidfd becomes readable when the process has ended.
+    pollfd p{m_fd, POLLIN, 0};
+    while (::poll(&p, 1, waitMs) < 0 && errno == EINTR) {
     }
     return true;
+}
+
+bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out) {
+    std::vector<ProcessEntry> list = ListProcesses();
+    {
+        std::lock_guard<std::mutex> lock(s_scanHookMutex);
+        if (s_scanHook)
+            s_scanHook();
+    }
+    for (const ProcessEntry& entry : list) {
+        if (entry.exeName != exeName)
+            continue;
+        int fd = OpenPidFd(entry.pid);
+        if (fd < 0)
+            continue;  // ended since the scan
+        // Opened first, checked second: if the name still matches now, the pidfd holds the
+        // process that carries it, not one that ended before the opening.
+        std::string name;
+        pollfd p{fd, POLLIN, 0};
+        if (ProcessName(entry.pid, name) && PathFromNarrow(name) == exeName &&
+            ::poll(&p, 1, 0) == 0) {
+            out.Reset();
+            out.m_fd = fd;
+            out.m_pid = entry.pid;
+            return true;
+        }
+        ::close(fd);
+    }
+    return false;
+}
+
+void SetProcessScanHookForTest(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(s_scanHookMutex);
+    s_scanHook = std::move(hook);
 }
 
 }  // namespace platform

@@ -22,12 +22,17 @@ constexpr uint32_t kCancelCheckMs = 50;
 // Reads exactly what waits in the pipe and keeps each chunk up to its first zero byte.
 bool ReadPending(platform::ChildProcess& child, std::vector<char>& chunk, std::string& output) {
     size_t waiting = child.PendingOutput();
-    if (waiting == 0) return true;
-    if (chunk.size() < waiting) chunk.resize(waiting);
+    if (waiting == 0)
+        return true;
+    if (chunk.size() < waiting)
+        chunk.resize(waiting);
     ssize_t n = ::read(child.OutputFd(), chunk.data(), waiting);
-    if (n < 0) return errno == EAGAIN || errno == EINTR;
-    const char* zero = static_cast<const char*>(std::memchr(chunk.data(), 0, static_cast<size_t>(n)));
-    output.append(chunk.data(), zero ? static_cast<size_t>(zero - chunk.data()) : static_cast<size_t>(n));
+    if (n < 0)
+        return errno == EAGAIN || errno == EINTR;
+    const char* zero =
+        static_cast<const char*>(std::memchr(chunk.data(), 0, static_cast<size_t>(n)));
+    output.append(chunk.data(),
+                  zero ? static_cast<size_t>(zero - chunk.data()) : static_cast<size_t>(n));
     return true;
 }
 
@@ -48,7 +53,8 @@ bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32
     int error = 0;
     platform::SpawnFailure failure = platform::SpawnFailure::None;
     if (!platform::SpawnProcess(options, child, error, &failure)) {
-        result = failure == platform::SpawnFailure::Pipe ? L"create pipe error!" : L"CreateProcess error!";
+        result = failure == platform::SpawnFailure::Pipe ? L"create pipe error!"
+                                                         : L"CreateProcess error!";
         exitCode = static_cast<uint32_t>(error);
         return false;
     }
@@ -69,10 +75,12 @@ bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32
             break;
         }
         if (child.PendingOutput() > 0) {
-            if (!ReadPending(child, chunk, output)) break;
+            if (!ReadPending(child, chunk, output))
+                break;
             continue;
         }
-        if (ended) break;  // ended and drained
+        if (ended)
+            break;  // ended and drained
         uint32_t wait = std::min<uint32_t>(timeoutMs - elapsed + 1, kCancelCheckMs);
         ended = child.WaitForOutputOrExit(static_cast<int>(wait));
     }
@@ -83,7 +91,8 @@ bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32
         exitCode = platform::kExitCodeKilled;
         return false;
     }
-    if (!ended) ended = child.WaitForExit(0);
+    if (!ended)
+        ended = child.WaitForExit(0);
     result = AnsiToWide(output);
     exitCode = child.ExitCode();
     return exitCode == 0;
@@ -110,11 +119,13 @@ bool LaunchProcess(const std::wstring& commandLine) {
     return true;
 }
 
-bool RunAndWait(const std::wstring& commandLine, const wchar_t* program, uint32_t& exitCode, bool hidden) {
+bool RunAndWait(const std::wstring& commandLine, const wchar_t* program, uint32_t& exitCode,
+                bool hidden) {
     (void)hidden;  // no windows to hide here
     platform::SpawnOptions options;
     options.commandLine = commandLine;
-    if (program != nullptr) options.applicationName = program;
+    if (program != nullptr)
+        options.applicationName = program;
     platform::ChildProcess child;
     int error = 0;
     if (!platform::SpawnProcess(options, child, error)) {
@@ -127,4 +138,10 @@ bool RunAndWait(const std::wstring& commandLine, const wchar_t* program, uint32_
     return true;
 }
 
-bool TerminateProcessById(pid_t pid) { return platform::TerminateProcessById(pid); }
+bool EndProcessByName(const std::wstring& exeName) {
+    platform::ProcessHandle process;
+    if (!platform::OpenProcessByName(exeName, process))
+        return false;
+    process.Terminate();
+    return true;
+}

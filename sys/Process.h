@@ -30,5 +30,7 @@ bool LaunchProcess(const std::wstring& commandLine);
 bool RunAndWait(const std::wstring& commandLine, const wchar_t* program, uint32_t& exitCode,
                 bool hidden);
 
-// Ends a process found by FindProcessByName at once. False when it cannot be ended.
-bool TerminateProcessById(pid_t pid);
+// Ends the process FindProcessByName would find at once. It is held by a pidfd from the scan
+// to the signal, so an id reused meanwhile ends nothing else. True when one was found (a
+// failure to end it is not reported: callers try again); false when none runs.
+bool EndProcessByName(const std::wstring& exeName);

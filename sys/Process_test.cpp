@@ -13,13 +13,18 @@
 
 namespace {
 
-std::wstring W(const std::string& s) { return platform::Utf8ToWide(s); }
-std::wstring Quoted(const std::string& path) { return L"\"" + W(path) + L"\""; }
+std::wstring W(const std::string& s) {
+    return platform::Utf8ToWide(s);
+}
+std::wstring Quoted(const std::string& path) {
+    return L"\"" + W(path) + L"\"";
+}
 
 TEST(RunAndCapture, CollectsBurstsInOrderWithBothStreams) {
     qitest::TempDir dir;
     std::string script = dir.WriteScript(
-        "bursts.sh", "printf 'one '\nsleep 0.2\nprintf 'two ' >&2\nsleep 0.2\nprintf '三'\nexit 0\n");
+        "bursts.sh",
+        "printf 'one '\nsleep 0.2\nprintf 'two ' >&2\nsleep 0.2\nprintf '三'\nexit 0\n");
     std::wstring out;
     uint32_t code = 99;
     EXPECT_TRUE(RunAndCapture(Quoted(script), out, code, 60000));
@@ -40,7 +45,8 @@ TEST(RunAndCapture, QuietChildAndExitCodes) {
 
 TEST(RunAndCapture, EachReadIsCutAtItsFirstZeroByte) {
     qitest::TempDir dir;
-    std::string script = dir.WriteScript("zeros.sh", "printf 'abc\\000def'\nsleep 0.3\nprintf 'ghi'\n");
+    std::string script =
+        dir.WriteScript("zeros.sh", "printf 'abc\\000def'\nsleep 0.3\nprintf 'ghi'\n");
     std::wstring out;
     uint32_t code = 99;
     EXPECT_TRUE(RunAndCapture(Quoted(script), out, code, 60000));
@@ -50,7 +56,8 @@ TEST(RunAndCapture, EachReadIsCutAtItsFirstZeroByte) {
 TEST(RunAndCapture, ChildPastItsLimitIsEndedWithItsGroup) {
     qitest::TempDir dir;
     std::string marker = dir / "grandchild.pid";
-    std::string script = dir.WriteScript("slow.sh", "echo partial\nsleep 60 &\necho $! > " + marker + "\nsleep 60\n");
+    std::string script = dir.WriteScript(
+        "slow.sh", "echo partial\nsleep 60 &\necho $! > " + marker + "\nsleep 60\n");
     std::wstring out;
     uint32_t code = 0;
     EXPECT_FALSE(RunAndCapture(Quoted(script), out, code, 500));
@@ -58,7 +65,8 @@ TEST(RunAndCapture, ChildPastItsLimitIsEndedWithItsGroup) {
     EXPECT_EQ(code, 0xFFFFFFFDu);
     pid_t grandchild = qitest::WaitForPidFile(marker);
     ASSERT_GT(grandchild, 0);
-    EXPECT_TRUE(qitest::WaitUntilGone(grandchild)) << "a grandchild kept running after the time-out";
+    EXPECT_TRUE(qitest::WaitUntilGone(grandchild))
+        << "a grandchild kept running after the time-out";
 }
 
 TEST(RunAndCapture, GrandchildHoldingThePipeDoesNotHoldTheCall) {
@@ -83,10 +91,12 @@ TEST(RunAndCapture, MissingProgram) {
 
 TEST(RunAndCapture, ArgumentsArriveWhole) {
     qitest::TempDir dir;
-    std::string script = dir.WriteScript("args.sh", "for a in \"$@\"; do printf '[%s]' \"$a\"; done\n");
+    std::string script =
+        dir.WriteScript("args.sh", "for a in \"$@\"; do printf '[%s]' \"$a\"; done\n");
     std::wstring out;
     uint32_t code = 99;
-    EXPECT_TRUE(RunAndCapture(Quoted(script) + L" /VERYSILENT /DIR=\"/opt/my dir/安装\"", out, code, 60000));
+    EXPECT_TRUE(RunAndCapture(Quoted(script) + L" /VERYSILENT /DIR=\"/opt/my dir/安装\"", out, code,
+                              60000));
     EXPECT_EQ(out, L"[/VERYSILENT][/DIR=/opt/my dir/安装]");
 }
 
@@ -96,14 +106,17 @@ TEST(FindProcessByName, ExactNameFirstInTheTable) {
     ASSERT_EQ(procs.Pids().size(), 2u);
     pid_t pid = -7;
     EXPECT_FALSE(FindProcessByName(L"qiprobetool.exe", pid));  // case-sensitive
-    EXPECT_EQ(pid, -7);                                           // untouched
+    EXPECT_EQ(pid, -7);                                        // untouched
     EXPECT_FALSE(FindProcessByName(L"QiProbeTool", pid));
     ASSERT_TRUE(FindProcessByName(L"QiProbeTool.exe", pid));
     EXPECT_EQ(pid, std::min(procs.Pids()[0], procs.Pids()[1]));
-    EXPECT_TRUE(TerminateProcessById(pid));
+    EXPECT_TRUE(EndProcessByName(L"QiProbeTool.exe"));
+    EXPECT_TRUE(qitest::WaitUntilGone(pid));
     pid_t next = 0;
     ASSERT_TRUE(FindProcessByName(L"QiProbeTool.exe", next));
     EXPECT_NE(next, pid);
+    EXPECT_TRUE(EndProcessByName(L"QiProbeTool.exe"));
+    EXPECT_FALSE(EndProcessByName(L"QiProbeTool.exe"));
 }
 
 TEST(FindProcessByName, ScriptsAreKnownByTheirOwnName) {
@@ -116,7 +129,8 @@ TEST(FindProcessByName, ScriptsAreKnownByTheirOwnName) {
     bool found = false;
     for (int i = 0; i < 200 && !found; ++i) {
         found = FindProcessByName(L"QiScript.exe", pid);
-        if (!found) ::usleep(10000);
+        if (!found)
+            ::usleep(10000);
     }
     EXPECT_TRUE(found);
     EXPECT_EQ(pid, child.Pid());

@@ -1,0 +1,90 @@
+#include "platform/ProcessTable.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/support/Processes.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+// A process started under `name` with the id `wanted` (the kernel hands out the id after
+// ns_last_pid), or 0 when this machine does not let us choose or another process took it.
+pid_t StartWithId(qitest::TempDir& dir, const std::string& name, pid_t wanted,
+                  std::unique_ptr<qitest::NamedProcesses>& owner) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        {
+            std::ofstream last("/proc/sys/kernel/ns_last_pid");
+            if (!(last << wanted - 1).flush())
+                return 0;
+        }
+        auto procs =
+            std::make_unique<qitest::NamedProcesses>(dir, name + std::to_string(attempt), 1);
+        if (!procs->Pids().empty() && procs->Pids()[0] == wanted) {
+            owner = std::move(procs);
+            return wanted;
+        }
+    }
+    return 0;
+}
+
+// Ends and reaps the one process of `procs`, leaving its id free for reuse.
+void EndAndReap(std::unique_ptr<qitest::NamedProcesses>& procs) {
+    procs.reset();
+}
+
+TEST(OpenProcessByName, IdReusedBetweenScanAndOpeningIsNotTaken) {
+    qitest::TempDir dir;
+    auto product = std::make_unique<qitest::NamedProcesses>(dir, "QiStale.exe", 1);
+    ASSERT_EQ(product->Pids().size(), 1u);
+    pid_t stale = product->Pids()[0];
+    std::unique_ptr<qitest::NamedProcesses> bystander;
+    platform::SetProcessScanHookForTest([&] {
+        EndAndReap(product);
+        StartWithId(dir, "QiBystander", stale, bystander);
+    });
+    platform::ProcessHandle handle;
+    bool found = platform::OpenProcessByName(L"QiStale.exe", handle);
+    platform::SetProcessScanHookForTest(nullptr);
+    if (!bystander)
+        GTEST_SKIP() << "cannot choose process ids here";
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(qitest::IsRunning(stale));
+}
+
+TEST(ProcessHandle, EndsOnlyTheProcessItOpened) {
+    qitest::TempDir dir;
+    auto product = std::make_unique<qitest::NamedProcesses>(dir, "QiHeld.exe", 1);
+    ASSERT_EQ(product->Pids().size(), 1u);
+    pid_t pid = product->Pids()[0];
+    platform::ProcessHandle handle;
+    ASSERT_TRUE(platform::OpenProcessByName(L"QiHeld.exe", handle));
+    EXPECT_EQ(handle.Pid(), pid);
+
+    // The process ends and its id goes to another one before the handle is used.
+    EndAndReap(product);
+    std::unique_ptr<qitest::NamedProcesses> bystander;
+    if (StartWithId(dir, "QiBystander", pid, bystander) == 0)
+        GTEST_SKIP() << "cannot choose process ids here";
+    EXPECT_FALSE(handle.Terminate());
+    EXPECT_TRUE(qitest::IsRunning(pid));
+
+    platform::ProcessHandle none;
+    EXPECT_FALSE(platform::OpenProcessByName(L"QiHeld.exe", none));
+    EXPECT_FALSE(none.Terminate());
+}
+
+TEST(ProcessHandle, TerminateEndsAndWaits) {
+    qitest::TempDir dir;
+    qitest::NamedProcesses procs(dir, "QiEnd.exe", 1);
+    ASSERT_EQ(procs.Pids().size(), 1u);
+    platform::ProcessHandle handle;
+    ASSERT_TRUE(platform::OpenProcessByName(L"QiEnd.exe", handle));
+    platform::ProcessHandle moved = std::move(handle);
+    EXPECT_FALSE(handle.IsValid());
+    EXPECT_TRUE(moved.Terminate());
+    EXPECT_TRUE(qitest::WaitUntilGone(procs.Pids()[0]));
+}
+
+}  // namespace
