@@ -19,7 +19,8 @@ namespace platform {
 namespace {
 
 void CloseFd(int& fd) {
-    if (fd >= 0) ::close(fd);  // never retried: the descriptor is gone either way
+    if (fd >= 0)
+        ::close(fd);  // never retried: the descriptor is gone either way
     fd = -1;
 }
 
@@ -35,7 +36,8 @@ int PidFdOpen(pid_t pid) {
 
 bool IsExecutableFile(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
 }
 
 // Everything the child needs, built before fork: nothing is allocated after it.
@@ -58,9 +60,12 @@ struct ExecImage {
             error = ENOENT;
             return false;
         }
-        if (words.empty()) words.push_back(program);
-        for (const std::wstring& w : words) args.push_back(PathToNarrow(w));
-        for (std::string& a : args) argv.push_back(a.data());
+        if (words.empty())
+            words.push_back(program);
+        for (const std::wstring& w : words)
+            args.push_back(PathToNarrow(w));
+        for (std::string& a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         return true;
     }
@@ -105,15 +110,30 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
     size_t i = 0;
     const size_t n = line.size();
     auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    if (n == 0)
+        return args;
+    // The program name has rules of its own: a path holds backslashes and no quotes.
+    if (line[0] == L'"') {
+        size_t close = line.find(L'"', 1);
+        args.emplace_back(line.substr(1, close == std::wstring_view::npos ? n - 1 : close - 1));
+        i = close == std::wstring_view::npos ? n : close + 1;
+    } else {
+        while (i < n && !blank(line[i]))
+            ++i;
+        args.emplace_back(line.substr(0, i));
+    }
     for (;;) {
-        while (i < n && blank(line[i])) ++i;
-        if (i >= n) break;
+        while (i < n && blank(line[i]))
+            ++i;
+        if (i >= n)
+            break;
         std::wstring arg;
         bool quoted = false;
         while (i < n && (quoted || !blank(line[i]))) {
             if (line[i] == L'\\') {
                 size_t slashes = 0;
-                while (i < n && line[i] == L'\\') ++slashes, ++i;
+                while (i < n && line[i] == L'\\')
+                    ++slashes, ++i;
                 if (i < n && line[i] == L'"') {
                     arg.append(slashes / 2, L'\\');
                     if (slashes % 2 == 1) {
@@ -141,7 +161,8 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
 }
 
 std::string ResolveProgram(std::string_view program) {
-    if (program.empty()) return {};
+    if (program.empty())
+        return {};
     if (program.find('/') != std::string_view::npos) {
         std::string path(program);
         return ::access(path.c_str(), F_OK) == 0 ? path : std::string();
@@ -151,19 +172,26 @@ std::string ResolveProgram(std::string_view program) {
     size_t pos = 0;
     while (pos <= dirs.size()) {
         size_t colon = dirs.find(':', pos);
-        if (colon == std::string_view::npos) colon = dirs.size();
+        if (colon == std::string_view::npos)
+            colon = dirs.size();
         std::string dir(dirs.substr(pos, colon - pos));
-        if (dir.empty()) dir = ".";
+        if (dir.empty())
+            dir = ".";
         std::string candidate = dir + "/" + std::string(program);
-        if (IsExecutableFile(candidate)) return candidate;
+        if (IsExecutableFile(candidate))
+            return candidate;
         pos = colon + 1;
     }
     return {};
 }
 
-ChildProcess::~ChildProcess() { Reset(); }
+ChildProcess::~ChildProcess() {
+    Reset();
+}
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept {
+    *this = std::move(other);
+}
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
@@ -183,7 +211,8 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
 }
 
 void ChildProcess::Reset() {
-    if (m_pid > 0 && !m_reaped) KillGroup();
+    if (m_pid > 0 && !m_reaped)
+        KillGroup();
     CloseFd(m_outFd);
     CloseFd(m_pidFd);
     m_pid = -1;
@@ -192,8 +221,10 @@ void ChildProcess::Reset() {
 }
 
 bool ChildProcess::TryReap(bool block) {
-    if (m_pid <= 0) return false;
-    if (m_reaped) return true;
+    if (m_pid <= 0)
+        return false;
+    if (m_reaped)
+        return true;
     int status = 0;
     pid_t r;
     do {
@@ -216,15 +247,20 @@ bool ChildProcess::TryReap(bool block) {
 }
 
 uint32_t ChildProcess::ExitCode() const {
-    if (!m_reaped) return kStillActive;
-    if (WIFEXITED(m_status)) return static_cast<uint32_t>(WEXITSTATUS(m_status));
-    if (WIFSIGNALED(m_status)) return 128u + static_cast<uint32_t>(WTERMSIG(m_status));
+    if (!m_reaped)
+        return kStillActive;
+    if (WIFEXITED(m_status))
+        return static_cast<uint32_t>(WEXITSTATUS(m_status));
+    if (WIFSIGNALED(m_status))
+        return 128u + static_cast<uint32_t>(WTERMSIG(m_status));
     return kStillActive;
 }
 
 bool ChildProcess::WaitForOutputOrExit(int timeoutMs) {
-    if (m_pid <= 0) return false;
-    if (TryReap(false)) return true;
+    if (m_pid <= 0)
+        return false;
+    if (TryReap(false))
+        return true;
     pollfd fds[2];
     nfds_t count = 0;
     int outIndex = -1;
@@ -232,28 +268,37 @@ bool ChildProcess::WaitForOutputOrExit(int timeoutMs) {
         outIndex = static_cast<int>(count);
         fds[count++] = pollfd{m_outFd, POLLIN, 0};
     }
-    if (m_pidFd >= 0) fds[count++] = pollfd{m_pidFd, POLLIN, 0};
+    if (m_pidFd >= 0)
+        fds[count++] = pollfd{m_pidFd, POLLIN, 0};
     // Without a pidfd the exit is only seen by polling waitpid, so wake often.
     int wait = timeoutMs;
-    if (m_pidFd < 0 && (wait < 0 || wait > 10)) wait = 10;
-    if (::poll(fds, count, wait) > 0 && outIndex >= 0 && (fds[outIndex].revents & (POLLHUP | POLLERR))) {
+    if (m_pidFd < 0 && (wait < 0 || wait > 10))
+        wait = 10;
+    if (::poll(fds, count, wait) > 0 && outIndex >= 0 &&
+        (fds[outIndex].revents & (POLLHUP | POLLERR))) {
         // Every writer has closed the pipe: once it is drained there is nothing to wait for.
-        if (PendingOutput() == 0) CloseFd(m_outFd);
+        if (PendingOutput() == 0)
+            CloseFd(m_outFd);
     }
     return TryReap(false);
 }
 
 size_t ChildProcess::PendingOutput() const {
-    if (m_outFd < 0) return 0;
+    if (m_outFd < 0)
+        return 0;
     int n = 0;
-    if (::ioctl(m_outFd, FIONREAD, &n) != 0 || n < 0) return 0;
+    if (::ioctl(m_outFd, FIONREAD, &n) != 0 || n < 0)
+        return 0;
     return static_cast<size_t>(n);
 }
 
 bool ChildProcess::WaitForExit(int timeoutMs) {
-    if (m_pid <= 0) return false;
-    if (timeoutMs < 0) return TryReap(true);
-    if (TryReap(false)) return true;
+    if (m_pid <= 0)
+        return false;
+    if (timeoutMs < 0)
+        return TryReap(true);
+    if (TryReap(false))
+        return true;
     if (m_pidFd >= 0) {
         pollfd fd{m_pidFd, POLLIN, 0};
         ::poll(&fd, 1, timeoutMs);
@@ -264,23 +309,28 @@ bool ChildProcess::WaitForExit(int timeoutMs) {
         int step = left < 10 ? left : 10;
         ::poll(nullptr, 0, step);
         left -= step;
-        if (TryReap(false)) return true;
+        if (TryReap(false))
+            return true;
     }
     return TryReap(false);
 }
 
 void ChildProcess::KillGroup() {
-    if (m_pid <= 0 || m_reaped) return;
+    if (m_pid <= 0 || m_reaped)
+        return;
     ::kill(-m_pid, SIGKILL);
     ::kill(m_pid, SIGKILL);  // in case it left its group
     TryReap(true);
 }
 
-bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error, SpawnFailure* failure) {
+bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
+                  SpawnFailure* failure) {
     error = 0;
-    if (failure) *failure = SpawnFailure::Start;
+    if (failure)
+        *failure = SpawnFailure::Start;
     ExecImage image;
-    if (!image.Build(options, error)) return false;
+    if (!image.Build(options, error))
+        return false;
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
@@ -290,7 +340,8 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error, 
     int out[2] = {-1, -1};
     if (options.captureOutput && ::pipe2(out, O_CLOEXEC) != 0) {
         error = errno;
-        if (failure) *failure = SpawnFailure::Pipe;
+        if (failure)
+            *failure = SpawnFailure::Pipe;
         CloseFd(report[0]);
         CloseFd(report[1]);
         return false;
@@ -305,7 +356,8 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error, 
         CloseFd(out[1]);
         return false;
     }
-    if (pid == 0) ExecChild(image, out[1], report[1], false);
+    if (pid == 0)
+        ExecChild(image, out[1], report[1], false);
 
     ::setpgid(pid, pid);  // also done by the child; whichever runs first wins the race
     CloseFd(report[1]);
@@ -330,14 +382,16 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error, 
         ::fcntl(started.m_outFd, F_SETPIPE_SZ, 1 << 20);
     }
     child = std::move(started);
-    if (failure) *failure = SpawnFailure::None;
+    if (failure)
+        *failure = SpawnFailure::None;
     return true;
 }
 
 bool LaunchDetached(const SpawnOptions& options, int& error) {
     error = 0;
     ExecImage image;
-    if (!image.Build(options, error)) return false;
+    if (!image.Build(options, error))
+        return false;
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
         error = errno;
@@ -354,7 +408,8 @@ bool LaunchDetached(const SpawnOptions& options, int& error) {
         // The middle process only forks the program and leaves, so the program is
         // adopted by init and never becomes our zombie.
         pid_t grandchild = ::fork();
-        if (grandchild == 0) ExecChild(image, -1, report[1], true);
+        if (grandchild == 0)
+            ExecChild(image, -1, report[1], true);
         if (grandchild < 0) {
             int err = errno;
             ssize_t ignored = ::write(report[1], &err, sizeof err);

@@ -22,13 +22,15 @@ constexpr uint32_t kStillActive = 259;
 // Splits a command line the way the Windows C runtime builds argv: blanks and tabs
 // separate arguments; double quotes group; 2n backslashes before a quote give n
 // backslashes and a quote that groups, 2n+1 give n backslashes and a literal quote;
-// "" inside a quoted part gives a literal quote.
+// "" inside a quoted part gives a literal quote. The program name (the first argument)
+// is read by its own rules: a quoted one runs to the next quote, an unquoted one to the
+// next blank, backslashes are literal in both, and a leading blank gives an empty name.
 std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine);
 
 struct SpawnOptions {
-    std::wstring commandLine;       // the program and its arguments
-    std::wstring applicationName;   // when not empty, the program to run instead of argv[0]
-    bool captureOutput = false;     // standard output and error into one pipe (OutputFd)
+    std::wstring commandLine;      // the program and its arguments
+    std::wstring applicationName;  // when not empty, the program to run instead of argv[0]
+    bool captureOutput = false;    // standard output and error into one pipe (OutputFd)
 };
 
 // Owner of one started child: its pid, its output pipe and, until reaped, its exit
