@@ -400,17 +400,24 @@ bool HasUndecodable(std::wstring_view line) {
     return line.find(kUndecodable) != std::wstring_view::npos;
 }
 
+// A value line's name ("@" is the default value's); `pos` ends after it.
+bool ParseValueName(std::wstring_view line, size_t& pos, std::wstring& name) {
+    pos = 0;
+    name.clear();
+    if (line.front() == L'@') {
+        pos = 1;
+        return true;
+    }
+    return ParseQuoted(line, pos, name);
+}
+
 // One value line's name, type and data (after any continuation lines, which `i` moves past).
 bool ParseValueLine(const std::vector<std::wstring_view>& lines, size_t& i, std::wstring& name,
                     uint32_t& type, std::vector<uint8_t>& bytes) {
     std::wstring_view line = Trim(lines[i]);
     size_t pos = 0;
-    name.clear();
-    if (line.front() == L'@') {
-        pos = 1;
-    } else if (!ParseQuoted(line, pos, name)) {
+    if (!ParseValueName(line, pos, name))
         return false;
-    }
     while (pos < line.size() && IsBlankChar(line[pos]))
         ++pos;
     if (pos >= line.size() || line[pos] != L'=')
@@ -462,11 +469,55 @@ bool ParseValueLine(const std::vector<std::wstring_view>& lines, size_t& i, std:
     return !HasUndecodable(body) && ParseHexBytes(body, bytes);
 }
 
-// Parses a hive file's text into `root`. A line that does not parse is skipped (so are the
-// values of a key header that does not) and its number goes to `badLines`; the rest still
-// reads. False when the text is not a hive at all (no header line).
-bool ParseHive(const std::wstring& text, std::wstring_view rootName, Key& root,
-               std::vector<size_t>& badLines) {
+// One line of a regedit file that parses.
+struct RegLine {
+    enum class Kind { Key, DeleteKey, Value, DeleteValue };
+    Kind kind = Kind::Key;
+    HKEY root = nullptr;              // Key, DeleteKey
+    std::vector<std::wstring> parts;  // Key, DeleteKey: the path below the root
+    std::wstring name;                // Value, DeleteValue
+    uint32_t type = REG_NONE;         // Value
+    std::vector<uint8_t> data;        // Value
+};
+
+// A "[ROOT\path]" or "[-ROOT\path]" line.
+bool ParseKeyLine(std::wstring_view line, RegLine& out) {
+    if (line.size() < 3 || line.back() != L']')
+        return false;
+    std::wstring_view rest = line.substr(1, line.size() - 2);
+    out.kind = RegLine::Kind::Key;
+    if (rest.front() == L'-') {
+        out.kind = RegLine::Kind::DeleteKey;
+        rest.remove_prefix(1);
+    }
+    out.parts.clear();
+    size_t slash = rest.find(L'\\');
+    out.root = RootKeyFromName(rest.substr(0, slash));
+    while (slash != std::wstring_view::npos) {
+        rest.remove_prefix(slash + 1);
+        slash = rest.find(L'\\');
+        std::wstring_view part = rest.substr(0, slash);
+        if (part.empty() || part.size() > kMaxKeyNameLength)
+            return false;
+        out.parts.emplace_back(part);
+    }
+    return out.root != nullptr;
+}
+
+// A '"name"=-' or '@=-' line, which deletes the value.
+bool IsValueDeletion(std::wstring_view line, std::wstring& name) {
+    size_t pos = 0;
+    if (!ParseValueName(line, pos, name))
+        return false;
+    std::wstring_view rest = Trim(line.substr(pos));
+    return rest.size() >= 2 && rest.front() == L'=' && Trim(rest.substr(1)) == L"-";
+}
+
+// Walks a regedit file's lines after its header, calling onLine(parsed, number, isKeyLine)
+// for each that is not blank or a comment: `parsed` is null when the line does not parse,
+// `number` counts from 1. False without the header line.
+template <typename OnLine>
+bool WalkRegFile(const std::wstring& text, OnLine&& onLine) {
     std::vector<std::wstring_view> lines;
     std::wstring_view all(text);
     while (!all.empty()) {
@@ -481,53 +532,44 @@ bool ParseHive(const std::wstring& text, std::wstring_view rootName, Key& root,
         ++i;
     if (i == lines.size() || Trim(lines[i]) != kHeader)
         return false;
-    ++i;
-
-    Key* current = nullptr;
-    std::wstring name;
-    std::vector<uint8_t> bytes;
-    for (; i < lines.size(); ++i) {
+    RegLine parsed;
+    for (++i; i < lines.size(); ++i) {
         std::wstring_view line = Trim(lines[i]);
         if (line.empty() || line.front() == L';')
             continue;
         size_t first = i;
-        if (line.front() == L'[') {
-            current = nullptr;
-            // Deletions ("[-...]") belong to import files, not to a hive.
-            if (HasUndecodable(line) || line.back() != L']' || line.size() < 3 || line[1] == L'-') {
-                badLines.push_back(first + 1);
-                continue;
-            }
-            std::vector<std::wstring_view> parts;
-            std::wstring_view rest = line.substr(1, line.size() - 2);
-            while (true) {
-                size_t pos = rest.find(L'\\');
-                parts.push_back(rest.substr(0, pos));
-                if (pos == std::wstring_view::npos)
-                    break;
-                rest.remove_prefix(pos + 1);
-            }
-            bool ok = RootKeyFromName(parts[0]) == RootKeyFromName(rootName);
-            for (size_t k = 1; ok && k < parts.size(); ++k)
-                ok = !parts[k].empty() && parts[k].size() <= kMaxKeyNameLength;
-            if (!ok) {
-                badLines.push_back(first + 1);
-                continue;
-            }
-            current = &root;
-            for (size_t k = 1; k < parts.size(); ++k)
-                current = current->AddChild(std::wstring(parts[k]));
-            continue;
+        bool ok = !HasUndecodable(line);
+        if (ok && line.front() == L'[') {
+            ok = ParseKeyLine(line, parsed);
+        } else if (ok && IsValueDeletion(line, parsed.name)) {
+            parsed.kind = RegLine::Kind::DeleteValue;
+        } else if (ok) {
+            parsed.kind = RegLine::Kind::Value;
+            ok = ParseValueLine(lines, i, parsed.name, parsed.type, parsed.data);
         }
-        uint32_t type = REG_NONE;
-        if (current == nullptr || HasUndecodable(line) ||
-            !ParseValueLine(lines, i, name, type, bytes)) {
-            badLines.push_back(first + 1);
-            continue;
-        }
-        current->SetValue(name, type, std::move(bytes));
+        onLine(ok ? &parsed : nullptr, first + 1, line.front() == L'[');
     }
     return true;
+}
+
+// Parses a hive file's text into `root`. A line that does not parse is skipped (so are the
+// values of a key line that does not, and deletions, which belong to import files) and its
+// number goes to `badLines`; the rest still reads. False when the text is not a hive at all.
+bool ParseHive(const std::wstring& text, HKEY hiveRoot, Key& root, std::vector<size_t>& badLines) {
+    Key* current = nullptr;
+    return WalkRegFile(text, [&](RegLine* line, size_t number, bool isKeyLine) {
+        if (isKeyLine)
+            current = nullptr;
+        if (line != nullptr && line->kind == RegLine::Kind::Key && line->root == hiveRoot) {
+            current = &root;
+            for (const std::wstring& part : line->parts)
+                current = current->AddChild(part);
+        } else if (line != nullptr && line->kind == RegLine::Kind::Value && current != nullptr) {
+            current->SetValue(line->name, line->type, std::move(line->data));
+        } else {
+            badLines.push_back(number);
+        }
+    });
 }
 
 std::wstring Escape(std::wstring_view s) {
@@ -740,7 +782,7 @@ std::shared_ptr<const LoadedHive> ParseHiveFile(bool machine, const std::string&
         return hive;  // an empty file holds nothing that a write could lose
     std::wstring text = DecodeFile(bytes);
     std::vector<size_t> badLines;
-    if (!ParseHive(text, machine ? kMachineRootName : kUserRootName, hive->root, badLines)) {
+    if (!ParseHive(text, machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, hive->root, badLines)) {
         hive->root = Key{};
         hive->state = HiveState::Corrupt;
         OutputDebugStringW((L"Registry: " + PathFromNarrow(path) +
@@ -1264,6 +1306,101 @@ std::wstring RegBytesToString(const uint8_t* data, size_t size) {
         out.push_back(static_cast<wchar_t>(u));
     }
     return out;
+}
+
+LSTATUS RegExportKey(HKEY key, const wchar_t* subKey, uint32_t samDesired, std::wstring& text) {
+    RegKeyObject parent;
+    if (!Snapshot(key, parent))
+        return ERROR_INVALID_HANDLE;
+    RegKeyObject target = ChildState(parent, SplitPath(subKey), samDesired);
+    std::shared_ptr<const LoadedHive> hive = LoadHive(target.machine);
+    PhysicalPath phys = ToPhysical(target.machine, target.path, target.view32);
+    const Key* node = Lookup(hive->root, phys);
+    if (node == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    // The full name as stored, in the case the hive keeps.
+    std::wstring fullName = target.machine ? kMachineRootName : kUserRootName;
+    const Key* k = &hive->root;
+    for (const std::wstring& part : phys.parts) {
+        k = k ? k->Child(part) : nullptr;
+        fullName += L"\\" + (k ? k->name : part);
+    }
+    std::wstring body = std::wstring(kHeader) + L"\n\n";
+    AppendKey(body, *node, fullName);
+    text.clear();
+    text.reserve(body.size() + body.size() / 16);
+    for (wchar_t c : body) {
+        if (c == L'\n')
+            text.push_back(L'\r');
+        text.push_back(c);
+    }
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegImportFile(const std::string& bytes, size_t& badLine) {
+    badLine = 0;
+    std::vector<RegLine> ops;
+    bool inKey = false;       // values belong to the last "[KEY]" line
+    size_t currentIndex = 0;  // its op
+    bool isRegFile = WalkRegFile(DecodeFile(bytes), [&](RegLine* line, size_t number, bool) {
+        if (badLine != 0)
+            return;
+        bool isValue = line != nullptr && (line->kind == RegLine::Kind::Value ||
+                                           line->kind == RegLine::Kind::DeleteValue);
+        // A hive's root stays.
+        bool rootDeletion =
+            line != nullptr && line->kind == RegLine::Kind::DeleteKey && line->parts.empty();
+        if (line == nullptr || (isValue && !inKey) || rootDeletion) {
+            badLine = number;
+            return;
+        }
+        if (isValue) {
+            line->root = ops[currentIndex].root;
+            line->parts = ops[currentIndex].parts;
+        }
+        ops.push_back(std::move(*line));
+        if (!isValue) {
+            currentIndex = ops.size() - 1;
+            inKey = ops.back().kind == RegLine::Kind::Key;
+        }
+    });
+    if (!isRegFile || badLine != 0)
+        return ERROR_BADDB;
+    for (bool machine : {true, false}) {
+        HKEY hiveRoot = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        bool touched = false;
+        for (const RegLine& op : ops)
+            touched = touched || op.root == hiveRoot;
+        if (!touched)
+            continue;
+        LSTATUS status = ModifyHive(machine, [&](Key& root, bool& dirty) {
+            for (RegLine& op : ops) {
+                if (op.root != hiveRoot)
+                    continue;
+                Key* node = &root;
+                size_t walk =
+                    op.kind == RegLine::Kind::DeleteKey ? op.parts.size() - 1 : op.parts.size();
+                bool create =
+                    op.kind != RegLine::Kind::DeleteKey && op.kind != RegLine::Kind::DeleteValue;
+                for (size_t i = 0; node != nullptr && i < walk; ++i)
+                    node = create ? node->AddChild(op.parts[i]) : node->Child(op.parts[i]);
+                dirty = true;
+                if (node == nullptr)
+                    continue;  // deleting what is not there
+                if (op.kind == RegLine::Kind::DeleteKey) {
+                    node->children.erase(Fold(op.parts.back()));
+                } else if (op.kind == RegLine::Kind::Value) {
+                    node->SetValue(op.name, op.type, op.data);
+                } else if (op.kind == RegLine::Kind::DeleteValue) {
+                    node->DeleteValue(op.name);
+                }
+            }
+            return ERROR_SUCCESS;
+        });
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    return ERROR_SUCCESS;
 }
 
 unsigned GetHiveParseCountForTest() {

@@ -130,6 +130,17 @@ LSTATUS RegDeleteValueW(HKEY key, const wchar_t* valueName);
 LSTATUS RegDeleteKeyExW(HKEY key, const wchar_t* subKey, uint32_t samDesired, uint32_t reserved);
 LSTATUS RegDeleteKeyW(HKEY key, const wchar_t* subKey);
 
+// The key `subKey` under `key` (in the view `samDesired` asks for) and everything below it, as
+// regedit exports it: the header line, then each key's "[full name]" line and its values, with
+// CRLF line ends. ERROR_FILE_NOT_FOUND when the key does not exist.
+LSTATUS RegExportKey(HKEY key, const wchar_t* subKey, uint32_t samDesired, std::wstring& text);
+
+// Applies a regedit file (UTF-16LE with BOM, or UTF-8): "[KEY]" creates a key, "[-KEY]" deletes
+// it with everything below, value lines set values and '"name"=-' deletes one. When a line does
+// not parse nothing changes: ERROR_BADDB, with `badLine` its number (0: no header line). Each
+// hive changes in one atomic write.
+LSTATUS RegImportFile(const std::string& bytes, size_t& badLine);
+
 // UTF-16LE bytes of `text` (which may hold zero characters), with one terminating zero unit
 // when `terminate` is set.
 std::vector<uint8_t> RegStringBytes(std::wstring_view text, bool terminate = true);

@@ -1,10 +1,15 @@
 #include "tools/reg/RegTool.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cwchar>
 #include <cwctype>
+#include <fstream>
+#include <iterator>
 
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 using namespace platform;
 
@@ -239,13 +244,24 @@ int CRegTool::Syntax() {
 
 int CRegTool::Run(const std::vector<std::wstring>& args) {
     if (args.empty()) {
-        return Fail(L"ERROR: Invalid syntax.\nUsage: reg query|add|delete KEY [options]\n");
+        return Fail(
+            L"ERROR: Invalid syntax.\nUsage: reg query|add|delete|export KEY [options], reg import "
+            L"FILE\n");
     }
     m_strOperation = Upper(args[0]);
     if (args.size() < 2)
         return Syntax();
     m_strKey = args[1];
-    for (size_t i = 2; i < args.size(); ++i) {
+    size_t first = 2;
+    if (m_strOperation == L"IMPORT") {
+        m_strFile = args[1];
+    } else if (m_strOperation == L"EXPORT") {
+        if (args.size() < 3)
+            return Syntax();
+        m_strFile = args[2];
+        first = 3;
+    }
+    for (size_t i = first; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         if (a.size() < 2 || (a[0] != L'/' && a[0] != L'-'))
             return Syntax();
@@ -269,7 +285,9 @@ int CRegTool::Run(const std::vector<std::wstring>& args) {
             m_strSeparator = args[++i];
         } else if (sw == L"S" && m_strOperation == L"QUERY") {
             m_bSeparator = true;
-        } else if (sw == L"F" && m_strOperation != L"QUERY") {
+        } else if (sw == L"F" && (m_strOperation == L"ADD" || m_strOperation == L"DELETE")) {
+            m_bForce = true;
+        } else if (sw == L"Y" && m_strOperation == L"EXPORT") {
             m_bForce = true;
         } else if (sw == L"REG:32") {
             m_uView = KEY_WOW64_32KEY;
@@ -287,7 +305,13 @@ int CRegTool::Run(const std::vector<std::wstring>& args) {
         return Add();
     if (m_strOperation == L"DELETE")
         return Delete();
-    return Fail(L"ERROR: Invalid syntax.\nUsage: reg query|add|delete KEY [options]\n");
+    if (m_strOperation == L"EXPORT")
+        return Export();
+    if (m_strOperation == L"IMPORT")
+        return m_uView == 0 && args.size() == 2 ? Import() : Syntax();
+    return Fail(
+        L"ERROR: Invalid syntax.\nUsage: reg query|add|delete|export KEY [options], reg import "
+        L"FILE\n");
 }
 
 int CRegTool::Query() {
@@ -425,6 +449,10 @@ int CRegTool::Delete() {
     }
     if (status == ERROR_FILE_NOT_FOUND)
         return Fail(kNotFound);
+    return Report(status);
+}
+
+int CRegTool::Report(LSTATUS status) {
     if (status == ERROR_ACCESS_DENIED)
         return Fail(L"ERROR: Access is denied.\n");
     if (status != ERROR_SUCCESS) {
@@ -433,4 +461,45 @@ int CRegTool::Delete() {
     }
     m_fnOut(kDone);
     return 0;
+}
+
+int CRegTool::Export() {
+    std::wstring path, rootName;
+    HKEY root = ParseKey(m_strKey, path, rootName);
+    if (root == nullptr)
+        return Fail(L"ERROR: Invalid key name.\n");
+    std::wstring text;
+    if (RegExportKey(root, path.c_str(), m_uView, text) != ERROR_SUCCESS)
+        return Fail(kNotFound);
+    std::string file = PathToNarrow(m_strFile);
+    if (::access(file.c_str(), F_OK) == 0 && !m_bForce &&
+        !m_fnAsk(L"File " + m_strFile + L" already exists. Overwrite (Yes/No)?")) {
+        return Fail(L"The operation was cancelled by the user.\n");
+    }
+    std::vector<uint8_t> bytes{0xFF, 0xFE};
+    std::vector<uint8_t> body = RegStringBytes(text, false);
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        return Fail(L"ERROR: Cannot write " + m_strFile + L".\n");
+    m_fnOut(kDone);
+    return 0;
+}
+
+int CRegTool::Import() {
+    std::ifstream in(PathToNarrow(m_strFile), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad())
+        return Fail(L"ERROR: Error opening the file " + m_strFile + L".\n");
+    size_t badLine = 0;
+    LSTATUS status = RegImportFile(bytes, badLine);
+    if (status == ERROR_BADDB) {
+        return Fail(badLine == 0 ? L"ERROR: " + m_strFile + L" is not a registry file.\n"
+                                 : L"ERROR: " + m_strFile + L" line " + std::to_wstring(badLine) +
+                                       L" does not parse; nothing was imported.\n");
+    }
+    return Report(status);
 }

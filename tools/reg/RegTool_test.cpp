@@ -163,4 +163,53 @@ TEST_F(RegToolTest, ParallelProcessesEachLandTheirValue) {
     RegCloseKey(k);
 }
 
+std::string Utf16File(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (uint8_t b : RegStringBytes(text, false))
+        bytes.push_back(static_cast<char>(b));
+    return bytes;
+}
+
+TEST_F(RegToolTest, ExportAndImportInRegeditsOwnForm) {
+    const std::wstring key = L"HKCU\\Software\\Quillora";
+    ASSERT_EQ(Reg({L"add", key, L"/v", L"Path", L"/d", L"/opt/q \"x\"", L"/f"}), 0);
+    ASSERT_EQ(Reg({L"add", key + L"\\Sub", L"/v", L"N", L"/t", L"REG_DWORD", L"/d", L"7"}), 0);
+    std::string file = m_dir / "out.reg";
+    ASSERT_EQ(Reg({L"export", key, PathFromNarrow(file)}), 0);
+    const std::wstring expected =
+        L"Windows Registry Editor Version 5.00\r\n\r\n"
+        L"[HKEY_CURRENT_USER\\Software\\Quillora]\r\n\"Path\"=\"/opt/q \\\"x\\\"\"\r\n\r\n"
+        L"[HKEY_CURRENT_USER\\Software\\Quillora\\Sub]\r\n\"N\"=dword:00000007\r\n\r\n";
+    EXPECT_EQ(qitest::TempDir::Read(file), Utf16File(expected));
+
+    // An existing file is replaced only when the user agrees or /y says so.
+    EXPECT_EQ(Reg({L"export", key + L"\\Sub", PathFromNarrow(file)}, false), 1);
+    EXPECT_EQ(m_questions.size(), 1u);
+    EXPECT_EQ(qitest::TempDir::Read(file), Utf16File(expected));
+    EXPECT_EQ(Reg({L"export", key + L"\\Sub", PathFromNarrow(file), L"/y"}), 0);
+    EXPECT_TRUE(m_questions.empty());
+    EXPECT_EQ(Reg({L"export", L"HKCU\\Software\\Missing", PathFromNarrow(file), L"/y"}), 1);
+
+    // What regedit writes comes back in: keys, escapes, deletions of keys and values.
+    std::string import = m_dir.Write(
+        "in.reg", Utf16File(L"Windows Registry Editor Version 5.00\r\n\r\n"
+                            L"[HKEY_CURRENT_USER\\Software\\Quillora]\r\n"
+                            L"\"Path\"=-\r\n\"Text\"=\"a\\nb\"\r\n\r\n"
+                            L"[-HKEY_CURRENT_USER\\Software\\Quillora\\Sub]\r\n\r\n"
+                            L"[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n@=\"d\"\r\n"));
+    ASSERT_EQ(Reg({L"import", PathFromNarrow(import)}), 0) << m_err;
+    EXPECT_EQ(Reg({L"query", key, L"/s"}), 0);
+    EXPECT_EQ(m_out, L"\nHKEY_CURRENT_USER\\Software\\Quillora\n    Text    REG_SZ    a\nb\n");
+    EXPECT_EQ(Reg({L"query", L"HKLM\\Software\\Other", L"/ve"}), 0);
+
+    // A line that does not parse changes nothing and is named.
+    std::string before = qitest::TempDir::Read(m_dir / "user.reg");
+    std::string bad = m_dir.Write("bad.reg", "Windows Registry Editor Version 5.00\n\n"
+                                             "[HKEY_CURRENT_USER\\Software\\New]\n\"x\"=oops\n");
+    EXPECT_EQ(Reg({L"import", PathFromNarrow(bad)}), 1);
+    EXPECT_NE(m_err.find(L"line 4 does not parse"), std::wstring::npos) << m_err;
+    EXPECT_EQ(qitest::TempDir::Read(m_dir / "user.reg"), before);
+    EXPECT_EQ(Reg({L"import", PathFromNarrow(m_dir / "none.reg")}), 1);
+}
+
 }  // namespace
