@@ -57,7 +57,9 @@ void CInstallMgr::EndProductProcesses() {
     EndProcessByName(L"Quillora.exe");
     EndProcessByName(L"Renovar.exe");
     for (int i = 0; i < kMaxCompanionKills && !platform::IsCurrentThreadCancelled(); ++i) {
-        if (!EndProcessByName(L"PapyrixTools.exe")) break;  // a failure: the next round tries again
+        // A copy that could not be ended is found again by the next round.
+        if (!EndProcessByName(L"PapyrixTools.exe"))
+            break;
     }
 }
 

@@ -191,12 +191,12 @@ TEST_F(RegToolTest, ExportAndImportInRegeditsOwnForm) {
     EXPECT_EQ(Reg({L"export", L"HKCU\\Software\\Missing", PathFromNarrow(file), L"/y"}), 1);
 
     // What regedit writes comes back in: keys, escapes, deletions of keys and values.
-    std::string import = m_dir.Write(
-        "in.reg", Utf16File(L"Windows Registry Editor Version 5.00\r\n\r\n"
-                            L"[HKEY_CURRENT_USER\\Software\\Quillora]\r\n"
-                            L"\"Path\"=-\r\n\"Text\"=\"a\\nb\"\r\n\r\n"
-                            L"[-HKEY_CURRENT_USER\\Software\\Quillora\\Sub]\r\n\r\n"
-                            L"[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n@=\"d\"\r\n"));
+    std::string import =
+        m_dir.Write("in.reg", Utf16File(L"Windows Registry Editor Version 5.00\r\n\r\n"
+                                        L"[HKEY_CURRENT_USER\\Software\\Quillora]\r\n"
+                                        L"\"Path\"=-\r\n\"Text\"=\"a\\nb\"\r\n\r\n"
+                                        L"[-HKEY_CURRENT_USER\\Software\\Quillora\\Sub]\r\n\r\n"
+                                        L"[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n@=\"d\"\r\n"));
     ASSERT_EQ(Reg({L"import", PathFromNarrow(import)}), 0) << m_err;
     EXPECT_EQ(Reg({L"query", key, L"/s"}), 0);
     EXPECT_EQ(m_out, L"\nHKEY_CURRENT_USER\\Software\\Quillora\n    Text    REG_SZ    a\nb\n");
@@ -204,8 +204,9 @@ TEST_F(RegToolTest, ExportAndImportInRegeditsOwnForm) {
 
     // A line that does not parse changes nothing and is named.
     std::string before = qitest::TempDir::Read(m_dir / "user.reg");
-    std::string bad = m_dir.Write("bad.reg", "Windows Registry Editor Version 5.00\n\n"
-                                             "[HKEY_CURRENT_USER\\Software\\New]\n\"x\"=oops\n");
+    std::string bad = m_dir.Write("bad.reg",
+                                  "Windows Registry Editor Version 5.00\n\n"
+                                  "[HKEY_CURRENT_USER\\Software\\New]\n\"x\"=oops\n");
     EXPECT_EQ(Reg({L"import", PathFromNarrow(bad)}), 1);
     EXPECT_NE(m_err.find(L"line 4 does not parse"), std::wstring::npos) << m_err;
     EXPECT_EQ(qitest::TempDir::Read(m_dir / "user.reg"), before);
