@@ -722,6 +722,8 @@ struct HiveCache {
     std::string path;
     FileStamp stamp;
     std::shared_ptr<const LoadedHive> hive;
+    std::string reportedPath;  // the damaged file last logged, so that it is logged once
+    FileStamp reportedStamp;
 };
 
 HiveCache s_hiveCache[2];  // machine, user
@@ -773,8 +775,19 @@ void LogSkippedLines(const std::string& path, const std::wstring& text,
         (L"Registry: " + PathFromNarrow(path) + L" is not written until it is repaired\n").c_str());
 }
 
+// True the first time a damaged version of a hive file is met.
+bool FirstReport(bool machine, const std::string& path, const FileStamp& stamp) {
+    HiveCache& cache = CacheOf(machine);
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (cache.reportedPath == path && cache.reportedStamp == stamp)
+        return false;
+    cache.reportedPath = path;
+    cache.reportedStamp = stamp;
+    return true;
+}
+
 std::shared_ptr<const LoadedHive> ParseHiveFile(bool machine, const std::string& path,
-                                                const std::string& bytes) {
+                                                const FileStamp& stamp, const std::string& bytes) {
     ++s_hiveParses;
     auto hive = std::make_shared<LoadedHive>();
     hive->state = HiveState::Ok;
@@ -785,12 +798,15 @@ std::shared_ptr<const LoadedHive> ParseHiveFile(bool machine, const std::string&
     if (!ParseHive(text, machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, hive->root, badLines)) {
         hive->root = Key{};
         hive->state = HiveState::Corrupt;
-        OutputDebugStringW((L"Registry: " + PathFromNarrow(path) +
-                            L" is no registry file; it is not written until it is repaired\n")
-                               .c_str());
+        if (FirstReport(machine, path, stamp)) {
+            OutputDebugStringW((L"Registry: " + PathFromNarrow(path) +
+                                L" is no registry file; it is not written until it is repaired\n")
+                                   .c_str());
+        }
     } else if (!badLines.empty()) {
         hive->state = HiveState::Damaged;
-        LogSkippedLines(path, text, badLines);
+        if (FirstReport(machine, path, stamp))
+            LogSkippedLines(path, text, badLines);
     }
     return hive;
 }
@@ -834,7 +850,7 @@ std::shared_ptr<const LoadedHive> LoadHive(bool machine) {
     }
     bool stamped = ::fstat(fd, &st) == 0;
     ::close(fd);
-    std::shared_ptr<const LoadedHive> hive = ParseHiveFile(machine, path, bytes);
+    std::shared_ptr<const LoadedHive> hive = ParseHiveFile(machine, path, FileStamp::Of(st), bytes);
     // A file changed within the file system's clock tick could keep its stamp: such a fresh
     // file is parsed again next time rather than trusted.
     struct timespec now {};

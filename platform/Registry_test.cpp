@@ -300,6 +300,8 @@ TEST_F(RegistryTest, DamagedHiveReadsWhatParsesAndIsNeverOverwritten) {
             RegCloseKey(k);
             std::string named = "machine.reg line " + std::to_string(c.badLine) + " skipped";
             EXPECT_NE(capture.Text().find(named), std::string::npos) << capture.Text();
+            EXPECT_EQ(capture.Text().find(named), capture.Text().rfind(named))
+                << "logged more than once";
         }
         HKEY root = nullptr;
         ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_ALL_ACCESS, &root),

@@ -381,12 +381,8 @@ int CRegTool::Add() {
     KeyHolder key;
     LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                      KEY_ALL_ACCESS | m_uView, nullptr, &key.key, nullptr);
-    if (status == ERROR_ACCESS_DENIED)
-        return Fail(L"ERROR: Access is denied.\n");
-    if (status != ERROR_SUCCESS) {
-        return Fail(L"ERROR: The registry could not be changed (error " + std::to_wstring(status) +
-                    L").\n");
-    }
+    if (status != ERROR_SUCCESS)
+        return Report(status);
     if (m_bValue) {
         uint32_t size = 0;
         bool exists = RegQueryValueExW(key.key, m_strValueName.c_str(), nullptr, nullptr, nullptr,
@@ -398,15 +394,8 @@ int CRegTool::Add() {
         }
         status = RegSetValueExW(key.key, m_strValueName.c_str(), 0, type, bytes.data(),
                                 static_cast<uint32_t>(bytes.size()));
-        if (status == ERROR_ACCESS_DENIED)
-            return Fail(L"ERROR: Access is denied.\n");
-        if (status != ERROR_SUCCESS) {
-            return Fail(L"ERROR: The registry could not be changed (error " +
-                        std::to_wstring(status) + L").\n");
-        }
     }
-    m_fnOut(kDone);
-    return 0;
+    return Report(status);
 }
 
 int CRegTool::Delete() {
@@ -455,6 +444,11 @@ int CRegTool::Delete() {
 int CRegTool::Report(LSTATUS status) {
     if (status == ERROR_ACCESS_DENIED)
         return Fail(L"ERROR: Access is denied.\n");
+    if (status == ERROR_BADDB) {
+        return Fail(
+            L"ERROR: The configuration registry database is corrupt: repair the lines "
+            L"the log names first.\n");
+    }
     if (status != ERROR_SUCCESS) {
         return Fail(L"ERROR: The registry could not be changed (error " + std::to_wstring(status) +
                     L").\n");

@@ -211,6 +211,14 @@ TEST_F(RegToolTest, ExportAndImportInRegeditsOwnForm) {
     EXPECT_NE(m_err.find(L"line 4 does not parse"), std::wstring::npos) << m_err;
     EXPECT_EQ(qitest::TempDir::Read(m_dir / "user.reg"), before);
     EXPECT_EQ(Reg({L"import", PathFromNarrow(m_dir / "none.reg")}), 1);
+
+    // A damaged hive is refused with its own message, and left as it is.
+    std::string damaged =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"a\"=?\n";
+    m_dir.Write("user.reg", damaged);
+    EXPECT_EQ(Reg({L"add", L"HKCU\\X", L"/v", L"b", L"/d", L"1", L"/f"}), 1);
+    EXPECT_NE(m_err.find(L"registry database is corrupt"), std::wstring::npos) << m_err;
+    EXPECT_EQ(qitest::TempDir::Read(m_dir / "user.reg"), damaged);
 }
 
 }  // namespace
