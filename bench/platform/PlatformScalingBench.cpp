@@ -1,7 +1,8 @@
 // How the registry store and the INI functions scale with the size of their files: opening a
 // hive whose one key holds 10,000, 100,000 or 200,000 values (parsed anew each time; the last
 // shows the growth once the tree no longer fits the CPU caches), a query on a hive that did not
-// change (served from memory), and a lookup of the last key of a 5 or 10 MB INI file. Run: build/bench/bench/platform/bench_platform_scaling
+// change (served from memory), and a lookup of the last key of a 5 or 10 MB INI file. Run:
+// build/bench/bench/platform/bench_platform_scaling
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
