@@ -159,7 +159,10 @@ int RunInstaller() {
                     LoadLanguage(*app, translator);
 
                 auto center = std::make_unique<SNotifyCenter>();
-                {
+                if (!center->IsValid()) {
+                    // It has said why; without it no progress would ever show.
+                    DebugLog(L"%s 通知中心创建失败", L"RunInstaller");
+                } else {
                     CMainDlg mainDlg;
                     if (mainDlg.Create(nullptr, 0, 0, 0, 0) == nullptr) {
                         DebugLog(L"%s 主窗口创建失败", L"RunInstaller");

@@ -7,10 +7,5 @@ void PostInstallEvent(SOUI::IObject* pSender, int progress, int status, const wc
     evt->progress = progress;
     evt->status = status;
     evt->text = text ? text : L"";
-    SOUI::SNotifyCenter* center = SOUI::SNotifyCenter::getSingletonPtr();
-    if (center == nullptr) {
-        evt->Release();  // nobody to tell: no window exists
-        return;
-    }
-    center->FireEventAsync(evt);
+    SOUI::SNotifyCenter::PostEvent(evt);  // released there when no window exists
 }

@@ -126,14 +126,14 @@ unsigned CHttpMgr::HttpThreadProc(HttpRequestParam* pParam) {
              L"CHttpMgr::HttpThreadProc", record->userid, record->responseType, ok ? 1 : 0,
              response.c_str());
 
-    auto* evt = new EventHttpCallBack(GetInstance());
-    evt->userid = record->userid;
-    evt->param = record->param;
-    evt->response = response;
-    if (SOUI::SNotifyCenter* center = SOUI::SNotifyCenter::getSingletonPtr())
-        center->FireEventAsync(evt);
-    else
-        evt->Release();  // no UI to tell
+    // A request ended by TerminateAll has no one left to tell: the program is going down.
+    if (!platform::IsCurrentThreadCancelled()) {
+        auto* evt = new EventHttpCallBack(GetInstance());
+        evt->userid = record->userid;
+        evt->param = record->param;
+        evt->response = response;
+        SOUI::SNotifyCenter::PostEvent(evt);  // a no-op once the center is gone
+    }
 
     // The thread cannot join itself: it hands its own entry over to be joined later.
     s_lockThread.Lock();

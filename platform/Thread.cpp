@@ -1,13 +1,16 @@
 #include "platform/Thread.h"
 
 #include <chrono>
+#include <cstdlib>
+
+#include "platform/DebugOutput.h"
 
 namespace platform {
 
 struct GatedThread::Shared {
     std::mutex lock;
     std::condition_variable cv;
-    bool gateOpen = false;          // guarded by lock
+    bool gateOpen = false;  // guarded by lock
     std::atomic<bool> cancel{false};
     std::atomic<bool> finished{false};
     std::atomic<unsigned> exitCode{0};
@@ -18,7 +21,9 @@ thread_local GatedThread::Shared* t_current = nullptr;
 }
 
 // Only the thread procedure reads t_current; Shared outlives the thread (shared_ptr).
-bool IsCurrentThreadCancelled() { return t_current != nullptr && t_current->cancel.load(); }
+bool IsCurrentThreadCancelled() {
+    return t_current != nullptr && t_current->cancel.load();
+}
 
 bool SleepUnlessCancelled(uint32_t milliseconds) {
     GatedThread::Shared* shared = t_current;
@@ -33,11 +38,16 @@ bool SleepUnlessCancelled(uint32_t milliseconds) {
 
 GatedThread::~GatedThread() {
     RequestCancel();
-    Join();
+    if (!Join()) {
+        // Returning would leave the thread running on inside whatever owned this object.
+        OutputDebugStringW(L"GatedThread destroyed by its own thread; aborting\n");
+        std::abort();
+    }
 }
 
 bool GatedThread::Start(Proc proc) {
-    if (m_thread.joinable()) return false;
+    if (m_thread.joinable())
+        return false;
     auto shared = std::make_shared<Shared>();
     try {
         m_thread = std::thread([shared, proc = std::move(proc)]() mutable {
@@ -60,7 +70,8 @@ bool GatedThread::Start(Proc proc) {
 }
 
 void GatedThread::Resume() {
-    if (!m_pShared) return;
+    if (!m_pShared)
+        return;
     {
         std::lock_guard<std::mutex> lock(m_pShared->lock);
         m_pShared->gateOpen = true;
@@ -69,7 +80,8 @@ void GatedThread::Resume() {
 }
 
 void GatedThread::RequestCancel() {
-    if (!m_pShared) return;
+    if (!m_pShared)
+        return;
     {
         std::lock_guard<std::mutex> lock(m_pShared->lock);
         m_pShared->cancel.store(true);
@@ -77,18 +89,23 @@ void GatedThread::RequestCancel() {
     m_pShared->cv.notify_all();
 }
 
-void GatedThread::Join() {
-    if (!m_thread.joinable()) return;
+bool GatedThread::Join() {
+    if (!m_thread.joinable())
+        return true;
     if (m_thread.get_id() == std::this_thread::get_id()) {
-        // Called from its own procedure: it cannot wait for itself; it ends right after.
-        m_thread.detach();
-        return;
+        OutputDebugStringW(L"GatedThread::Join called on the thread itself; not joined\n");
+        return false;
     }
     m_thread.join();
+    return true;
 }
 
-bool GatedThread::HasFinished() const { return m_pShared && m_pShared->finished.load(); }
+bool GatedThread::HasFinished() const {
+    return m_pShared && m_pShared->finished.load();
+}
 
-unsigned GatedThread::ExitCode() const { return m_pShared ? m_pShared->exitCode.load() : 0; }
+unsigned GatedThread::ExitCode() const {
+    return m_pShared ? m_pShared->exitCode.load() : 0;
+}
 
 }  // namespace platform

@@ -25,7 +25,9 @@ public:
     using Proc = std::function<unsigned()>;
 
     GatedThread() = default;
-    ~GatedThread();  // asks the thread to stop and joins it
+    // Asks the thread to stop and joins it. Destroying it on its own thread is a fault of
+    // the owner (the thread would go on inside a freed object): logged, then abort().
+    ~GatedThread();
     GatedThread(const GatedThread&) = delete;
     GatedThread& operator=(const GatedThread&) = delete;
 
@@ -36,8 +38,10 @@ public:
     void Resume();
     // Asks the thread to stop. A thread whose gate never opened ends without running.
     void RequestCancel();
-    // Waits until the thread has ended (no-op without a thread).
-    void Join();
+    // Waits until the thread has ended; true when it has (or there is none). Called on
+    // the thread itself it cannot wait: it logs the fault and returns false, leaving the
+    // thread joinable for its owner.
+    bool Join();
 
     bool HasThread() const { return m_thread.joinable(); }
     bool HasFinished() const;

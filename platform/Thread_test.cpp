@@ -4,6 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+
+#include "platform/DebugOutput.h"
 
 namespace {
 
@@ -53,6 +56,42 @@ TEST(GatedThread, StopRequestWakesABlockedSleep) {
     EXPECT_TRUE(sawCancel.load());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_FALSE(platform::IsCurrentThreadCancelled());  // the test thread has no owner
+}
+
+TEST(GatedThread, JoinOnItsOwnThreadIsRefusedAndTheOwnerStillJoins) {
+    platform::ScopedDebugCapture capture;
+    std::atomic<bool> selfJoined{true}, finished{false};
+    platform::GatedThread thread;
+    ASSERT_TRUE(thread.Start([&] {
+        selfJoined = thread.Join();
+        // Still running after the refused join: the owner's join must wait for this.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        finished = true;
+        return 0u;
+    }));
+    thread.Resume();
+    EXPECT_TRUE(thread.Join());
+    EXPECT_TRUE(finished.load()) << "the owner's join returned while the thread ran";
+    EXPECT_FALSE(selfJoined.load());
+    EXPECT_NE(capture.Text().find("on the thread itself"), std::string::npos);
+}
+
+TEST(GatedThreadDeathTest, DestroyedByItsOwnThreadAbortsRatherThanRunOnInFreedMemory) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            auto* thread = new platform::GatedThread;
+            std::atomic<bool> done{false};
+            thread->Start([&] {
+                delete thread;
+                done = true;
+                return 0u;
+            });
+            thread->Resume();
+            while (!done.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        },
+        "destroyed by its own thread");
 }
 
 }  // namespace

@@ -17,11 +17,24 @@ class EventArgs : public SObjectImpl<IObject> {
     SOUI_CLASS_NAME(EventArgs, L"eventargs")
 
 public:
-    // Takes the sender's id and name at construction; the sender is not owned.
+    // Takes the sender's id and name at construction. The sender is not owned: an event
+    // delivered at once names it as it is; a queued event watches it (WatchSender) and
+    // names it at delivery only if it still exists, else sender is null.
     explicit EventArgs(IObject* pSender)
         : sender(pSender),
           idFrom(pSender ? pSender->GetID() : 0),
           nameFrom(pSender && pSender->GetName() ? pSender->GetName() : L"") {}
+
+    // When queued (the sender still lives): keeps a weak handle to the sender.
+    void WatchSender() {
+        if (sender != nullptr && !m_pSenderLife)
+            m_pSenderLife = sender->GetLife();
+    }
+    // At delivery: sender becomes null when the watched sender is gone meanwhile.
+    void ResolveSender() {
+        if (m_pSenderLife)
+            sender = LockObjectLife(m_pSenderLife);
+    }
 
     // The event id (T::EventID for TplEventArgs<T>).
     int GetID() const override = 0;
@@ -32,6 +45,9 @@ public:
     SStringW nameFrom;
     bool bubbleUp = true;
     int handled = 0;
+
+private:
+    std::shared_ptr<SObjectLife> m_pSenderLife;
 };
 
 template <class T>

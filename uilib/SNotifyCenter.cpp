@@ -8,22 +8,41 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "platform/DebugOutput.h"
+#include "platform/Text.h"
 
 namespace SOUI {
 namespace {
+// Registration of the center: written under g_centerLock; PostEvent reads it under the
+// lock, the UI thread may read it without.
+std::mutex g_centerLock;
 std::atomic<SNotifyCenter*> g_center{nullptr};
-}
+}  // namespace
 
 SNotifyCenter::SNotifyCenter() : m_uiThread(std::this_thread::get_id()) {
     m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wakeFd < 0) {
+        const int err = errno;
+        platform::OutputDebugStringW((L"SNotifyCenter: eventfd failed (" +
+                                      platform::Utf8ToWide(std::strerror(err)) +
+                                      L"); events cannot reach the UI\n")
+                                         .c_str());
+        return;
+    }
+    std::lock_guard<std::mutex> lock(g_centerLock);
     g_center.store(this);
 }
 
 SNotifyCenter::~SNotifyCenter() {
-    SNotifyCenter* self = this;
-    g_center.compare_exchange_strong(self, nullptr);
+    {
+        // After this no poster can reach the center; one inside FireEventAsync has left.
+        std::lock_guard<std::mutex> lock(g_centerLock);
+        SNotifyCenter* self = this;
+        g_center.compare_exchange_strong(self, nullptr);
+    }
     std::deque<EventArgs*> left;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -64,9 +83,28 @@ bool SNotifyCenter::isEventDeclared(int id) const {
     return m_declared.count(id) != 0;
 }
 
+bool SNotifyCenter::PostEvent(EventArgs* pEvt) {
+    if (pEvt == nullptr)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(g_centerLock);
+        if (SNotifyCenter* center = g_center.load()) {
+            center->FireEventAsync(pEvt);
+            return true;
+        }
+    }
+    pEvt->Release();  // outside the lock: an event's destructor may do anything
+    return false;
+}
+
 void SNotifyCenter::FireEventAsync(EventArgs* pEvt) {
     if (pEvt == nullptr)
         return;
+    if (!IsValid()) {
+        pEvt->Release();
+        return;
+    }
+    pEvt->WatchSender();
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_queue.push_back(pEvt);
@@ -119,10 +157,12 @@ size_t SNotifyCenter::DispatchPending() {
         EventArgs* evt = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            if (m_queue.empty()) break;
+            if (m_queue.empty())
+                break;
             evt = m_queue.front();
             m_queue.pop_front();
         }
+        evt->ResolveSender();
         Deliver(evt);
         evt->Release();
     }

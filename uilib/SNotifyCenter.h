@@ -7,7 +7,13 @@
 // Ownership: FireEventAsync takes over the poster's one reference. The center holds it
 // while it delivers and releases it afterwards; handlers read the event and do not
 // release it. Events of a kind that was not declared with addEvent are released
-// without delivery.
+// without delivery. A queued event keeps a weak handle to its sender: senders are
+// destroyed on the UI thread, and one destroyed while its event waited is delivered as a
+// null sender.
+//
+// Worker threads post with PostEvent, never through a center pointer they fetched: the
+// center can be destroyed at any moment, and PostEvent finds it under the same lock its
+// destructor takes, so posting to a destroyed center is a defined no-op.
 
 #include <deque>
 #include <map>
@@ -29,11 +35,14 @@ protected:
 
 class SNotifyCenter {
 public:
-    SNotifyCenter();   // on the UI thread; becomes the singleton
+    // On the UI thread; becomes the singleton. When the wake descriptor cannot be made
+    // it logs why, stays invalid and does not become the singleton.
+    SNotifyCenter();
     ~SNotifyCenter();  // releases events still queued
     SNotifyCenter(const SNotifyCenter&) = delete;
     SNotifyCenter& operator=(const SNotifyCenter&) = delete;
 
+    // UI thread only (the center is destroyed there); workers use PostEvent.
     static SNotifyCenter* getSingletonPtr();
     static SNotifyCenter& getSingleton();
 
@@ -44,8 +53,17 @@ public:
     bool addEvent(int id, const wchar_t* name);
     bool isEventDeclared(int id) const;
 
-    // Any thread. Queues the event (taking over the caller's reference) and wakes the
-    // UI loop. A null event is ignored.
+    // Any thread: hands the event to the current center (taking over the caller's
+    // reference); with no center it releases the event and returns false.
+    static bool PostEvent(EventArgs* pEvt);
+
+    // False when the center could not make its wake descriptor: no event would ever
+    // reach the UI, so none is accepted.
+    bool IsValid() const { return m_wakeFd >= 0; }
+
+    // Queues the event (taking over the caller's reference) and wakes the UI loop. Only
+    // from a thread that knows the center outlives the call; others use PostEvent. A
+    // null event is ignored; an invalid center releases it.
     void FireEventAsync(EventArgs* pEvt);
     // UI thread. Delivers at once.
     void FireEventSync(EventArgs* pEvt);

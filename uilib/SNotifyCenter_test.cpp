@@ -1,10 +1,14 @@
 #include "uilib/SNotifyCenter.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
 #include <vector>
+
+#include "platform/DebugOutput.h"
 
 namespace {
 
@@ -162,11 +166,139 @@ TEST(SNotifyCenter, NestedLoopInAHandlerKeepsPostingOrder) {
     modal.center = &center;
     modal.alive = &alive;
     center.RegisterEventMap(&modal);
-    for (int i = 0; i < 3; ++i) center.FireEventAsync(new NumberEvent(nullptr, 0, i, &alive));
+    for (int i = 0; i < 3; ++i)
+        center.FireEventAsync(new NumberEvent(nullptr, 0, i, &alive));
     center.DispatchPending();
-    while (center.WaitForEvents(0)) center.DispatchPending();
+    while (center.WaitForEvents(0))
+        center.DispatchPending();
     EXPECT_EQ(modal.order, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(alive, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A sender that counts itself, so a test can see when the last reference goes.
+class CountedSender : public SOUI::SObjectImpl<SOUI::IObject> {
+public:
+    explicit CountedSender(std::atomic<int>* alive) : m_alive(alive) { ++*m_alive; }
+    ~CountedSender() override { --*m_alive; }
+    std::atomic<int>* m_alive;
+};
+
+TEST(SNotifyCenter, PostersRacingTheCentersTeardownNeverReachAFreedCenter) {
+    std::atomic<int> alive{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> posted{0}, refused{0};
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 3; ++t)
+        posters.emplace_back([&, t] {
+            for (int i = 0; !stop.load(); ++i) {
+                if (SOUI::SNotifyCenter::PostEvent(new NumberEvent(nullptr, t, i, &alive)))
+                    ++posted;
+                else
+                    ++refused;
+            }
+        });
+    Recorder recorder;
+    for (int round = 0; round < 200; ++round) {
+        SOUI::SNotifyCenter center;
+        center.addEvent(NumberEvent::EventID, L"on_number");
+        center.RegisterEventMap(&recorder);
+        center.WaitForEvents(5);
+        center.DispatchPending();
+        center.UnregisterEventMap(&recorder);
+    }  // destroyed while the posters keep going
+    stop = true;
+    for (auto& th : posters)
+        th.join();
+    EXPECT_GT(posted.load(), 0);
+    EXPECT_GT(refused.load(), 0);
+    EXPECT_EQ(alive, 0) << "every event is released exactly once, posted or refused";
+    EXPECT_EQ(SOUI::SNotifyCenter::PostEvent(nullptr), false);
+}
+
+TEST(SNotifyCenter, AQueuedEventNamesItsSenderOnlyWhileTheSenderLives) {
+    std::atomic<int> events{0}, senders{0};
+    SOUI::SNotifyCenter center;
+    center.addEvent(NumberEvent::EventID, L"on_number");
+    struct SenderCheck : SOUI::IEventHandler {
+        std::vector<SOUI::IObject*> seen;
+        bool _HandleEvent(SOUI::EventArgs* evt) override {
+            seen.push_back(evt->sender);
+            if (evt->sender != nullptr)
+                evt->sender->GetObjectClass();  // a freed sender shows here
+            return true;
+        }
+    } check;
+    center.RegisterEventMap(&check);
+
+    auto* kept = new CountedSender(&senders);
+    auto* gone = new CountedSender(&senders);
+    std::thread([&] {
+        SOUI::SNotifyCenter::PostEvent(new NumberEvent(kept, 0, 0, &events));
+        SOUI::SNotifyCenter::PostEvent(new NumberEvent(gone, 0, 1, &events));
+    }).join();
+    gone->Release();  // destroyed while its event waits
+    EXPECT_EQ(senders, 1);
+    center.DispatchPending();
+    EXPECT_EQ(check.seen, (std::vector<SOUI::IObject*>{kept, nullptr}));
+    EXPECT_EQ(events, 0);
+    kept->Release();
+    EXPECT_EQ(senders, 0);
+    center.UnregisterEventMap(&check);
+}
+
+TEST(SNotifyCenter, ASenderAlreadyBeingDestroyedIsDroppedFromItsEvent) {
+    // The install manager's thread can post while the manager's last owner is destroying
+    // it (and joining that thread): the event must not bring the manager back to life.
+    std::atomic<int> events{0};
+    SOUI::SNotifyCenter center;
+    center.addEvent(NumberEvent::EventID, L"on_number");
+    struct Dying : SOUI::SObjectImpl<SOUI::IObject> {
+        std::atomic<int>* events;
+        ~Dying() override { SOUI::SNotifyCenter::PostEvent(new NumberEvent(this, 0, 0, events)); }
+    };
+    auto* dying = new Dying;
+    dying->events = &events;
+    dying->Release();
+    struct NullSender : SOUI::IEventHandler {
+        bool senderDropped = false;
+        bool _HandleEvent(SOUI::EventArgs* evt) override {
+            senderDropped = evt->sender == nullptr;
+            return true;
+        }
+    } handler;
+    center.RegisterEventMap(&handler);
+    EXPECT_EQ(center.DispatchPending(), 1u);
+    EXPECT_TRUE(handler.senderDropped);
+    EXPECT_EQ(events, 0);
+    center.UnregisterEventMap(&handler);
+}
+
+TEST(SNotifyCenter, ACenterWithoutAWakeDescriptorSaysSoAndAcceptsNothing) {
+    // Exhaust the descriptor table so that eventfd fails for real.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = dup(0);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    platform::ScopedDebugCapture capture;
+    std::atomic<int> alive{0};
+    {
+        rlimit tight = saved;
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree);
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        SOUI::SNotifyCenter center;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+        EXPECT_FALSE(center.IsValid());
+        EXPECT_EQ(SOUI::SNotifyCenter::getSingletonPtr(), nullptr);
+        EXPECT_FALSE(SOUI::SNotifyCenter::PostEvent(new NumberEvent(nullptr, 0, 0, &alive)));
+        center.FireEventAsync(new NumberEvent(nullptr, 0, 1, &alive));
+        EXPECT_EQ(alive, 0);
+    }
+    EXPECT_NE(capture.Text().find("eventfd"), std::string::npos);
 }
 
 }  // namespace

@@ -4,12 +4,36 @@
 
 #include <atomic>
 #include <cwchar>
+#include <memory>
+#include <mutex>
 
 namespace SOUI {
+
+struct IObject;
+
+// What the weak handles to an object share with it: the object, until its destruction
+// reaches the object base, then null. Read and written under ObjectLifeLock().
+struct SObjectLife {
+    IObject* object;
+};
+inline std::mutex& ObjectLifeLock() {
+    static std::mutex s_lock;
+    return s_lock;
+}
+// The object behind a weak handle, or null once it is being destroyed.
+inline IObject* LockObjectLife(const std::shared_ptr<SObjectLife>& life) {
+    if (!life)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(ObjectLifeLock());
+    return life->object;
+}
 
 struct IObject {
     virtual long AddRef() = 0;
     virtual long Release() = 0;
+    // A weak handle to the object (any thread, while the object lives): LockObjectLife
+    // gives the object until its destruction, then null.
+    virtual std::shared_ptr<SObjectLife> GetLife() = 0;
     // True when the object is of class `className` or derives from it.
     virtual bool IsClass(const wchar_t* className) const = 0;
     virtual const wchar_t* GetObjectClass() const = 0;
@@ -46,6 +70,14 @@ class SObjectImpl : public T {
 public:
     static const wchar_t* GetClassName() { return L"object"; }
     long AddRef() override { return ++m_nRef; }
+    std::shared_ptr<SObjectLife> GetLife() override {
+        std::lock_guard<std::mutex> lock(ObjectLifeLock());
+        if (!m_pLife) {
+            m_pLife = std::make_shared<SObjectLife>(SObjectLife{this});
+            m_bHasLife.store(true);
+        }
+        return m_pLife;
+    }
     long Release() override {
         long left = --m_nRef;
         if (left == 0)
@@ -61,13 +93,20 @@ public:
     const wchar_t* GetName() const override { return L""; }
     long RefCount() const { return m_nRef.load(); }
 
-    ~SObjectImpl() override = default;
+    ~SObjectImpl() override {
+        if (m_bHasLife.load()) {
+            std::lock_guard<std::mutex> lock(ObjectLifeLock());
+            m_pLife->object = nullptr;
+        }
+    }
 
 protected:
     virtual void OnFinalRelease() { delete this; }
 
 private:
     std::atomic<long> m_nRef{1};
+    std::shared_ptr<SObjectLife> m_pLife;  // made on demand; guarded by ObjectLifeLock()
+    std::atomic<bool> m_bHasLife{false};
 };
 
 using SObject = SObjectImpl<IObject>;
