@@ -2,14 +2,19 @@
 
 #include <png.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 namespace SOUI {
 
 namespace {
-constexpr int kMaxSide = 16384;  // larger images are refused rather than exhausting memory
-}
+// Larger images are refused before their pixels are allocated: the header alone can
+// declare gigabytes. A skin is a strip of a few state frames of at most window size; a
+// 2560 x 1600 background fits with room to spare, at 16 MiB of pixels.
+constexpr png_uint_32 kMaxSide = 16384;
+constexpr uint64_t kMaxPixels = 4u * 1024 * 1024;
+}  // namespace
 
 bool SImgDecoderPng::DecodeImage(const void* data, size_t size, int* width, int* height,
                                  std::basic_string<BYTE>* pixels) {
@@ -21,7 +26,7 @@ bool SImgDecoderPng::DecodeImage(const void* data, size_t size, int* width, int*
     if (!png_image_begin_read_from_memory(&image, data, size))
         return false;
     if (image.width == 0 || image.height == 0 || image.width > kMaxSide ||
-        image.height > kMaxSide) {
+        image.height > kMaxSide || uint64_t{image.width} * image.height > kMaxPixels) {
         png_image_free(&image);
         return false;
     }
