@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 
@@ -64,9 +65,9 @@ void SHostWnd::ApplyHostAttributes(const pugi::xml_node& root) {
         if (Is(n, "title")) {
             m_strTitle = v;
         } else if (Is(n, "width")) {
-            m_szLayout.cx = a.as_int();
+            m_szLayout.cx = ParseCoord(v).value_or(0);
         } else if (Is(n, "height")) {
-            m_szLayout.cy = a.as_int();
+            m_szLayout.cy = ParseCoord(v).value_or(0);
         } else if (Is(n, "size")) {
             if (auto r = ParseRect4(v))
                 m_szLayout = CSize(r->left, r->top);
@@ -94,15 +95,19 @@ void SHostWnd::ApplyHostAttributes(const pugi::xml_node& root) {
             if (auto r = ParseRect4(v))
                 m_szMin = CSize(r->left, r->top);
         } else if (Is(n, "minwidth")) {
-            m_szMin.cx = a.as_int();
+            m_szMin.cx = ParseCoord(v).value_or(0);
         } else if (Is(n, "minheight")) {
-            m_szMin.cy = a.as_int();
+            m_szMin.cy = ParseCoord(v).value_or(0);
         } else if (Is(n, "name")) {
             m_strName = v;
         }
         // Other host attributes (maxInset, alpha, ...) have no effect on this platform.
     }
 }
+
+namespace {
+constexpr int kMaxHostSide = 8192;
+}  // namespace
 
 HWND SHostWnd::Create(HWND hOwner, int x, int y, int cx, int cy) {
     if (m_hWnd)
@@ -119,6 +124,8 @@ HWND SHostWnd::Create(HWND hOwner, int x, int y, int cx, int cy) {
             return nullptr;
         }
         pugi::xml_node soui = doc.document_element();
+        if (IsLayoutTooDeep(soui, L"SHostWnd::Create"))
+            return nullptr;
         ApplyHostAttributes(soui);
         pugi::xml_node root = soui.child("root");
         if (!root)
@@ -130,10 +137,9 @@ HWND SHostWnd::Create(HWND hOwner, int x, int y, int cx, int cy) {
         cx = m_szLayout.cx;
         cy = m_szLayout.cy;
     }
-    if (cx <= 0)
-        cx = 1;
-    if (cy <= 0)
-        cy = 1;
+    // No screen is larger, and the window's pixels are allocated at this size.
+    cx = std::clamp(cx, 1, kMaxHostSide);
+    cy = std::clamp(cy, 1, kMaxHostSide);
 
     SNativeWndParams params;
     params.title = m_strTitle;
@@ -273,8 +279,8 @@ bool SHostWnd::SetWindowPos(HWND, int x, int y, int cx, int cy, UINT flags) {
     if (!(flags & SWP_NOMOVE))
         rc = CRect(x, y, x + rc.Width(), y + rc.Height());
     if (!(flags & SWP_NOSIZE)) {
-        cx = std::max(cx, std::max(1, m_szMin.cx));
-        cy = std::max(cy, std::max(1, m_szMin.cy));
+        cx = std::clamp(std::max(cx, m_szMin.cx), 1, kMaxHostSide);
+        cy = std::clamp(std::max(cy, m_szMin.cy), 1, kMaxHostSide);
         rc.right = rc.left + cx;
         rc.bottom = rc.top + cy;
     }

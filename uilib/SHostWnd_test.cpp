@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pugixml.hpp>
+
 #include "platform/DebugOutput.h"
 #include "uilib/SButton.h"
 #include "uilib/SCheckBox.h"
@@ -332,3 +334,54 @@ TEST_F(SHostWndTest, MissingLayoutAndUnknownClassesFailSoftly) {
     EXPECT_EQ(wnd.FindChildByName(L"agree")->GetID(), 65542);
     EXPECT_EQ(wnd.FindChildByID(65542), wnd.FindChildByName(L"agree"));
 }
+
+namespace {
+
+std::string NestedLayout(int depth) {
+    std::string xml = R"(<SOUI width="100" height="100"><root>)";
+    for (int i = 0; i < depth; ++i)
+        xml += R"(<window pos="0,0,-0,-0">)";
+    xml += R"(<text name="leaf" pos="0,0,10,10">x</text>)";
+    for (int i = 0; i < depth; ++i)
+        xml += "</window>";
+    return xml + "</root></SOUI>";
+}
+
+TEST(SHostWndDepthTest, LayoutsNestedTooDeepAreRefusedWithALogLine) {
+    SUiTestEnv env;
+    // The leaf sits at level depth + 2 below <SOUI>: root, the windows, the leaf.
+    env.Add("LAYOUT", "ok", NestedLayout(SWindow::kMaxLayoutDepth - 2));
+    env.Add("LAYOUT", "deep", NestedLayout(SWindow::kMaxLayoutDepth - 1));
+    env.Add("LAYOUT", "abyss", NestedLayout(20000));  // would overflow the stack
+    ASSERT_TRUE(env.Commit());
+    platform::ScopedDebugCapture capture;
+    {
+        SHostWnd wnd(L"LAYOUT:ok");
+        ASSERT_NE(wnd.Create(), nullptr);
+        EXPECT_NE(wnd.FindChildByName(L"leaf"), nullptr);
+        EXPECT_NE(wnd.RenderAll(), nullptr);
+    }
+    EXPECT_EQ(capture.Text().find("deeper"), std::string::npos);
+    for (const wchar_t* name : {L"LAYOUT:deep", L"LAYOUT:abyss"}) {
+        capture.Clear();
+        SHostWnd wnd(name);
+        EXPECT_EQ(wnd.Create(), nullptr);
+        EXPECT_NE(capture.Text().find("layout nested deeper than 256 levels refused"),
+                  std::string::npos);
+    }
+    // Children created into an existing window count from that window.
+    SHostWnd host(L"LAYOUT:ok");
+    ASSERT_NE(host.Create(), nullptr);
+    pugi::xml_document doc;
+    std::string deep;
+    for (int i = 0; i < SWindow::kMaxLayoutDepth + 1; ++i)
+        deep += "<window>";
+    for (int i = 0; i < SWindow::kMaxLayoutDepth + 1; ++i)
+        deep += "</window>";
+    ASSERT_TRUE(doc.load_string(deep.c_str()));
+    const size_t before = host.GetChildrenCount();
+    EXPECT_FALSE(host.CreateChildren(doc));
+    EXPECT_EQ(host.GetChildrenCount(), before);
+}
+
+}  // namespace

@@ -57,7 +57,7 @@ std::optional<SLayoutPos> SLayoutPos::Parse(const SStringW& text) {
                 item.ref = SPosItem::kOrigin;
                 break;
         }
-        auto n = ParseInt(p);
+        auto n = ParseCoord(p);
         if (!n)
             return std::nullopt;
         item.value = *n;

@@ -124,6 +124,9 @@ CRect SRichEdit::TextArea() const {
     rc.DeflateRect(m_rcInset);
     if (m_bVScroll)
         rc.right -= m_nSbWidth;
+    // A window smaller than its inset has an empty text area, never a negative one.
+    rc.right = std::max(rc.right, rc.left);
+    rc.bottom = std::max(rc.bottom, rc.top);
     return rc;
 }
 
@@ -252,9 +255,10 @@ CRect SRichEdit::ThumbRect() {
     int view = TextArea().Height();
     if (content <= view || rail.Height() <= 0)
         return rail;
-    int h = std::max(16, rail.Height() * view / content);
+    int h = std::max<int>(16, int64_t{rail.Height()} * view / content);
     h = std::min(h, rail.Height());
-    int top = rail.top + (rail.Height() - h) * m_nScrollY / std::max(1, content - view);
+    int top =
+        rail.top + static_cast<int>(int64_t{rail.Height() - h} * m_nScrollY / (content - view));
     return {rail.left, top, rail.right, top + h};
 }
 
@@ -297,7 +301,8 @@ void SRichEdit::OnMouseMove(CPoint pt, UINT) {
     CRect thumb = ThumbRect();
     int travel = std::max(1, railH - thumb.Height());
     int content = GetContentHeight(), view = TextArea().Height();
-    ScrollTo((pt.y - m_nDragOffset - railTop) * std::max(0, content - view) / travel);
+    ScrollTo(static_cast<int>(int64_t{pt.y - m_nDragOffset - railTop} *
+                              std::max(0, content - view) / travel));
 }
 
 void SRichEdit::OnLButtonUp(CPoint pt, UINT flags) {

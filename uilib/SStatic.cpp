@@ -36,7 +36,7 @@ HRESULT SStatic::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
         return AfterAttribute(name, value, bLoading, S_OK);
     }
     if (EqualsNoCase(name, L"lineInter")) {
-        m_nLineInter = ParseInt(value).value_or(0);
+        m_nLineInter = ParseCoord(value).value_or(0);
         return AfterAttribute(name, value, bLoading, S_OK);
     }
     return SWindow::SetAttribute(name, value, bLoading);
@@ -198,12 +198,14 @@ void SProgress::OnPaint(IRenderTarget* rt) {
         m_pSkinBg->DrawByIndex(rt, rc, 0);
     if (m_nMax <= m_nMin)
         return;
-    int v = std::clamp(m_nValue, m_nMin, m_nMax) - m_nMin;
+    // The program may set any range: in 64 bits neither the span nor the product overflows.
+    const int64_t range = int64_t{m_nMax} - m_nMin;
+    const int64_t v = int64_t{std::clamp(m_nValue, m_nMin, m_nMax)} - m_nMin;
     CRect pos = rc;
     if (m_bVertical)
-        pos.top = rc.bottom - rc.Height() * v / (m_nMax - m_nMin);
+        pos.top = rc.bottom - static_cast<int>(int64_t{rc.Height()} * v / range);
     else
-        pos.right = rc.left + rc.Width() * v / (m_nMax - m_nMin);
+        pos.right = rc.left + static_cast<int>(int64_t{rc.Width()} * v / range);
     if (pos.IsRectEmpty())
         return;
     if (m_pSkinPos)

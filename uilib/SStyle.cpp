@@ -1,5 +1,6 @@
 #include "uilib/SStyle.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "platform/DebugOutput.h"
@@ -19,14 +20,14 @@ SStringW Trim(const SStringW& s) {
     return s.substr(b, e - b);
 }
 
-// Comma-separated integers; nullopt when any part is no number.
-std::optional<std::vector<int>> ParseIntList(const SStringW& value) {
+// Comma-separated integers, clamped as ParseCoord; nullopt when any part is no number.
+std::optional<std::vector<int>> ParseCoordList(const SStringW& value) {
     std::vector<int> out;
     size_t pos = 0;
     while (true) {
         size_t comma = value.find(L',', pos);
         auto n =
-            ParseInt(value.substr(pos, comma == SStringW::npos ? SStringW::npos : comma - pos));
+            ParseCoord(value.substr(pos, comma == SStringW::npos ? SStringW::npos : comma - pos));
         if (!n)
             return std::nullopt;
         out.push_back(*n);
@@ -45,9 +46,20 @@ void LogBadAttribute(const wchar_t* owner, const SStringW& name, const SStringW&
                                      .c_str());
 }
 
+int ClampCoord(long long value) {
+    return static_cast<int>(std::clamp<long long>(value, -kMaxCoord, kMaxCoord));
+}
+
+std::optional<int> ParseCoord(const SStringW& value) {
+    auto n = ParseInt(value);
+    if (!n)
+        return std::nullopt;
+    return ClampCoord(*n);
+}
+
 std::optional<int> ParseIntAttribute(const wchar_t* owner, const SStringW& name,
                                      const SStringW& value, int minimum) {
-    auto n = ParseInt(value);
+    auto n = ParseCoord(value);
     if (!n || *n < minimum) {
         LogBadAttribute(owner, name, value);
         return std::nullopt;
@@ -110,7 +122,7 @@ std::optional<COLORREF> ParseColor(const SStringW& raw) {
         SStringW inner = Trim(v.substr(n));
         if (inner.size() < 2 || inner.front() != L'(' || inner.back() != L')')
             return std::nullopt;
-        auto parts = ParseIntList(inner.substr(1, inner.size() - 2));
+        auto parts = ParseCoordList(inner.substr(1, inner.size() - 2));
         if (!parts || parts->size() != count)
             return std::nullopt;
         for (int p : *parts)
@@ -152,7 +164,7 @@ std::optional<FontDesc> ParseFontDesc(const SStringW& raw, const FontDesc& base)
             desc.face = val;
             continue;
         }
-        auto n = ParseInt(val);
+        auto n = ParseCoord(val);
         if (!n)
             return std::nullopt;
         if (EqualsNoCase(key, L"size")) {
@@ -176,14 +188,13 @@ std::optional<FontDesc> ParseFontDesc(const SStringW& raw, const FontDesc& base)
     }
     // "adding" changes the size relative to the base (default) font, or to the given
     // size when both are present.
-    desc.size = (size ? *size : base.size) + (adding ? *adding : 0);
-    if (desc.size < 1)
-        desc.size = 1;
+    desc.size = std::clamp((size ? *size : ClampCoord(base.size)) + (adding ? *adding : 0), 1,
+                           kMaxFontSize);
     return desc;
 }
 
 std::optional<CRect> ParseRect4(const SStringW& value) {
-    auto parts = ParseIntList(value);
+    auto parts = ParseCoordList(value);
     if (!parts)
         return std::nullopt;
     const auto& p = *parts;
@@ -289,7 +300,7 @@ bool SwndStyle::SetAttribute(const SStringW& name, const SStringW& value, bool* 
         return true;
     }
     auto single = [&](int* a, int* b) {
-        auto n = ParseInt(value);
+        auto n = ParseCoord(value);
         if (!n) {
             *ok = false;
             return true;

@@ -19,12 +19,22 @@ std::optional<COLORREF> ParseColor(const SStringW& value);
 std::optional<FontDesc> ParseFontDesc(const SStringW& value, const FontDesc& base);
 // Integer in decimal or with "0x"; nullopt when the text is no number.
 std::optional<int> ParseInt(const SStringW& value);
-// "l,t,r,b"; a single number sets all four; two set (x, y) pairs.
+
+// Coordinates, sizes and other quantities from attribute values are clamped to
+// ±kMaxCoord as they are parsed, and font sizes to 1..kMaxFontSize, so that sums and
+// differences of a few of them, and a font size in pango units, stay far inside an int.
+constexpr int kMaxCoord = 1 << 20;
+constexpr int kMaxFontSize = 4096;
+int ClampCoord(long long value);
+// ParseInt clamped with ClampCoord.
+std::optional<int> ParseCoord(const SStringW& value);
+
+// "l,t,r,b"; a single number sets all four; two set (x, y) pairs. Clamped as ParseCoord.
 std::optional<CRect> ParseRect4(const SStringW& value);
 // Writes the rule's log line for an attribute value that does not parse.
 void LogBadAttribute(const wchar_t* owner, const SStringW& name, const SStringW& value);
-// ParseInt for an attribute value: nullopt, after the log line for `owner`, when the value
-// is no number or is below `minimum`.
+// ParseCoord for an attribute value: nullopt, after the log line for `owner`, when the
+// value is no number or is below `minimum`.
 std::optional<int> ParseIntAttribute(const wchar_t* owner, const SStringW& name,
                                      const SStringW& value, int minimum = INT_MIN);
 

@@ -140,7 +140,7 @@ HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
     } else if (EqualsNoCase(name, L"animate")) {
         hr = flag(&m_bAnimate);
     } else if (EqualsNoCase(name, L"maxWidth")) {
-        auto n = ParseInt(value);
+        auto n = ParseCoord(value);
         if (n)
             m_nMaxWidth = *n;
         else
@@ -208,7 +208,42 @@ void SWindow::InitFromXml(const pugi::xml_node& node) {
     }
 }
 
+bool SWindow::IsLayoutTooDeep(const pugi::xml_node& node, const wchar_t* what) {
+    // Iterative: the document itself may be nested deep enough to overflow the stack.
+    int level = 1;  // of `at`; the children of `node` are level 1
+    pugi::xml_node at = node.first_child();
+    while (at) {
+        if (at.type() == pugi::node_element && level > kMaxLayoutDepth) {
+            platform::OutputDebugStringW(
+                platform::FormatW(L"%s: layout nested deeper than %d levels refused\n", what,
+                                  kMaxLayoutDepth)
+                    .c_str());
+            return true;
+        }
+        if (at.first_child()) {
+            at = at.first_child();
+            ++level;
+            continue;
+        }
+        while (at && !at.next_sibling()) {
+            at = at.parent();
+            --level;
+            if (at == node)
+                return false;
+        }
+        if (at)
+            at = at.next_sibling();
+    }
+    return false;
+}
+
 bool SWindow::CreateChildren(const pugi::xml_node& node) {
+    if (IsLayoutTooDeep(node, L"SWindow::CreateChildren"))
+        return false;
+    return CreateChildrenOf(node);
+}
+
+bool SWindow::CreateChildrenOf(const pugi::xml_node& node) {
     SApplication* app = SApplication::getSingletonPtr();
     bool allKnown = true;
     for (pugi::xml_node child : node.children()) {
@@ -226,7 +261,7 @@ bool SWindow::CreateChildren(const pugi::xml_node& node) {
         }
         InsertChild(wnd);
         wnd->InitFromXml(child);
-        if (!wnd->CreateChildren(child))
+        if (!wnd->CreateChildrenOf(child))
             allKnown = false;
         wnd->OnInitFinished();
     }

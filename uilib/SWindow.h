@@ -52,8 +52,15 @@ public:
                                    HRESULT hr);
     // Creates children from XML (element name = class name) and applies their
     // attributes; text content becomes the window text. Returns false on unknown classes
-    // (they are skipped with a log line).
+    // (they are skipped with a log line) and on a tree nested deeper than
+    // kMaxLayoutDepth (refused whole, with a log line).
     bool CreateChildren(const pugi::xml_node& node);
+    // Window trees are walked recursively (layout, paint, hit test, destruction), so
+    // layouts nested deeper than this are refused before anything is created.
+    static constexpr int kMaxLayoutDepth = 256;
+    // True (after a log line naming `what`) when the elements under `node` nest deeper
+    // than kMaxLayoutDepth levels.
+    static bool IsLayoutTooDeep(const pugi::xml_node& node, const wchar_t* what);
     // Applies the attributes of an XML element (after a "class" style, if any).
     void InitFromXml(const pugi::xml_node& node);
     // Called once the window and its children are created.
@@ -191,6 +198,9 @@ public:
     virtual void OnNextFrame();
     // Wants Tab for itself (multi-line editors); false for the usual controls.
     virtual bool WantsTab() const { return false; }
+
+private:
+    bool CreateChildrenOf(const pugi::xml_node& node);
 
 protected:
     virtual void OnPaint(IRenderTarget* rt);
