@@ -44,6 +44,8 @@ SHostWnd::~SHostWnd() {
     children.swap(m_children);
     for (SWindow* child : children) {
         child->OnDestroy();
+        if (child->RefCount() > 1)
+            child->SetContainer(nullptr);  // it outlives this container
         child->Release();
     }
     m_pHover = m_pCapture = m_pFocus = nullptr;

@@ -36,6 +36,8 @@ SWindow::~SWindow() {
     for (SWindow* child : children) {
         child->OnDestroy();
         child->m_pParent = nullptr;
+        if (child->RefCount() > 1)
+            child->SetContainer(nullptr);  // it outlives its tree
         child->Release();
     }
 }
@@ -274,6 +276,7 @@ void SWindow::InsertChild(SWindow* child) {
     if (child == nullptr)
         return;
     child->m_pParent = this;
+    child->SetContainer(m_pContainer);
     m_children.push_back(child);
 }
 
@@ -285,6 +288,7 @@ bool SWindow::DestroyChild(SWindow* child) {
     child->OnDestroy();
     m_children.erase(it);
     child->m_pParent = nullptr;
+    child->SetContainer(nullptr);
     child->Release();
     return true;
 }
@@ -330,14 +334,15 @@ SWindow* SWindow::FindChildByID(int id, int deep) const {
 }
 
 ISwndContainer* SWindow::GetContainer() const {
-    const SWindow* w = this;
-    while (w->m_pParent)
-        w = w->m_pParent;
-    return w->m_pContainer;
+    return m_pContainer;
 }
 
 void SWindow::SetContainer(ISwndContainer* container) {
+    // Every window keeps its tree's container, so that finding it (on every invalidation)
+    // does not walk up the tree; a child takes it over when it is inserted.
     m_pContainer = container;
+    for (SWindow* child : m_children)
+        child->SetContainer(container);
 }
 
 SWindow* SWindow::GetRoot() {

@@ -88,7 +88,8 @@ public:
         return wnd && wnd->IsClass(T::GetClassName()) ? static_cast<T*>(wnd) : nullptr;
     }
     ISwndContainer* GetContainer() const;
-    void SetContainer(ISwndContainer* container);  // root window only
+    // On the root window: the container of the whole tree (copied to every window in it).
+    void SetContainer(ISwndContainer* container);
     SWindow* GetRoot();
 
     // ---- geometry
@@ -224,7 +225,7 @@ protected:
 
     SWindow* m_pParent = nullptr;
     std::vector<SWindow*> m_children;
-    ISwndContainer* m_pContainer = nullptr;  // root only
+    ISwndContainer* m_pContainer = nullptr;  // of the tree this window is in
 
     int m_nID = 0;
     SStringW m_strName;
