@@ -45,7 +45,8 @@ public:
     void SyncGet(const std::wstring& url, std::wstring& response, bool& bSuccess);
 
     // Asks every request thread to stop and joins them, waiting at most about 5 s in all;
-    // a thread that has not ended by then stays registered and is joined at exit.
+    // a thread that has not ended by then stays registered and is joined at exit. A request
+    // ended this way posts no event. The program calls it before the notify center goes.
     void TerminateAll();
 
 private:
