@@ -16,6 +16,8 @@ struct IObject;
 struct SObjectLife {
     IObject* object;
 };
+// One per module (each component has its own copy); an object's handle is made and
+// cleared by its own module's code, and only the program's objects send events.
 inline std::mutex& ObjectLifeLock() {
     static std::mutex s_lock;
     return s_lock;
