@@ -15,9 +15,13 @@ constexpr int kMaxCompanionKills = 50;
 
 CInstallMgr::CInstallMgr() = default;
 
-CInstallMgr::~CInstallMgr() { StopInstallThread(); }
+CInstallMgr::~CInstallMgr() {
+    StopInstallThread();
+}
 
-void CInstallMgr::SetInstallDir(const std::wstring& dir) { m_strInstallDir = dir; }
+void CInstallMgr::SetInstallDir(const std::wstring& dir) {
+    m_strInstallDir = dir;
+}
 
 void CInstallMgr::BeginInstallThread() {
     DebugLog(L"%s %s", L"CInstallMgr::BeginInstallThread", L"创建安装线程");
@@ -26,13 +30,15 @@ void CInstallMgr::BeginInstallThread() {
         return;
     }
     auto thread = std::make_unique<platform::GatedThread>();
-    if (!thread->Start([this] { return ThreadInstall(this); })) return;  // no thread: no step, no event
+    if (!thread->Start([this] { return ThreadInstall(this); }))
+        return;  // no thread: no step, no event
     m_hInstallThread = std::move(thread);
     m_hInstallThread->Resume();
 }
 
 void CInstallMgr::StopInstallThread() {
-    if (!m_hInstallThread) return;
+    if (!m_hInstallThread)
+        return;
     m_hInstallThread->RequestCancel();
     m_hInstallThread->Join();
 }
@@ -67,25 +73,31 @@ void CInstallMgr::IntallSoftware() {
     PostInstallEvent(this, 5, 0, L"检测环境...");
     DebugLog(L"%s 安装step=5", L"CInstallMgr::IntallSoftware");
     EndProductProcesses();
-    if (platform::IsCurrentThreadCancelled()) return;
+    if (platform::IsCurrentThreadCancelled())
+        return;
 
     // .NET Framework 4: a failed download or installer run is reported, and the run goes on.
     if (!CheckNetFile() && !platform::IsCurrentThreadCancelled() && DownNetFile() &&
         !platform::IsCurrentThreadCancelled()) {
         InstallNetFile();
     }
-    if (platform::IsCurrentThreadCancelled()) return;
+    if (platform::IsCurrentThreadCancelled())
+        return;
 
     // A package left beside the installer (by an earlier run or by hand) is used as it is.
     const std::wstring package = GetExeDirectory() + L"/" + L"QuilloraSetup.exe";
     if (::access(WideToAnsi(package).c_str(), F_OK) != 0) {
-        if (!DownInstallFile()) return;
+        if (!DownInstallFile())
+            return;
     } else if (!VerifyInstallFile()) {
         return;
     }
-    if (platform::IsCurrentThreadCancelled()) return;
+    if (platform::IsCurrentThreadCancelled())
+        return;
 
-    if (!InstallFile()) return;
-    if (platform::IsCurrentThreadCancelled()) return;
+    if (!InstallFile())
+        return;
+    if (platform::IsCurrentThreadCancelled())
+        return;
     AfterInstall();
 }

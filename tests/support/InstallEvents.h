@@ -23,11 +23,13 @@ struct InstallEventRecord {
 class InstallEvents {
 public:
     InstallEvents()
-        : m_pump({{EventInstallCallBack::EventID, L"on_install_callback"}}, [this](SOUI::EventArgs* evt) {
-              if (evt->GetID() != EventInstallCallBack::EventID) return;
-              auto* e = static_cast<EventInstallCallBack*>(evt);
-              m_seen.push_back({e->sender, e->progress, e->status, e->text});
-          }) {}
+        : m_pump({{EventInstallCallBack::EventID, L"on_install_callback"}},
+                 [this](SOUI::EventArgs* evt) {
+                     if (evt->GetID() != EventInstallCallBack::EventID)
+                         return;
+                     auto* e = static_cast<EventInstallCallBack*>(evt);
+                     m_seen.push_back({e->sender, e->progress, e->status, e->text});
+                 }) {}
 
     // Delivers events for `duration`.
     void Pump(std::chrono::milliseconds duration) {
@@ -35,7 +37,8 @@ public:
     }
 
     // Delivers events until `done` holds (then drains the queue); false after `limit`.
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    bool PumpUntil(const std::function<bool()>& done,
+                   std::chrono::milliseconds limit = std::chrono::seconds(60)) {
         bool ok = m_pump.PumpUntil(done, static_cast<int>(limit.count()));
         m_pump.Center().DispatchPending();
         return ok;
@@ -44,7 +47,8 @@ public:
     const std::vector<InstallEventRecord>& Seen() const { return m_seen; }
     std::vector<int> Progresses() const {
         std::vector<int> p;
-        for (const auto& e : m_seen) p.push_back(e.progress);
+        for (const auto& e : m_seen)
+            p.push_back(e.progress);
         return p;
     }
     SOUI::SNotifyCenter& Center() { return m_pump.Center(); }
