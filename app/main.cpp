@@ -11,11 +11,9 @@
 
 #include <clocale>
 #include <memory>
-#include <pugixml.hpp>
 #include <vector>
 
 #include "app/ComponentLoader.h"
-#include "install/InstallConfig.h"
 #include "net/ClusterCurl.h"
 #include "net/HttpMgr.h"
 #include "platform/Text.h"
@@ -23,6 +21,7 @@
 #include "sys/DebugLog.h"
 #include "sys/TextHelpers.h"
 #include "ui/CMainDlg.h"
+#include "ui/Language.h"
 #include "ui/SButtonEx.h"
 #include "uilib/SApplication.h"
 #include "uilib/SNotifyCenter.h"
@@ -75,25 +74,6 @@ void LoadProgramResources(SApplication& app, IResProvider*& provider) {
     const SNamedID* named = QiGetNamedIds(&ids);
     app.InitXmlNamedID(named, static_cast<int>(ids), true);
     app.AddResProvider(provider, L"uidef:xml_init");
-}
-
-// Installs the translator and the language Install.ini asks for, when there is one.
-void LoadLanguage(SApplication& app, ITranslatorMgr* translator) {
-    app.SetTranslator(translator);
-    const int language = GetConfigLanguage(GetInstallIniPath());
-    const wchar_t* docName = language == 1 ? L"lang_cn" : language == 2 ? L"lang_en" : nullptr;
-    if (docName == nullptr)
-        return;
-    pugi::xml_document doc;
-    if (!app.LoadXmlDocment(doc, docName, L"translator"))
-        return;
-    ITranslator* lang = nullptr;
-    if (!translator->CreateTranslator(&lang) || lang == nullptr)
-        return;
-    pugi::xml_node root = doc.child("language");
-    if (lang->Load(&root, LD_XML))
-        translator->InstallTranslator(lang);
-    lang->Release();
 }
 
 // While it lives, SIGINT, SIGTERM and SIGHUP close the window as its close button does, so

@@ -21,6 +21,7 @@
 #include "tests/support/TempDir.h"
 #include "ui/CMainDlg.h"
 #include "ui/CMsgBoxDlg.h"
+#include "ui/Language.h"
 #include "ui/testing/ProgramUi.h"
 #include "uilib/SHeadlessHost.h"
 #include "uilib/SRichEdit.h"
@@ -53,17 +54,9 @@ protected:
         platform::SetModuleFileNameForTest(
             platform::Utf8ToWide(m_tmp / "installer/quillora-installer"));
         m_tmp.Write("installer/Install.ini", qitest::OfflineInstallIni() + "language=2\r\n");
-        // As start-up does it for language 2: the "lang_en" document into the translator.
+        // As start-up does it: the translator with the language Install.ini asks for.
         m_translator = new STranslatorMgr;
-        m_ui.App().SetTranslator(m_translator);
-        pugi::xml_document doc;
-        ASSERT_TRUE(m_ui.App().LoadXmlDocment(doc, L"lang_en", L"translator"));
-        ITranslator* lang = nullptr;
-        ASSERT_TRUE(m_translator->CreateTranslator(&lang));
-        pugi::xml_node root = doc.child("language");
-        ASSERT_TRUE(lang->Load(&root, LD_XML));
-        m_translator->InstallTranslator(lang);
-        lang->Release();
+        LoadLanguage(m_ui.App(), m_translator);
 
         m_host.SetIdleLimitMs(2000);
         m_center = std::make_unique<SNotifyCenter>();
