@@ -34,16 +34,18 @@ TEST_F(InstallConfigTest, EveryKeyHasItsDefaultWithoutTheFile) {
     EXPECT_TRUE(endsWith(GetConfigNet45Url(ini), L"/software/third_party/NETFramework4.5.exe"));
     EXPECT_TRUE(endsWith(GetConfigInstallPackUrl(ini), L"/software/install_pack/quillora1.0.exe"));
     EXPECT_TRUE(endsWith(GetConfigStatisticsUrl(ini), L"/Soft/Sys/InstallationPackage"));
-    for (const std::wstring& url : {GetConfigNet40Url(ini), GetConfigNet45Url(ini), GetConfigInstallPackUrl(ini),
-                                    GetConfigStatisticsUrl(ini)}) {
+    for (const std::wstring& url : {GetConfigNet40Url(ini), GetConfigNet45Url(ini),
+                                    GetConfigInstallPackUrl(ini), GetConfigStatisticsUrl(ini)}) {
         EXPECT_EQ(url.rfind(L"http://", 0), 0u) << platform::WideToUtf8(url);
         EXPECT_EQ(url.find(L':', 7), std::wstring::npos) << "no port in a default URL";
     }
 }
 
 TEST_F(InstallConfigTest, ValuesAsTheDistributorWroteThem) {
-    m_dir.Write("Install.ini", "[Config]\r\nversion=" + std::string(70, '9') +
-                                   "\r\nchannel=\r\nlanguage=abc\r\ninstall_pack_url=\"http://127.0.0.1:8080/p.exe\"\r\n");
+    m_dir.Write(
+        "Install.ini",
+        "[Config]\r\nversion=" + std::string(70, '9') +
+            "\r\nchannel=\r\nlanguage=abc\r\ninstall_pack_url=\"http://127.0.0.1:8080/p.exe\"\r\n");
     std::wstring ini = GetInstallIniPath();
     EXPECT_EQ(GetConfigVersion(ini), std::wstring(63, L'9'));
     EXPECT_EQ(GetConfigChannel(ini), L"");  // present and empty is not the default

@@ -37,7 +37,8 @@ TEST_F(InstallMgrTest, NullThreadArgumentLogsOnceAndPostsNothing) {
     platform::ScopedDebugCapture capture;
     EXPECT_EQ(CInstallMgr::ThreadInstall(nullptr), 0u);
     std::string log = capture.Text();
-    EXPECT_NE(log.find("CInstallMgr::ThreadInstall 线程参数有问题 threadid=["), std::string::npos) << log;
+    EXPECT_NE(log.find("CInstallMgr::ThreadInstall 线程参数有问题 threadid=["), std::string::npos)
+        << log;
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
     m_events.Pump(std::chrono::milliseconds(50));
     EXPECT_TRUE(m_events.Seen().empty());
@@ -105,7 +106,8 @@ TEST_F(InstallMgrTest, DestroyedWhileItsThreadWaitsOnTheSetupReturnsPromptly) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     EXPECT_TRUE(qitest::WaitUntilGone(setup)) << "the setup outlived its manager";
     m_events.Pump(std::chrono::milliseconds(20));
-    for (const auto& e : m_events.Seen()) EXPECT_NE(e.progress, 90) << "no step after the cancelled one";
+    for (const auto& e : m_events.Seen())
+        EXPECT_NE(e.progress, 90) << "no step after the cancelled one";
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ void WriteAll(std::string_view bytes) {
     while (!bytes.empty()) {
         ssize_t n = ::write(STDERR_FILENO, bytes.data(), bytes.size());
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return;  // nobody listening is no failure
         }
         bytes.remove_prefix(static_cast<size_t>(n));
@@ -30,7 +31,8 @@ void WriteAll(std::string_view bytes) {
 }
 
 void Emit(std::string_view utf8) {
-    if (utf8.empty()) return;
+    if (utf8.empty())
+        return;
     if (!g_hasSink.load(std::memory_order_acquire)) {
         WriteAll(utf8);
         return;
@@ -46,12 +48,14 @@ void Emit(std::string_view utf8) {
 }  // namespace
 
 void OutputDebugStringW(const wchar_t* text) {
-    if (text == nullptr) return;
+    if (text == nullptr)
+        return;
     Emit(WideToUtf8(text));
 }
 
 void OutputDebugStringA(const char* text) {
-    if (text == nullptr) return;
+    if (text == nullptr)
+        return;
     Emit(WideToUtf8(MultiByteToWide(text)));
 }
 

@@ -51,8 +51,8 @@ constexpr uint32_t kIfTypeEthernet = 6;
 constexpr uint32_t kIfTypeIeee80211 = 71;
 
 struct AdapterInfo {
-    std::string name;          // interface name ("eth0")
-    std::string description;   // starts with "PCI" when the device sits on the PCI bus
+    std::string name;         // interface name ("eth0")
+    std::string description;  // starts with "PCI" when the device sits on the PCI bus
     uint32_t type = kIfTypeEthernet;
     std::vector<uint8_t> address;
 };

@@ -3,12 +3,12 @@
 #include <langinfo.h>
 #include <strings.h>
 
+#include <locale.h>
+#include <wctype.h>
 #include <climits>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
-#include <locale.h>
-#include <wctype.h>
 
 namespace platform {
 namespace {
@@ -29,7 +29,8 @@ bool IsAsciiCodeset(const char* codeset) {
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        cp = 0xFFFD;
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -59,7 +60,8 @@ std::string WideToUtf8(std::wstring_view text) {
     text = UpToNul(text);
     std::string out;
     out.reserve(text.size());
-    for (wchar_t ch : text) AppendUtf8(out, static_cast<char32_t>(ch));
+    for (wchar_t ch : text)
+        AppendUtf8(out, static_cast<char32_t>(ch));
     return out;
 }
 
@@ -118,7 +120,8 @@ std::wstring Utf8ToWide(std::string_view text) {
 
 std::string WideToMultiByte(std::wstring_view text) {
     text = UpToNul(text);
-    if (NarrowIsUtf8()) return WideToUtf8(text);
+    if (NarrowIsUtf8())
+        return WideToUtf8(text);
     std::string out;
     out.reserve(text.size() * 2);
     std::mbstate_t state{};
@@ -137,7 +140,8 @@ std::string WideToMultiByte(std::wstring_view text) {
 
 std::wstring MultiByteToWide(std::string_view text) {
     text = UpToNul(text);
-    if (NarrowIsUtf8()) return Utf8ToWide(text);
+    if (NarrowIsUtf8())
+        return Utf8ToWide(text);
     std::wstring out;
     out.reserve(text.size());
     std::mbstate_t state{};
@@ -154,7 +158,8 @@ std::wstring MultiByteToWide(std::string_view text) {
             --left;
             continue;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         out.push_back(ch);
         p += n;
         left -= n;
@@ -163,12 +168,14 @@ std::wstring MultiByteToWide(std::string_view text) {
 }
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     // Case rules of Unicode, whatever the process locale: a name must compare the same
     // in the C locale and in a Chinese one.
     static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] == b[i]) continue;
+        if (a[i] == b[i])
+            continue;
         wint_t x = static_cast<wint_t>(a[i]), y = static_cast<wint_t>(b[i]);
         if (unicode != static_cast<locale_t>(0) ? towlower_l(x, unicode) != towlower_l(y, unicode)
                                                 : std::towlower(x) != std::towlower(y))
@@ -179,7 +186,8 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
 
 size_t Utf16Length(std::wstring_view text) {
     size_t units = 0;
-    for (wchar_t ch : text) units += static_cast<char32_t>(ch) > 0xFFFF ? 2 : 1;
+    for (wchar_t ch : text)
+        units += static_cast<char32_t>(ch) > 0xFFFF ? 2 : 1;
     return units;
 }
 

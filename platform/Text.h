@@ -16,8 +16,8 @@ std::string WideToMultiByte(std::wstring_view text);
 // decode becomes '?'.
 std::wstring MultiByteToWide(std::string_view text);
 
-std::string WideToUtf8(std::wstring_view text);     // invalid code points become U+FFFD
-std::wstring Utf8ToWide(std::string_view text);     // invalid sequences become U+FFFD
+std::string WideToUtf8(std::wstring_view text);  // invalid code points become U+FFFD
+std::wstring Utf8ToWide(std::string_view text);  // invalid sequences become U+FFFD
 
 // True when narrow text is UTF-8 (a UTF-8 locale, or the plain C/POSIX locale).
 bool NarrowIsUtf8();
@@ -41,7 +41,11 @@ inline int HexDigit(wchar_t c) {
 size_t Utf16Length(std::wstring_view text);
 
 // Narrow file-system form of a wide path, and back.
-inline std::string PathToNarrow(std::wstring_view path) { return WideToMultiByte(path); }
-inline std::wstring PathFromNarrow(std::string_view path) { return MultiByteToWide(path); }
+inline std::string PathToNarrow(std::wstring_view path) {
+    return WideToMultiByte(path);
+}
+inline std::wstring PathFromNarrow(std::string_view path) {
+    return MultiByteToWide(path);
+}
 
 }  // namespace platform

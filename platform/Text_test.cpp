@@ -13,7 +13,9 @@ TEST(Utf8, RoundTripsEveryPlane) {
 
 TEST(Utf8, BadSequencesBecomeReplacementCharacters) {
     // A stray continuation byte, a cut-off sequence, an overlong form and a surrogate.
-    EXPECT_EQ(platform::Utf8ToWide("a\x80" "b"), L"a\uFFFDb");
+    EXPECT_EQ(platform::Utf8ToWide("a\x80"
+                                   "b"),
+              L"a\uFFFDb");
     EXPECT_EQ(platform::Utf8ToWide("\xE4\xB8"), L"\uFFFD\uFFFD");
     EXPECT_EQ(platform::Utf8ToWide("\xC0\xAF"), L"\uFFFD\uFFFD");
     EXPECT_EQ(platform::Utf8ToWide("\xED\xA0\x80"), L"\uFFFD\uFFFD\uFFFD");

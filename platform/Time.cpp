@@ -14,7 +14,8 @@ std::atomic<LocalTimeHook> g_timeHook{nullptr};
 }
 
 SystemTime GetLocalTime() {
-    if (LocalTimeHook hook = g_timeHook.load()) return hook();
+    if (LocalTimeHook hook = g_timeHook.load())
+        return hook();
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     tm local{};
@@ -31,12 +32,15 @@ SystemTime GetLocalTime() {
     return st;
 }
 
-void SetLocalTimeHookForTest(LocalTimeHook hook) { g_timeHook.store(hook); }
+void SetLocalTimeHookForTest(LocalTimeHook hook) {
+    g_timeHook.store(hook);
+}
 
 uint32_t GetTickCount() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
 
@@ -44,6 +48,8 @@ void Sleep(uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-uint32_t GetCurrentThreadId() { return static_cast<uint32_t>(::syscall(SYS_gettid)); }
+uint32_t GetCurrentThreadId() {
+    return static_cast<uint32_t>(::syscall(SYS_gettid));
+}
 
 }  // namespace platform

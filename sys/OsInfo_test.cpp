@@ -20,7 +20,9 @@ protected:
         v.wServicePackMajor = sp;
         platform::SetVersionRecordForTest(v);
     }
-    static void Arch(uint16_t arch, bool wow64 = false) { platform::SetNativeSystemForTest({{arch, wow64}}); }
+    static void Arch(uint16_t arch, bool wow64 = false) {
+        platform::SetNativeSystemForTest({{arch, wow64}});
+    }
 };
 
 TEST_F(OsInfoTest, VersionCodesForEveryRelease) {
@@ -40,7 +42,8 @@ TEST_F(OsInfoTest, VersionCodesForEveryRelease) {
     for (const Case& c : cases) {
         Version(c.major, c.minor, c.sp);
         Arch(c.arch);
-        EXPECT_EQ(GetOsVersionCode(), c.code) << c.major << "." << c.minor << " sp" << c.sp << " arch " << c.arch;
+        EXPECT_EQ(GetOsVersionCode(), c.code)
+            << c.major << "." << c.minor << " sp" << c.sp << " arch " << c.arch;
     }
     platform::SetVersionRecordForTest(std::nullopt);  // the query fails
     EXPECT_EQ(GetOsVersionCode(), 0);
@@ -79,8 +82,12 @@ TEST_F(OsInfoTest, DefaultRecordIsWindows10) {
 TEST_F(OsInfoTest, MacOfTheFirstPciOrWirelessAdapter) {
     using platform::AdapterInfo;
     AdapterInfo loop{"lo", "Virtual adapter lo", platform::kIfTypeEthernet, {0, 0, 0, 0, 0, 0}};
-    AdapterInfo wifi{"wlan0", "Intel Wireless", platform::kIfTypeIeee80211, {0xa, 0xb, 0xc, 0xd, 0xe, 0xf}};
-    AdapterInfo wired{"eth0", "PCI network adapter eth0", platform::kIfTypeEthernet, {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}};
+    AdapterInfo wifi{
+        "wlan0", "Intel Wireless", platform::kIfTypeIeee80211, {0xa, 0xb, 0xc, 0xd, 0xe, 0xf}};
+    AdapterInfo wired{"eth0",
+                      "PCI network adapter eth0",
+                      platform::kIfTypeEthernet,
+                      {0, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}};
     AdapterInfo lower{"eth1", "pci lower case", platform::kIfTypeEthernet, {1, 1, 1, 1, 1, 1}};
 
     platform::SetAdaptersForTest(std::vector<AdapterInfo>{loop, lower, wired, wifi});
@@ -97,7 +104,8 @@ TEST_F(OsInfoTest, MacTextFromThisMachineIsWellFormedOrEmpty) {
     std::wstring mac = GetMacAddressText();
     if (!mac.empty()) {
         ASSERT_EQ(mac.size(), 17u);
-        for (size_t i = 2; i < 17; i += 3) EXPECT_EQ(mac[i], L'-');
+        for (size_t i = 2; i < 17; i += 3)
+            EXPECT_EQ(mac[i], L'-');
     }
 }
 

@@ -34,7 +34,7 @@ TEST(Conversions, GbkLocaleGivesGbkBytes) {
     EXPECT_EQ(AnsiToUtf8("\xD6\xD0\xCE\xC4"), "\xE4\xB8\xAD\xE6\x96\x87");
     EXPECT_EQ(Utf8ToAnsi("\xE4\xB8\xAD\xE6\x96\x87"), "\xD6\xD0\xCE\xC4");
     EXPECT_EQ(WideToAnsi(L"a€😀b"), "a\x80?b");  // GBK has the euro sign, not the emoji
-    EXPECT_EQ(AnsiToWide("ok\xD6"), L"ok?");     // a cut-off double-byte character
+    EXPECT_EQ(AnsiToWide("ok\xD6"), L"ok?");    // a cut-off double-byte character
 }
 
 TEST(Conversions, Utf8LocalePassesTextThrough) {
@@ -56,14 +56,16 @@ TEST(Conversions, WesternCodePageGivesQuestionMarks) {
     LocaleScope locale("C");
     // Any single-byte locale the machine has; skip where none is generated.
     LocaleScope latin("en_US.ISO-8859-1");
-    if (!latin.ok()) GTEST_SKIP() << "no single-byte locale here";
+    if (!latin.ok())
+        GTEST_SKIP() << "no single-byte locale here";
     EXPECT_EQ(WideToAnsi(L"a中b"), "a?b");
 }
 
 TEST(ExeDirectory, ResolvesDotPartsAndKeepsChineseNames) {
     EXPECT_EQ(sys::ExeDirectoryFromPath(L"/opt/安装/./bin/../tools/setup"), L"/opt/安装/tools");
     EXPECT_EQ(sys::ExeDirectoryFromPath(L"/setup"), L"/");
-    EXPECT_EQ(sys::ExeDirectoryFromPath(L"relative/setup"), L"relative");  // canonicalisation fails: kept
+    EXPECT_EQ(sys::ExeDirectoryFromPath(L"relative/setup"),
+              L"relative");  // canonicalisation fails: kept
     platform::SetModuleFileNameForTest(L"/a/b/../c/prog");
     EXPECT_EQ(GetExeDirectory(), L"/a/c");
     platform::SetModuleFileNameForTest(L"");
@@ -80,7 +82,8 @@ TEST(ExeDirectory, RealExecutableInAChineseFolder) {
     ::chmod(copy.c_str(), 0755);
     std::wstring output;
     uint32_t code = 0;
-    std::wstring cmd = L"\"" + platform::Utf8ToWide(copy) + L"\" --gtest_filter=ExeDirectory.PrintForParent";
+    std::wstring cmd =
+        L"\"" + platform::Utf8ToWide(copy) + L"\" --gtest_filter=ExeDirectory.PrintForParent";
     ASSERT_TRUE(RunAndCapture(cmd, output, code, 60000)) << platform::WideToUtf8(output);
     EXPECT_NE(output.find(L"EXEDIR=[" + platform::Utf8ToWide(folder) + L"]"), std::wstring::npos)
         << platform::WideToUtf8(output);

@@ -25,15 +25,19 @@ uint64_t MonotonicNs() {
     return static_cast<uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<uint64_t>(ts.tv_nsec);
 }
 
-std::wstring Self() { return L"\"" + platform::GetModuleFileName() + L"\""; }
+std::wstring Self() {
+    return L"\"" + platform::GetModuleFileName() + L"\"";
+}
 
 // Child modes of this same program.
 int WriteBytes(long long total) {
     std::vector<char> chunk(1 << 16, 'a');
     while (total > 0) {
-        size_t n = static_cast<size_t>(std::min<long long>(total, static_cast<long long>(chunk.size())));
+        size_t n =
+            static_cast<size_t>(std::min<long long>(total, static_cast<long long>(chunk.size())));
         ssize_t w = ::write(STDOUT_FILENO, chunk.data(), n);
-        if (w <= 0) return 1;
+        if (w <= 0)
+            return 1;
         total -= w;
     }
     return 0;
@@ -51,7 +55,8 @@ void BM_RunAndCapture100MiB(benchmark::State& state) {
         std::wstring out;
         uint32_t code = 1;
         bool ok = RunAndCapture(cmd, out, code, 600000);
-        if (!ok || out.size() != static_cast<size_t>(kBytes)) state.SkipWithError("capture failed");
+        if (!ok || out.size() != static_cast<size_t>(kBytes))
+            state.SkipWithError("capture failed");
     }
     state.SetBytesProcessed(state.iterations() * kBytes);
 }
@@ -60,7 +65,8 @@ void BM_ShellPipeToCat100MiB(benchmark::State& state) {
     std::string cmd = "\"" + platform::WideToUtf8(platform::GetModuleFileName()) + "\" --write " +
                       std::to_string(kBytes) + " | cat > /dev/null";
     for (auto _ : state) {
-        if (std::system(cmd.c_str()) != 0) state.SkipWithError("pipe failed");
+        if (std::system(cmd.c_str()) != 0)
+            state.SkipWithError("pipe failed");
     }
     state.SetBytesProcessed(state.iterations() * kBytes);
 }
@@ -82,12 +88,18 @@ void BM_ExitToReturn(benchmark::State& state) {
 BENCHMARK(BM_RunAndCapture100MiB)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ShellPipeToCat100MiB)->Unit(benchmark::kMillisecond)->Iterations(5);
 // One call per repetition, so the aggregate "median" is the median call.
-BENCHMARK(BM_ExitToReturn)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(1)->Repetitions(101)
+BENCHMARK(BM_ExitToReturn)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(1)
+    ->Repetitions(101)
     ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--write") == 0) return WriteBytes(std::atoll(argv[2]));
-    if (argc == 2 && std::strcmp(argv[1], "--stamp") == 0) return PrintExitStamp();
+    if (argc == 3 && std::strcmp(argv[1], "--write") == 0)
+        return WriteBytes(std::atoll(argv[2]));
+    if (argc == 2 && std::strcmp(argv[1], "--stamp") == 0)
+        return PrintExitStamp();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -39,11 +39,13 @@ private:
 }  // namespace
 
 int main() {
-    if (!SGtkHost::Init()) return 2;
+    if (!SGtkHost::Init())
+        return 2;
     SGtkHost host;
     CBenchApp bench(&host);
     CFirstFrameWnd wnd;
-    if (!wnd.Create()) return 3;
+    if (!wnd.Create())
+        return 3;
     wnd.SendMessageW(WM_INITDIALOG);
     wnd.CenterWindow();
     wnd.ShowWindow(SW_SHOWNORMAL);

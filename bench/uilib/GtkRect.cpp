@@ -23,7 +23,8 @@ static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer) {
 
 int main(int argc, char** argv) {
     g_setenv("GDK_GL", "disable", FALSE);
-    if (!gtk_init_check(&argc, &argv)) return 2;
+    if (!gtk_init_check(&argc, &argv))
+        return 2;
     GtkWidget* win = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_decorated(GTK_WINDOW(win), FALSE);
     GtkWidget* area = gtk_drawing_area_new();

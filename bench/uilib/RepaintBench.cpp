@@ -17,9 +17,11 @@ static void BM_MainWindowFullRepaint(benchmark::State& state) {
         return;
     }
     auto* tab = wnd.FindChildByName2<STabCtrl>(L"tab_main");
-    if (tab) tab->SetCurSel(static_cast<int>(state.range(0)));
+    if (tab)
+        tab->SetCurSel(static_cast<int>(state.range(0)));
     wnd.RenderAll();  // fonts and images load on the first frame
-    for (auto _ : state) benchmark::DoNotOptimize(wnd.RenderAll());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(wnd.RenderAll());
     state.SetLabel("page " + std::to_string(state.range(0)));
 }
 BENCHMARK(BM_MainWindowFullRepaint)

@@ -26,7 +26,8 @@ inline bool IsRunning(pid_t pid) {
 // Waits up to `ms` until `pid` no longer runs.
 inline bool WaitUntilGone(pid_t pid, int ms = 5000) {
     for (int waited = 0; waited < ms; waited += 10) {
-        if (!IsRunning(pid)) return true;
+        if (!IsRunning(pid))
+            return true;
         ::usleep(10000);
     }
     return !IsRunning(pid);
@@ -36,7 +37,8 @@ inline bool WaitUntilGone(pid_t pid, int ms = 5000) {
 inline pid_t WaitForPidFile(const std::string& path, int ms = 5000) {
     for (int waited = 0; waited < ms; waited += 10) {
         std::string text = TempDir::Read(path);
-        if (!text.empty() && text.back() == '\n') return static_cast<pid_t>(std::stoi(text));
+        if (!text.empty() && text.back() == '\n')
+            return static_cast<pid_t>(std::stoi(text));
         ::usleep(10000);
     }
     return 0;
@@ -52,7 +54,8 @@ public:
         for (int i = 0; i < count; ++i) {
             pid_t pid = 0;
             char* argv[] = {path.data(), const_cast<char*>("120"), nullptr};
-            if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) == 0) m_pids.push_back(pid);
+            if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) == 0)
+                m_pids.push_back(pid);
         }
     }
     ~NamedProcesses() {
@@ -67,7 +70,8 @@ public:
     const std::vector<pid_t>& Pids() const { return m_pids; }
     int Alive() const {
         int n = 0;
-        for (pid_t pid : m_pids) n += IsRunning(pid) ? 1 : 0;
+        for (pid_t pid : m_pids)
+            n += IsRunning(pid) ? 1 : 0;
         return n;
     }
 

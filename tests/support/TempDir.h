@@ -15,11 +15,13 @@ class TempDir {
 public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "qi-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+        if (::mkdtemp(pattern.data()) != nullptr)
+            m_path = pattern;
     }
     ~TempDir() {
         std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
