@@ -7,7 +7,7 @@
 #include "net/LibcurlDownCallback.h"
 #include "uilib/SObject.h"
 
-class CInstallPackDown : public CLibcurlDownCallback {
+class CInstallPackDown final : public CLibcurlDownCallback {
 public:
     // Events go from `startPercent` (nothing received) towards `endPercent` (all of it),
     // carry `text`, and name `pOwner` (not owned) as their sender.

@@ -51,7 +51,7 @@ bool HoldsGenerated(const std::string& path, uint64_t size, uint64_t seed = 0) {
     return at == size;
 }
 
-class CShareListener : public CLibcurlDownCallback {
+class CShareListener final : public CLibcurlDownCallback {
 public:
     void OnDownloadProgress(int, int, double total, double now) override {
         shares.push_back(total > 0 ? now / total : -1);

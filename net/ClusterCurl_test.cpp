@@ -33,7 +33,7 @@ struct CReport {
 };
 
 // Records every report; optionally sets a stop flag at the first one.
-class CRecordingListener : public CLibcurlDownCallback {
+class CRecordingListener final : public CLibcurlDownCallback {
 public:
     void OnDownloadProgress(int type, int taskId, double total, double now) override {
         types.push_back(type);

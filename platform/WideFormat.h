@@ -73,7 +73,7 @@ consteval bool Matches(const wchar_t* f, const Kind* kinds, size_t count) {
         while (Contains(L"-+ #0", *f))
             ++f;
         // Width and precision: digits, or '*' taking an int.
-        auto count = [&]() {
+        auto widthOrPrecision = [&]() {
             if (*f != L'*') {
                 while (IsDigit(*f))
                     ++f;
@@ -82,11 +82,11 @@ consteval bool Matches(const wchar_t* f, const Kind* kinds, size_t count) {
             ++f;
             return take(isInt);
         };
-        if (!count())
+        if (!widthOrPrecision())
             return false;
         if (*f == L'.') {
             ++f;
-            if (!count())
+            if (!widthOrPrecision())
                 return false;
         }
         // Length: none, h, hh, l, ll, L, w, I32, I64, z, j, t.

@@ -4,9 +4,9 @@
 
 using namespace platform;
 
-CRegSettings::CRegSettings(HKEY root, const wchar_t* subKeyPath, bool use64BitView,
+CRegSettings::CRegSettings(HKEY root, const wchar_t* subKeyPath, bool nativeView,
                            bool createIfMissing)
-    : use64BitView(use64BitView ? 1 : 0) {
+    : use64BitView(nativeView ? 1 : 0) {
     if (RegOpenKeyExW(root, subKeyPath, 0, AccessMask(), &key) != ERROR_SUCCESS) {
         key = nullptr;
         if (createIfMissing &&

@@ -18,8 +18,8 @@ class NumberEvent : public SOUI::TplEventArgs<NumberEvent> {
 
 public:
     enum { EventID = 20000001 };
-    NumberEvent(SOUI::IObject* sender, int thread, int seq, std::atomic<int>* alive)
-        : __baseCls(sender), m_thread(thread), m_seq(seq), m_alive(alive) {
+    NumberEvent(SOUI::IObject* pSender, int thread, int seq, std::atomic<int>* alive)
+        : __baseCls(pSender), m_thread(thread), m_seq(seq), m_alive(alive) {
         ++*m_alive;
     }
     ~NumberEvent() override { --*m_alive; }

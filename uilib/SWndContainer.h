@@ -11,6 +11,8 @@ namespace SOUI {
 class SWindow;
 
 struct ISwndContainer {
+    virtual ~ISwndContainer() = default;
+
     // Routes an event of a window of this tree to the host's event handling; true
     // when handled.
     virtual bool OnFireEvent(EventArgs* evt) = 0;
