@@ -15,25 +15,11 @@
 #include "platform/Profile.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qi-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using TempFolder = qitest::TempDir;
 
 std::string HiveText(int values) {
     std::string text =

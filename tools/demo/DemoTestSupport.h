@@ -13,6 +13,7 @@
 
 #include "platform/Process.h"
 #include "platform/Text.h"
+#include "tests/support/TempDir.h"
 
 namespace demotest {
 
@@ -21,31 +22,11 @@ inline std::string BinDir() {
     return QI_DEMO_BIN_DIR;
 }
 
-class CTempFolder {
-public:
-    CTempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qi-demo-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_strPath = pattern;
-    }
-    ~CTempFolder() {
-        std::error_code ec;
-        if (!m_strPath.empty())
-            std::filesystem::remove_all(m_strPath, ec);
-    }
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-
-    const std::string& Path() const { return m_strPath; }
-    std::string operator/(const std::string& name) const { return m_strPath + "/" + name; }
-
-private:
-    std::string m_strPath;
-};
+// The tests' temporary folder, removed with everything in it at the end.
+using CTempFolder = qitest::TempDir;
 
 inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return qitest::TempDir::Read(path);
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
