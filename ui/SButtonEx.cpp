@@ -95,40 +95,61 @@ SButtonEx::~SButtonEx() {
         m_pIconHandle->Release();
 }
 
-HRESULT SButtonEx::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (EqualsNoCase(name, L"pushOffset")) {
-        ScanPoint(value, &m_ptPushOffset);
-    } else if (EqualsNoCase(name, L"icon")) {
-        SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
-        m_pIconSkin = pool != nullptr ? pool->GetSkin(value, GetScale()) : nullptr;
-        // A missing skin leaves the button without icon; say so, it is a layout fault.
-        if (m_pIconSkin == nullptr && !value.empty()) {
-            SStringW line = L"SButtonEx: icon skin \"" + value + L"\" not found, no icon drawn\n";
-            platform::OutputDebugStringW(line.c_str());
-        }
-    } else if (EqualsNoCase(name, L"iconIndex")) {
-        m_nIconIndex = ParseNumber(value);
-    } else if (EqualsNoCase(name, L"drawMode")) {
-        int mode = -1;
-        for (int i = 0; i < 5; ++i) {
-            if (value == kDrawModeWords[i])
-                mode = i;
-        }
-        if (mode < 0) {
-            LogBadAttribute(L"SButtonEx", name, value);
-            return E_FAIL;
-        }
-        m_drawMode = static_cast<DrawMode>(mode);
-    } else if (EqualsNoCase(name, L"sepSize")) {
-        m_nSepSize = ParseNumber(value);
-    } else if (EqualsNoCase(name, L"iconPos")) {
-        ScanPoint(value, &m_ptIconPos);
-    } else if (EqualsNoCase(name, L"textPos")) {
-        ScanPoint(value, &m_ptTextPos);
-    } else {
-        return SButton::SetAttribute(name, value, bLoading);
-    }
-    return AfterAttribute(name, value, bLoading, S_OK);
+const SAttrTable& SButtonEx::ClassAttributes() {
+    using B = SButtonEx;
+    // What moves the icon and the text apart or around changes the content size.
+    static const TplAttrTable<SButtonEx> table = [] {
+        TplAttrTable<SButtonEx> t(&SButton::ClassAttributes());
+        t.Add({L"pushOffset"}, SAttrEffect::Paint,
+              [](B* w, const SStringW& v) {
+                  ScanPoint(v, &w->m_ptPushOffset);
+                  return S_OK;
+              })
+            .Add({L"icon"}, SAttrEffect::Layout,
+                 [](B* w, const SStringW& v) {
+                     SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
+                     w->m_pIconSkin = pool != nullptr ? pool->GetSkin(v, w->GetScale()) : nullptr;
+                     // A missing skin leaves the button without icon; say so, it is a
+                     // layout fault.
+                     if (w->m_pIconSkin == nullptr && !v.empty()) {
+                         SStringW line =
+                             L"SButtonEx: icon skin \"" + v + L"\" not found, no icon drawn\n";
+                         platform::OutputDebugStringW(line.c_str());
+                     }
+                     return S_OK;
+                 })
+            .Add({L"iconIndex"}, SAttrEffect::Paint,
+                 [](B* w, const SStringW& v) {
+                     w->m_nIconIndex = ParseNumber(v);
+                     return S_OK;
+                 })
+            .Add({L"drawMode"}, SAttrEffect::Layout,
+                 [](B* w, const SStringW& v) {
+                     for (int i = 0; i < 5; ++i) {
+                         if (v == kDrawModeWords[i]) {
+                             w->m_drawMode = static_cast<DrawMode>(i);
+                             return S_OK;
+                         }
+                     }
+                     return E_FAIL;
+                 })
+            .Add({L"sepSize"}, SAttrEffect::Layout,
+                 [](B* w, const SStringW& v) {
+                     w->m_nSepSize = ParseNumber(v);
+                     return S_OK;
+                 })
+            .Add({L"iconPos"}, SAttrEffect::Layout,
+                 [](B* w, const SStringW& v) {
+                     ScanPoint(v, &w->m_ptIconPos);
+                     return S_OK;
+                 })
+            .Add({L"textPos"}, SAttrEffect::Layout, [](B* w, const SStringW& v) {
+                ScanPoint(v, &w->m_ptTextPos);
+                return S_OK;
+            });
+        return t;
+    }();
+    return table;
 }
 
 IBitmapS* SButtonEx::SetIcon(IBitmapS* icon, int size) {

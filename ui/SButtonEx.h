@@ -30,9 +30,6 @@ public:
     ~SButtonEx() override;
 
     int GetObjectType() const override { return 1; }
-    // Handles the button's own attributes (names without regard to case), the rest goes
-    // to SButton. A drawMode word it does not know gives E_FAIL and changes nothing.
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     // The content size plus the padding; the container rectangle is not used.
     CSize GetDesiredSize(const CRect* rcContainer) override;
     // WM_PAINT (wParam: the IRenderTarget) paints the button; the rest goes to SButton.
@@ -55,6 +52,10 @@ public:
     ISkinObj* GetIconSkin() const { return m_pIconSkin; }
 
 protected:
+    // The button's own attributes (names without regard to case) on top of SButton's. A
+    // drawMode word it does not know gives E_FAIL and changes nothing.
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
 
 private:

@@ -8,8 +8,13 @@ SButton::SButton() {
     m_style.textMode = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 }
 
-HRESULT SButton::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& SButton::ClassAttributes() {
+    static const TplAttrTable<SButton> table = [] {
+        TplAttrTable<SButton> t(&SWindow::ClassAttributes());
+        t.Effect(L"skin", SAttrEffect::Layout);
+        return t;
+    }();
+    return table;
 }
 
 void SButton::OnLButtonUp(CPoint pt, UINT flags) {
@@ -57,12 +62,16 @@ void SButton::OnPaint(IRenderTarget* rt) {
 
 SImageButton::SImageButton() = default;
 
-HRESULT SImageButton::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (name == L"state2") {
-        m_bState2 = ParseInt(value).value_or(0) != 0;
-        return S_FALSE;
-    }
-    return SButton::SetAttribute(name, value, bLoading);
+const SAttrTable& SImageButton::ClassAttributes() {
+    static const TplAttrTable<SImageButton> table = [] {
+        TplAttrTable<SImageButton> t(&SButton::ClassAttributes());
+        t.Add({L"state2"}, SAttrEffect::Paint, [](SImageButton* w, const SStringW& v) {
+            w->m_bState2 = ParseInt(v).value_or(0) != 0;
+            return S_FALSE;
+        });
+        return t;
+    }();
+    return table;
 }
 
 }  // namespace SOUI

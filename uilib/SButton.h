@@ -13,13 +13,15 @@ class SButton : public SWindow {
 
 public:
     SButton();
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnKeyDown(UINT vk, UINT flags) override;
     bool OnActivate() override;
     CSize GetDesiredSize(const CRect* rcContainer) override;
 
 protected:
+    // The skin sizes a button.
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
     bool ClassFocusable() const override { return true; }
 };
@@ -30,7 +32,10 @@ class SImageButton : public SButton {
 
 public:
     SImageButton();
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
+
+protected:
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
 
 private:
     bool m_bState2 = false;  // skins with the hover frame as second state

@@ -10,8 +10,13 @@ SCheckBox::SCheckBox() {
     m_style.textMode = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 }
 
-HRESULT SCheckBox::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& SCheckBox::ClassAttributes() {
+    static const TplAttrTable<SCheckBox> table = [] {
+        TplAttrTable<SCheckBox> t(&SWindow::ClassAttributes());
+        t.Effect(L"skin", SAttrEffect::Layout);
+        return t;
+    }();
+    return table;
 }
 
 int SCheckBox::CheckFrameIndex(DWORD state) {

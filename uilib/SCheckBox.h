@@ -14,7 +14,6 @@ class SCheckBox : public SWindow {
 
 public:
     SCheckBox();
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnActivate() override;
     CSize GetDesiredSize(const CRect* rcContainer) override;
@@ -22,6 +21,9 @@ public:
     static int CheckFrameIndex(DWORD state);
 
 protected:
+    // The skin sizes the box.
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
     void DrawFocus(IRenderTarget* rt) override;
     bool ClassFocusable() const override { return true; }

@@ -16,46 +16,39 @@ SEdit::SEdit() {
     m_style.cursor = SCursor::IBeam;
 }
 
-HRESULT SEdit::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    auto number = [&](int* target) {
-        return SetIntAttribute(target, L"edit", name, value, bLoading, 0);
-    };
-    if (EqualsNoCase(name, L"cueText")) {
-        m_strCue = value;
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    if (EqualsNoCase(name, L"cueColor") || EqualsNoCase(name, L"colorCueText")) {
-        auto c = ParseColor(value);
-        if (!c) {
-            LogBadAttribute(L"edit", name, value);
-            return E_FAIL;
-        }
-        m_crCue = *c;
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    if (EqualsNoCase(name, L"extend"))
-        return number(&m_nExtend);
-    if (EqualsNoCase(name, L"maxLength") || EqualsNoCase(name, L"maxBuf"))
-        return number(&m_nMaxLength);
-    int flag = 0;
-    if (EqualsNoCase(name, L"readOnly")) {
-        HRESULT hr = number(&flag);
-        if (hr != E_FAIL)
-            m_bReadOnly = flag != 0;
-        return hr;
-    }
-    if (EqualsNoCase(name, L"password")) {
-        HRESULT hr = number(&flag);
-        if (hr != E_FAIL)
-            m_bPassword = flag != 0;
-        return hr;
-    }
-    if (EqualsNoCase(name, L"text")) {
-        HRESULT hr = SWindow::SetAttribute(name, value, bLoading);
-        TextChanged();
-        return hr;
-    }
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& SEdit::ClassAttributes() {
+    static const TplAttrTable<SEdit> table = [] {
+        TplAttrTable<SEdit> t(&SWindow::ClassAttributes());
+        t.Add({L"cueText"}, SAttrEffect::Paint,
+              [](SEdit* w, const SStringW& v) {
+                  w->m_strCue = v;
+                  return S_OK;
+              })
+            .Add({L"cueColor", L"colorCueText"}, SAttrEffect::Paint,
+                 [](SEdit* w, const SStringW& v) {
+                     auto c = ParseColor(v);
+                     if (!c)
+                         return E_FAIL;
+                     w->m_crCue = *c;
+                     return S_OK;
+                 })
+            .Add({L"extend"}, SAttrEffect::Paint,
+                 [](SEdit* w, const SStringW& v) { return ParseIntInto(v, &w->m_nExtend, 0); })
+            .Add({L"maxLength", L"maxBuf"}, SAttrEffect::Paint,
+                 [](SEdit* w, const SStringW& v) { return ParseIntInto(v, &w->m_nMaxLength, 0); })
+            .Add({L"readOnly"}, SAttrEffect::Paint,
+                 [](SEdit* w, const SStringW& v) { return ParseFlagInto(v, &w->m_bReadOnly, 0); })
+            .Add({L"password"}, SAttrEffect::Paint,
+                 [](SEdit* w, const SStringW& v) { return ParseFlagInto(v, &w->m_bPassword, 0); })
+            // The caret and selection follow a new text.
+            .Add({L"text"}, SAttrEffect::Layout, [](SEdit* w, const SStringW& v) {
+                w->SetTextAttribute(v);
+                w->TextChanged();
+                return S_OK;
+            });
+        return t;
+    }();
+    return table;
 }
 
 CRect SEdit::TextRect() const {

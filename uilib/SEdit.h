@@ -15,7 +15,6 @@ class SEdit : public SWindow {
 public:
     SEdit();
     ~SEdit() override;
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
 
     // Text changes move the caret to the end and clear the selection.
     void SetSel(int start, int end);  // -1 end: to the end of the text
@@ -39,6 +38,8 @@ public:
     void OnNextFrame() override;
 
 protected:
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
     bool ClassFocusable() const override { return true; }
 

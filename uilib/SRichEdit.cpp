@@ -48,57 +48,49 @@ SRichEdit::SRichEdit() {
     m_style.textMode = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX;
 }
 
-HRESULT SRichEdit::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    auto flag = [&](bool* target) -> HRESULT {
-        auto n = ParseIntAttribute(L"richedit", name, value);
-        if (!n)
-            return E_FAIL;
-        *target = *n != 0;
-        return AfterAttribute(name, value, bLoading, S_OK);
-    };
-    if (EqualsNoCase(name, L"rtf")) {
-        SApplication* app = SApplication::getSingletonPtr();
-        std::vector<unsigned char> data;
-        if (!app || !app->GetRawBuffer(value, &data)) {
-            LogBadAttribute(L"richedit", name, value);
-            return E_FAIL;
-        }
-        SetRtf(std::string(data.begin(), data.end()));
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    if (EqualsNoCase(name, L"vscrollBar"))
-        return flag(&m_bVScroll);
-    if (EqualsNoCase(name, L"wordwrap"))
-        return flag(&m_bWordWrap);
-    if (EqualsNoCase(name, L"sbSkin")) {
-        SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
-        ISkinObj* skin = pool ? pool->GetSkin(value) : nullptr;
-        if (!skin || !skin->IsClass(SSkinScrollbar::GetClassName())) {
-            LogBadAttribute(L"richedit", name, value);
-            return E_FAIL;
-        }
-        m_pSbSkin = skin;
-        m_nSbWidth = std::max(8, skin->GetSkinSize().cx);
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    if (EqualsNoCase(name, L"inset")) {
-        auto r = ParseRect4(value);
-        if (!r) {
-            LogBadAttribute(L"richedit", name, value);
-            return E_FAIL;
-        }
-        m_rcInset = *r;
-        m_nLayoutWidth = -1;
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    // Editing attributes: this control is a read-only viewer.
-    if (EqualsNoCase(name, L"readOnly") || EqualsNoCase(name, L"multilines") ||
-        EqualsNoCase(name, L"cueText") || EqualsNoCase(name, L"hscrollBar") ||
-        EqualsNoCase(name, L"autoVScroll") || EqualsNoCase(name, L"autoHScroll") ||
-        EqualsNoCase(name, L"wantReturn") || EqualsNoCase(name, L"wantTab") ||
-        EqualsNoCase(name, L"richText"))
-        return S_FALSE;
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& SRichEdit::ClassAttributes() {
+    static const TplAttrTable<SRichEdit> table = [] {
+        TplAttrTable<SRichEdit> t(&SWindow::ClassAttributes());
+        t.Add({L"rtf"}, SAttrEffect::Paint,
+              [](SRichEdit* w, const SStringW& v) {
+                  SApplication* app = SApplication::getSingletonPtr();
+                  std::vector<unsigned char> data;
+                  if (!app || !app->GetRawBuffer(v, &data))
+                      return E_FAIL;
+                  w->SetRtf(std::string(data.begin(), data.end()));
+                  return S_OK;
+              })
+            .Add({L"vscrollBar"}, SAttrEffect::Paint,
+                 [](SRichEdit* w, const SStringW& v) { return ParseFlagInto(v, &w->m_bVScroll); })
+            .Add({L"wordwrap"}, SAttrEffect::Paint,
+                 [](SRichEdit* w, const SStringW& v) { return ParseFlagInto(v, &w->m_bWordWrap); })
+            .Add({L"sbSkin"}, SAttrEffect::Paint,
+                 [](SRichEdit* w, const SStringW& v) {
+                     SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
+                     ISkinObj* skin = pool ? pool->GetSkin(v) : nullptr;
+                     if (!skin || !skin->IsClass(SSkinScrollbar::GetClassName()))
+                         return E_FAIL;
+                     w->m_pSbSkin = skin;
+                     w->m_nSbWidth = std::max(8, skin->GetSkinSize().cx);
+                     return S_OK;
+                 })
+            // The padding of the text inside the control (not the style's padding).
+            .Add({L"inset"}, SAttrEffect::Paint,
+                 [](SRichEdit* w, const SStringW& v) {
+                     auto r = ParseRect4(v);
+                     if (!r)
+                         return E_FAIL;
+                     w->m_rcInset = *r;
+                     w->m_nLayoutWidth = -1;
+                     return S_OK;
+                 })
+            // Editing attributes: this control is a read-only viewer.
+            .Add({L"readOnly", L"multilines", L"cueText", L"hscrollBar", L"autoVScroll",
+                  L"autoHScroll", L"wantReturn", L"wantTab", L"richText"},
+                 SAttrEffect::Paint, [](SRichEdit*, const SStringW&) { return S_FALSE; });
+        return t;
+    }();
+    return table;
 }
 
 void SRichEdit::SetRtf(const std::string& rtf) {

@@ -42,7 +42,6 @@ class SRichEdit : public SWindow {
 public:
     SRichEdit();
     ~SRichEdit() override;
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     // Loads an RTF document (bytes); replaces the content.
     void SetRtf(const std::string& rtf);
     const SRtfDocument& GetDocument() const { return m_doc; }
@@ -58,6 +57,8 @@ public:
     void UpdateChildrenPosition() override;
 
 protected:
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
     bool ClassFocusable() const override { return true; }
 

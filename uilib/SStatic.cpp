@@ -9,37 +9,41 @@ SStatic::SStatic() {
     m_style.textMode = DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 }
 
-HRESULT SStatic::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (EqualsNoCase(name, L"multiLines") || EqualsNoCase(name, L"multilines")) {
-        auto n = ParseIntAttribute(L"text", name, value);
-        if (!n)
-            return E_FAIL;
-        m_bMultiLines = *n != 0;
-        if (m_bMultiLines) {
-            m_style.textMode = (m_style.textMode & ~(DT_SINGLELINE | DT_VCENTER)) | DT_WORDBREAK;
-        } else {
-            m_style.textMode = (m_style.textMode & ~DT_WORDBREAK) | DT_SINGLELINE;
-        }
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    if (EqualsNoCase(name, L"valign")) {
-        if (EqualsNoCase(value, L"top"))
-            m_vAlign = VTop;
-        else if (EqualsNoCase(value, L"middle") || EqualsNoCase(value, L"center"))
-            m_vAlign = VMiddle;
-        else if (EqualsNoCase(value, L"bottom"))
-            m_vAlign = VBottom;
-        else {
-            LogBadAttribute(L"text", name, value);
-            return E_FAIL;
-        }
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    if (EqualsNoCase(name, L"lineInter")) {
-        m_nLineInter = ParseCoord(value).value_or(0);
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& SStatic::ClassAttributes() {
+    static const TplAttrTable<SStatic> table = [] {
+        TplAttrTable<SStatic> t(&SWindow::ClassAttributes());
+        t.Add({L"multiLines", L"multilines"}, SAttrEffect::Layout,
+              [](SStatic* w, const SStringW& v) {
+                  auto n = ParseInt(v);
+                  if (!n)
+                      return E_FAIL;
+                  w->m_bMultiLines = *n != 0;
+                  UINT& mode = w->m_style.textMode;
+                  if (w->m_bMultiLines)
+                      mode = (mode & ~(DT_SINGLELINE | DT_VCENTER)) | DT_WORDBREAK;
+                  else
+                      mode = (mode & ~DT_WORDBREAK) | DT_SINGLELINE;
+                  return S_OK;
+              })
+            .Add({L"valign"}, SAttrEffect::Paint,
+                 [](SStatic* w, const SStringW& v) {
+                     if (EqualsNoCase(v, L"top"))
+                         w->m_vAlign = VTop;
+                     else if (EqualsNoCase(v, L"middle") || EqualsNoCase(v, L"center"))
+                         w->m_vAlign = VMiddle;
+                     else if (EqualsNoCase(v, L"bottom"))
+                         w->m_vAlign = VBottom;
+                     else
+                         return E_FAIL;
+                     return S_OK;
+                 })
+            .Add({L"lineInter"}, SAttrEffect::Paint, [](SStatic* w, const SStringW& v) {
+                w->m_nLineInter = ParseCoord(v).value_or(0);
+                return S_OK;
+            });
+        return t;
+    }();
+    return table;
 }
 
 CSize SStatic::GetDesiredSize(const CRect* rcContainer) {
@@ -88,10 +92,15 @@ void SStatic::DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT f
 
 SImageWnd::SImageWnd() = default;
 
-HRESULT SImageWnd::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (EqualsNoCase(name, L"iconIndex") || EqualsNoCase(name, L"frame"))
-        return SetIntAttribute(&m_nFrame, L"img", name, value, bLoading);
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& SImageWnd::ClassAttributes() {
+    static const TplAttrTable<SImageWnd> table = [] {
+        TplAttrTable<SImageWnd> t(&SWindow::ClassAttributes());
+        t.Effect(L"skin", SAttrEffect::Layout)
+            .Add({L"iconIndex", L"frame"}, SAttrEffect::Paint,
+                 [](SImageWnd* w, const SStringW& v) { return ParseIntInto(v, &w->m_nFrame); });
+        return t;
+    }();
+    return table;
 }
 
 CSize SImageWnd::GetDesiredSize(const CRect*) {
@@ -137,39 +146,35 @@ void SCaption::OnLButtonUp(CPoint, UINT) {
 
 SProgress::SProgress() = default;
 
-HRESULT SProgress::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    auto number = [&](int* target) {
-        return SetIntAttribute(target, L"progress", name, value, bLoading);
-    };
-    if (EqualsNoCase(name, L"min"))
-        return number(&m_nMin);
-    if (EqualsNoCase(name, L"max"))
-        return number(&m_nMax);
-    if (EqualsNoCase(name, L"value")) {
-        int v = 0;
-        HRESULT hr = number(&v);
-        if (hr != E_FAIL)
-            m_nValue = v;
-        return hr;
-    }
-    if (EqualsNoCase(name, L"vertical")) {
-        int v = 0;
-        HRESULT hr = number(&v);
-        if (hr != E_FAIL)
-            m_bVertical = v != 0;
-        return hr;
-    }
-    if (EqualsNoCase(name, L"bkgndSkin") || EqualsNoCase(name, L"posSkin")) {
-        SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
-        ISkinObj* skin = (pool && !value.empty()) ? pool->GetSkin(value) : nullptr;
-        if (!skin && !value.empty()) {
-            LogBadAttribute(L"progress", name, value);
-            return E_FAIL;
-        }
-        (EqualsNoCase(name, L"bkgndSkin") ? m_pSkinBg : m_pSkinPos) = skin;
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& SProgress::ClassAttributes() {
+    static const TplAttrTable<SProgress> table = [] {
+        TplAttrTable<SProgress> t(&SWindow::ClassAttributes());
+        t.Add({L"min"}, SAttrEffect::Paint,
+              [](SProgress* w, const SStringW& v) { return ParseIntInto(v, &w->m_nMin); })
+            .Add({L"max"}, SAttrEffect::Paint,
+                 [](SProgress* w, const SStringW& v) { return ParseIntInto(v, &w->m_nMax); })
+            .Add({L"value"}, SAttrEffect::Paint,
+                 [](SProgress* w, const SStringW& v) { return ParseIntInto(v, &w->m_nValue); })
+            .Add({L"vertical"}, SAttrEffect::Paint,
+                 [](SProgress* w, const SStringW& v) {
+                     int vertical = 0;
+                     HRESULT hr = ParseIntInto(v, &vertical);
+                     if (hr == S_OK)
+                         w->m_bVertical = vertical != 0;
+                     return hr;
+                 })
+            .Add({L"bkgndSkin", L"posSkin"}, SAttrEffect::Paint,
+                 [](SProgress* w, const SStringW& name, const SStringW& v) {
+                     SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
+                     ISkinObj* skin = (pool && !v.empty()) ? pool->GetSkin(v) : nullptr;
+                     if (!skin && !v.empty())
+                         return E_FAIL;
+                     (EqualsNoCase(name, L"bkgndSkin") ? w->m_pSkinBg : w->m_pSkinPos) = skin;
+                     return S_OK;
+                 });
+        return t;
+    }();
+    return table;
 }
 
 bool SProgress::SetValue(int value) {

@@ -13,11 +13,12 @@ class SStatic : public SWindow {
 
 public:
     SStatic();
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     CSize GetDesiredSize(const CRect* rcContainer) override;
     bool IsMultiLines() const { return m_bMultiLines; }
 
 protected:
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
     // With multiLines: wrapped at the width, the block placed by valign.
     void DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT format) override;
@@ -35,10 +36,12 @@ class SImageWnd : public SWindow {
 
 public:
     SImageWnd();
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     CSize GetDesiredSize(const CRect* rcContainer) override;
 
 protected:
+    // The skin sizes the image.
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
 
 private:
@@ -67,7 +70,6 @@ class SProgress : public SWindow {
 
 public:
     SProgress();
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     // Clamped to the range; false (and no change) when min >= max.
     bool SetValue(int value);
     int GetValue() const { return m_nValue; }
@@ -78,6 +80,8 @@ public:
     }
 
 protected:
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
 
 private:

@@ -327,6 +327,15 @@ bool SwndStyle::SetAttribute(const SStringW& name, const SStringW& value, bool* 
     return false;
 }
 
+bool SwndStyle::AffectsSize(const SStringW& name) {
+    for (const wchar_t* sized :
+         {L"font", L"fontHover", L"fontPush", L"fontDisable", L"padding", L"inset", L"margin",
+          L"margin-x", L"margin-y", L"padding-x", L"padding-y"})
+        if (EqualsNoCase(name, sized))
+            return true;
+    return false;
+}
+
 const SStringW& SwndStyle::GetFontDesc(int stateIndex) const {
     if (stateIndex > 0 && stateIndex < kStates && !strFont[stateIndex].empty())
         return strFont[stateIndex];

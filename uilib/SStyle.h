@@ -61,6 +61,9 @@ struct SwndStyle {
     // Handles the style attributes; false when the name is not a style attribute.
     // `ok` is false when the value does not parse (nothing changes then).
     bool SetAttribute(const SStringW& name, const SStringW& value, bool* ok);
+    // True for the style attributes that can change a window's size (fonts, padding,
+    // margins), which a change at run time lays the tree out again for.
+    static bool AffectsSize(const SStringW& name);
     // Font descriptor / text colour for a state index (0..3), falling back to normal.
     const SStringW& GetFontDesc(int stateIndex) const;
     COLORREF GetTextColor(int stateIndex) const;

@@ -5,72 +5,74 @@
 namespace SOUI {
 STabPage::STabPage() = default;
 
-HRESULT STabPage::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    if (EqualsNoCase(name, L"title")) {
-        m_strTitle = value;
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    if (EqualsNoCase(name, L"interval") || EqualsNoCase(name, L"iconIndex"))
-        return S_FALSE;
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& STabPage::ClassAttributes() {
+    static const TplAttrTable<STabPage> table = [] {
+        TplAttrTable<STabPage> t(&SWindow::ClassAttributes());
+        t.Add({L"title"}, SAttrEffect::Paint, [](STabPage* w, const SStringW& v) {
+             w->m_strTitle = v;
+             return S_OK;
+         }).Add({L"interval", L"iconIndex"}, SAttrEffect::Paint, [](STabPage*, const SStringW&) {
+            return S_FALSE;
+        });
+        return t;
+    }();
+    return table;
 }
 
 STabCtrl::STabCtrl() = default;
 
-HRESULT STabCtrl::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
-    auto number = [&](int* target) {
-        return SetIntAttribute(target, L"tabctrl", name, value, bLoading);
-    };
-    if (EqualsNoCase(name, L"curSel")) {
-        int sel = 0;
-        HRESULT hr = number(&sel);
-        if (hr == E_FAIL)
-            return hr;
-        if (GetItemCount() == 0)
-            m_nCurSel = sel;  // pages come later while loading
-        else
-            SetCurSel(sel);
-        return hr;
-    }
-    if (EqualsNoCase(name, L"tabHeight"))
-        return number(&m_nTabHeight);
-    if (EqualsNoCase(name, L"tabWidth"))
-        return number(&m_nTabWidth);
-    if (EqualsNoCase(name, L"tabPos"))
-        return number(&m_nTabPos);
-    if (EqualsNoCase(name, L"tabInterSize"))
-        return number(&m_nTabInterSize);
-    if (EqualsNoCase(name, L"tabAlign")) {
-        if (EqualsNoCase(value, L"top"))
-            m_bAlignTop = true;
-        else if (EqualsNoCase(value, L"left"))
-            m_bAlignTop = false;
-        else {
-            LogBadAttribute(L"tabctrl", name, value);
-            return E_FAIL;
-        }
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    if (EqualsNoCase(name, L"tabSkin") || EqualsNoCase(name, L"iconSkin")) {
-        ISkinObj* skin = nullptr;
-        if (!value.empty()) {
-            SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
-            skin = pool ? pool->GetSkin(value) : nullptr;
-            if (!skin) {
-                LogBadAttribute(L"tabctrl", name, value);
-                return E_FAIL;
-            }
-        }
-        if (EqualsNoCase(name, L"tabSkin"))
-            m_pTabSkin = skin;
-        return AfterAttribute(name, value, bLoading, S_OK);
-    }
-    // Header text and icon offsets only matter with visible headers.
-    if (EqualsNoCase(name, L"text-x") || EqualsNoCase(name, L"text-y") ||
-        EqualsNoCase(name, L"icon-x") || EqualsNoCase(name, L"icon-y") ||
-        EqualsNoCase(name, L"animateSteps"))
-        return S_FALSE;
-    return SWindow::SetAttribute(name, value, bLoading);
+const SAttrTable& STabCtrl::ClassAttributes() {
+    static const TplAttrTable<STabCtrl> table = [] {
+        TplAttrTable<STabCtrl> t(&SWindow::ClassAttributes());
+        t.Add({L"curSel"}, SAttrEffect::Paint,
+              [](STabCtrl* w, const SStringW& v) {
+                  int sel = 0;
+                  if (ParseIntInto(v, &sel) != S_OK)
+                      return E_FAIL;
+                  if (w->GetItemCount() == 0)
+                      w->m_nCurSel = sel;  // pages come later while loading
+                  else
+                      w->SetCurSel(sel);
+                  return S_OK;
+              })
+            .Add({L"tabHeight"}, SAttrEffect::Paint,
+                 [](STabCtrl* w, const SStringW& v) { return ParseIntInto(v, &w->m_nTabHeight); })
+            .Add({L"tabWidth"}, SAttrEffect::Paint,
+                 [](STabCtrl* w, const SStringW& v) { return ParseIntInto(v, &w->m_nTabWidth); })
+            .Add({L"tabPos"}, SAttrEffect::Paint,
+                 [](STabCtrl* w, const SStringW& v) { return ParseIntInto(v, &w->m_nTabPos); })
+            .Add(
+                {L"tabInterSize"}, SAttrEffect::Paint,
+                [](STabCtrl* w, const SStringW& v) { return ParseIntInto(v, &w->m_nTabInterSize); })
+            .Add({L"tabAlign"}, SAttrEffect::Paint,
+                 [](STabCtrl* w, const SStringW& v) {
+                     if (EqualsNoCase(v, L"top"))
+                         w->m_bAlignTop = true;
+                     else if (EqualsNoCase(v, L"left"))
+                         w->m_bAlignTop = false;
+                     else
+                         return E_FAIL;
+                     return S_OK;
+                 })
+            .Add({L"tabSkin", L"iconSkin"}, SAttrEffect::Paint,
+                 [](STabCtrl* w, const SStringW& name, const SStringW& v) {
+                     ISkinObj* skin = nullptr;
+                     if (!v.empty()) {
+                         SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
+                         skin = pool ? pool->GetSkin(v) : nullptr;
+                         if (!skin)
+                             return E_FAIL;
+                     }
+                     if (EqualsNoCase(name, L"tabSkin"))
+                         w->m_pTabSkin = skin;
+                     return S_OK;
+                 })
+            // Header text and icon offsets only matter with visible headers.
+            .Add({L"text-x", L"text-y", L"icon-x", L"icon-y", L"animateSteps"}, SAttrEffect::Paint,
+                 [](STabCtrl*, const SStringW&) { return S_FALSE; });
+        return t;
+    }();
+    return table;
 }
 
 int STabCtrl::GetItemCount() const {

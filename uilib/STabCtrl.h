@@ -12,8 +12,11 @@ class STabPage : public SWindow {
 
 public:
     STabPage();
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     const SStringW& GetTitle() const { return m_strTitle; }
+
+protected:
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
 
 private:
     SStringW m_strTitle;
@@ -25,7 +28,6 @@ class STabCtrl : public SWindow {
 
 public:
     STabCtrl();
-    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) override;
     // Shows page `index`; false (no change) when there is no such page.
     bool SetCurSel(int index);
     int GetCurSel() const { return m_nCurSel; }
@@ -36,6 +38,8 @@ public:
     void OnLButtonDown(CPoint pt, UINT flags) override;
 
 protected:
+    static const SAttrTable& ClassAttributes();
+    const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
     void OnPaint(IRenderTarget* rt) override;
 
 private:

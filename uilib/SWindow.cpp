@@ -56,102 +56,122 @@ void SWindow::OnDestroy() {
 
 // ---------------------------------------------------------------- attributes
 
+const SAttrTable& SWindow::ClassAttributes() {
+    using W = SWindow;
+    static const TplAttrTable<SWindow> table = [] {
+        TplAttrTable<SWindow> t(nullptr);
+        t.Add({L"name"}, SAttrEffect::Paint,
+              [](W* w, const SStringW& v) {
+                  w->m_strName = v;
+                  if (w->m_nID == 0) {
+                      if (SApplication* app = SApplication::getSingletonPtr())
+                          w->m_nID = app->GetNamedID(v);
+                  }
+                  return S_FALSE;
+              })
+            .Add({L"id"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) {
+                     if (auto n = ParseInt(v)) {
+                         w->m_nID = *n;
+                         return S_OK;
+                     }
+                     SApplication* app = SApplication::getSingletonPtr();
+                     w->m_nID = app ? app->GetNamedID(v) : 0;
+                     return w->m_nID == 0 ? E_FAIL : S_OK;
+                 })
+            .Add({L"pos"}, SAttrEffect::Layout,
+                 [](W* w, const SStringW& v) {
+                     auto pos = SLayoutPos::Parse(v);
+                     if (!pos)
+                         return E_FAIL;
+                     w->m_layout = *pos;
+                     return S_OK;
+                 })
+            .Add({L"text"}, SAttrEffect::Layout,
+                 [](W* w, const SStringW& v) {
+                     w->SetTextAttribute(v);
+                     return S_OK;
+                 })
+            .Add({L"tip"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) {
+                     w->m_strToolTip = v;
+                     return S_OK;
+                 })
+            .Add({L"visible", L"show"}, SAttrEffect::Layout,
+                 [](W* w, const SStringW& v) {
+                     bool visible = true;
+                     if (ParseFlagInto(v, &visible) != S_OK)
+                         return E_FAIL;
+                     w->m_bVisible = visible;
+                     w->ModifyState(visible ? 0 : WndState_Invisible,
+                                    visible ? WndState_Invisible : 0, false);
+                     return S_OK;
+                 })
+            .Add({L"enable", L"disable"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& name, const SStringW& v) {
+                     bool flag = true;
+                     if (ParseFlagInto(v, &flag) != S_OK)
+                         return E_FAIL;
+                     bool disable = EqualsNoCase(name, L"disable") ? flag : !flag;
+                     w->ModifyState(disable ? WndState_Disable : 0, disable ? 0 : WndState_Disable,
+                                    false);
+                     return S_OK;
+                 })
+            .Add({L"checked"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) {
+                     bool checked = false;
+                     if (ParseFlagInto(v, &checked) != S_OK)
+                         return E_FAIL;
+                     w->ModifyState(checked ? WndState_Check : 0, checked ? 0 : WndState_Check,
+                                    false);
+                     return S_OK;
+                 })
+            .Add({L"skin"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) {
+                     ISkinObj* skin = nullptr;
+                     if (!w->LookUpSkin(v, &skin))
+                         return E_FAIL;
+                     w->m_pBgSkin = skin;
+                     return S_OK;
+                 })
+            .Add({L"focusSkin"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) {
+                     ISkinObj* skin = nullptr;
+                     if (!w->LookUpSkin(v, &skin))
+                         return E_FAIL;
+                     w->m_pFocusSkin = skin;
+                     return S_OK;
+                 })
+            .Add({L"msgTransparent"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) { return ParseFlagInto(v, &w->m_bMsgTransparent); })
+            .Add({L"focusable"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) {
+                     bool focusable = false;
+                     if (ParseFlagInto(v, &focusable) != S_OK)
+                         return E_FAIL;
+                     w->m_bFocusable = focusable;
+                     return S_OK;
+                 })
+            .Add({L"clipClient"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) { return ParseFlagInto(v, &w->m_bClipClient); })
+            .Add({L"animate"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) { return ParseFlagInto(v, &w->m_bAnimate); })
+            .Add({L"maxWidth"}, SAttrEffect::Layout,
+                 [](W* w, const SStringW& v) { return ParseIntInto(v, &w->m_nMaxWidth); })
+            // Style classes apply at load time; the rest has no meaning for this renderer.
+            .Add({L"class", L"cache", L"float", L"data", L"trCtx"}, SAttrEffect::Paint,
+                 [](W*, const SStringW&) { return S_FALSE; });
+        return t;
+    }();
+    return table;
+}
+
 HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
     HRESULT hr = S_OK;
-    auto flag = [&](bool* target) {
-        auto n = ParseInt(value);
-        if (!n)
-            return E_FAIL;
-        *target = *n != 0;
-        return S_OK;
-    };
-    if (EqualsNoCase(name, L"name")) {
-        m_strName = value;
-        if (m_nID == 0) {
-            if (SApplication* app = SApplication::getSingletonPtr())
-                m_nID = app->GetNamedID(value);
-        }
-        return S_FALSE;
-    } else if (EqualsNoCase(name, L"id")) {
-        auto n = ParseInt(value);
-        if (!n) {
-            SApplication* app = SApplication::getSingletonPtr();
-            int named = app ? app->GetNamedID(value) : 0;
-            if (named == 0)
-                hr = E_FAIL;
-            m_nID = named;
-        } else {
-            m_nID = *n;
-        }
-    } else if (EqualsNoCase(name, L"pos")) {
-        auto pos = SLayoutPos::Parse(value);
-        if (pos)
-            m_layout = *pos;
-        else
-            hr = E_FAIL;
-    } else if (EqualsNoCase(name, L"text")) {
-        SApplication* app = SApplication::getSingletonPtr();
-        if (app && value.rfind(L"@string/", 0) == 0)
-            m_strText = app->GetString(value.substr(8));
-        else
-            m_strText = UnescapeText(value);
-    } else if (EqualsNoCase(name, L"tip")) {
-        m_strToolTip = value;
-    } else if (EqualsNoCase(name, L"visible") || EqualsNoCase(name, L"show")) {
-        bool v = true;
-        hr = flag(&v);
-        if (hr == S_OK) {
-            m_bVisible = v;
-            ModifyState(v ? 0 : WndState_Invisible, v ? WndState_Invisible : 0, false);
-        }
-    } else if (EqualsNoCase(name, L"enable") || EqualsNoCase(name, L"disable")) {
-        bool v = true;
-        hr = flag(&v);
-        if (hr == S_OK) {
-            bool disable = EqualsNoCase(name, L"disable") ? v : !v;
-            ModifyState(disable ? WndState_Disable : 0, disable ? 0 : WndState_Disable, false);
-        }
-    } else if (EqualsNoCase(name, L"checked")) {
-        bool v = false;
-        hr = flag(&v);
-        if (hr == S_OK)
-            ModifyState(v ? WndState_Check : 0, v ? 0 : WndState_Check, false);
-    } else if (EqualsNoCase(name, L"skin") || EqualsNoCase(name, L"focusSkin")) {
-        ISkinObj* skin = nullptr;
-        if (!value.empty()) {
-            SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
-            skin = pool ? pool->GetSkin(value, GetScale()) : nullptr;
-            if (skin == nullptr)
-                hr = E_FAIL;
-        }
-        if (hr == S_OK) {
-            if (EqualsNoCase(name, L"skin"))
-                m_pBgSkin = skin;
-            else
-                m_pFocusSkin = skin;
-        }
-    } else if (EqualsNoCase(name, L"msgTransparent")) {
-        hr = flag(&m_bMsgTransparent);
-    } else if (EqualsNoCase(name, L"focusable")) {
-        bool v = false;
-        hr = flag(&v);
-        if (hr == S_OK)
-            m_bFocusable = v;
-    } else if (EqualsNoCase(name, L"clipClient")) {
-        hr = flag(&m_bClipClient);
-    } else if (EqualsNoCase(name, L"animate")) {
-        hr = flag(&m_bAnimate);
-    } else if (EqualsNoCase(name, L"maxWidth")) {
-        auto n = ParseCoord(value);
-        if (n)
-            m_nMaxWidth = *n;
-        else
-            hr = E_FAIL;
-    } else if (EqualsNoCase(name, L"class") || EqualsNoCase(name, L"cache") ||
-               EqualsNoCase(name, L"float") || EqualsNoCase(name, L"data") ||
-               EqualsNoCase(name, L"trCtx")) {
-        // Style classes apply at load time; the rest has no meaning for this renderer.
-        return S_FALSE;
+    SAttrEffect effect = SAttrEffect::Paint;
+    if (const SAttrTable::Entry* entry = GetAttributes().Find(name)) {
+        hr = entry->set(this, name, value);
+        effect = entry->effect;
     } else {
         bool ok = true;
         if (!m_style.SetAttribute(name, value, &ok)) {
@@ -161,26 +181,52 @@ HRESULT SWindow::SetAttribute(const SStringW& name, const SStringW& value, BOOL 
                     .c_str());
             return E_FAIL;
         }
-        if (!ok)
-            hr = E_FAIL;
+        hr = ok ? S_OK : E_FAIL;
+        effect = SwndStyle::AffectsSize(name) ? SAttrEffect::Layout : SAttrEffect::Paint;
     }
     if (hr == E_FAIL) {
         LogBadAttribute(GetObjectClass(), name, value);
         return E_FAIL;
     }
-    return AfterAttribute(name, value, bLoading, hr);
-}
-
-HRESULT SWindow::AfterAttribute(const SStringW& name, const SStringW&, BOOL bLoading, HRESULT hr) {
     if (bLoading || hr != S_OK)
         return hr;
-    if (EqualsNoCase(name, L"pos") || EqualsNoCase(name, L"font") || EqualsNoCase(name, L"text") ||
-        EqualsNoCase(name, L"padding") || EqualsNoCase(name, L"margin") ||
-        EqualsNoCase(name, L"icon") || EqualsNoCase(name, L"visible") ||
-        EqualsNoCase(name, L"show"))
+    if (effect == SAttrEffect::Layout)
         RequestRelayout();
     Invalidate();
     return hr;
+}
+
+void SWindow::SetTextAttribute(const SStringW& value) {
+    SApplication* app = SApplication::getSingletonPtr();
+    if (app && value.rfind(L"@string/", 0) == 0)
+        m_strText = app->GetString(value.substr(8));
+    else
+        m_strText = UnescapeText(value);
+}
+
+bool SWindow::LookUpSkin(const SStringW& name, ISkinObj** skin) const {
+    *skin = nullptr;
+    if (name.empty())
+        return true;
+    SSkinPoolMgr* pool = SSkinPoolMgr::getSingletonPtr();
+    *skin = pool ? pool->GetSkin(name, GetScale()) : nullptr;
+    return *skin != nullptr;
+}
+
+HRESULT SWindow::ParseFlagInto(const SStringW& value, bool* target, int minimum) {
+    int n = 0;
+    HRESULT hr = ParseIntInto(value, &n, minimum);
+    if (hr == S_OK)
+        *target = n != 0;
+    return hr;
+}
+
+HRESULT SWindow::ParseIntInto(const SStringW& value, int* target, int minimum) {
+    auto n = ParseCoord(value);
+    if (!n || *n < minimum)
+        return E_FAIL;
+    *target = *n;
+    return S_OK;
 }
 
 void SWindow::InitFromXml(const pugi::xml_node& node) {
@@ -706,15 +752,6 @@ void SWindow::OnLButtonDown(CPoint, UINT) {
 void SWindow::OnLButtonUp(CPoint, UINT) {
     ReleaseCapture();
     ModifyState(0, WndState_PushDown);
-}
-
-HRESULT SWindow::SetIntAttribute(int* target, const wchar_t* owner, const SStringW& name,
-                                 const SStringW& value, BOOL bLoading, int minimum) {
-    auto n = ParseIntAttribute(owner, name, value, minimum);
-    if (!n)
-        return E_FAIL;
-    *target = *n;
-    return AfterAttribute(name, value, bLoading, S_OK);
 }
 
 bool SWindow::EndClick(CPoint pt, UINT flags) {

@@ -2,8 +2,9 @@
 // The window: a node of a host's window tree with a rectangle in host client coordinates,
 // a position rule, state flags, style, background skin and text. Controls derive from it.
 //
-// Attributes are applied by name (SetAttribute). Each class handles its own names and
-// hands the rest to its base; SWindow::SetAttribute logs and ignores what nobody knows.
+// Attributes are applied by name (SetAttribute) through attribute tables: each class
+// lists its own names in a table that extends its base class's; SetAttribute logs and
+// ignores what no table and no style knows.
 // Setters do nothing on an unchanged value and then invalidate.
 
 #include <climits>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "uilib/SAttrTable.h"
 #include "uilib/SLayout.h"
 #include "uilib/SSkin.h"
 #include "uilib/SWndContainer.h"
@@ -42,14 +44,12 @@ public:
     void SetName(const SStringW& name) { m_strName = name; }
 
     // ---- attributes
-    // Applies one attribute. bLoading: set while the layout loads (no relayout/redraw).
-    // Returns S_OK (or S_FALSE: handled, nothing to redraw), E_FAIL for a value that
-    // does not parse or an unknown name (both logged, nothing changes).
-    virtual HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading);
-    // The base's decision after a derived class stored an attribute: relayout when the
-    // attribute can change the size, redraw otherwise; returns hr.
-    virtual HRESULT AfterAttribute(const SStringW& name, const SStringW& value, BOOL bLoading,
-                                   HRESULT hr);
+    // Applies one attribute: the entry of that name in the class's attribute table (see
+    // GetAttributes), else a style attribute. bLoading: set while the layout loads (no
+    // relayout or redraw); otherwise the entry's effect follows (relayout and redraw, or
+    // redraw). Returns S_OK, S_FALSE (handled, nothing to redraw), or E_FAIL for a value
+    // that does not parse or an unknown name (both logged, nothing changes).
+    HRESULT SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading);
     // Creates children from XML (element name = class name) and applies their
     // attributes; text content becomes the window text. Returns false on unknown classes
     // (they are skipped with a log line) and on a tree nested deeper than
@@ -217,10 +217,21 @@ protected:
     // Ends a press as SWindow::OnLButtonUp does; true when it was a click: pressed on
     // this window and released over it (dragging off cancels it).
     bool EndClick(CPoint pt, UINT flags);
-    // An integer attribute into `*target`, then AfterAttribute; a value ParseIntAttribute
-    // rejects changes nothing and gives E_FAIL.
-    HRESULT SetIntAttribute(int* target, const wchar_t* owner, const SStringW& name,
-                            const SStringW& value, BOOL bLoading, int minimum = INT_MIN);
+    // The attributes of this class: a class with attributes of its own hides
+    // ClassAttributes with a table that extends its base class's, and overrides
+    // GetAttributes to return it.
+    static const SAttrTable& ClassAttributes();
+    virtual const SAttrTable& GetAttributes() const { return ClassAttributes(); }
+    // For setters: an integer (clamped as ParseCoord) into `*target`; E_FAIL, leaving it,
+    // when the value is no number or is below `minimum`.
+    static HRESULT ParseIntInto(const SStringW& value, int* target, int minimum = INT_MIN);
+    // The same for a flag: a number other than 0 sets it.
+    static HRESULT ParseFlagInto(const SStringW& value, bool* target, int minimum = INT_MIN);
+    // For setters: the skin named `name` at this window's scale into `*skin` (null for an
+    // empty name); false when the pool has no such skin.
+    bool LookUpSkin(const SStringW& name, ISkinObj** skin) const;
+    // Stores the "text" attribute ("@string/name" from the string table, "\n" a break).
+    void SetTextAttribute(const SStringW& value);
     void StartHoverAnimation();
 
     SWindow* m_pParent = nullptr;
