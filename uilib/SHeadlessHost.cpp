@@ -12,7 +12,8 @@ namespace {
 
 class SHeadlessWnd : public INativeWnd {
 public:
-    explicit SHeadlessWnd(const SNativeWndParams& p) : m_title(p.title), m_rc(p.rcScreen) {}
+    SHeadlessWnd(const SNativeWndParams& p, const SHeadlessHost* host)
+        : m_title(p.title), m_rc(p.rcScreen), m_pHost(host) {}
     void SetTitle(const SStringW& title) override { m_title = title; }
     void SetGeometry(const CRect& rc) override { m_rc = rc; }
     CRect GetGeometry() const override { return m_rc; }
@@ -25,6 +26,7 @@ public:
     void Minimize() override { m_minimized = true; }
     bool IsMinimized() const override { return m_minimized; }
     void Invalidate(const CRect&) override {}
+    int GetScale() const override { return m_pHost->GetWindowScale(); }
     void SetCursor(SCursor) override {}
     void SetIcon(IBitmapS*) override {}
     void SetImeCursorRect(const CRect&) override {}
@@ -33,6 +35,7 @@ public:
 private:
     SStringW m_title;
     CRect m_rc;
+    const SHeadlessHost* m_pHost;  // outlives its windows
     bool m_shown = false;
     bool m_minimized = false;
 };
@@ -44,7 +47,7 @@ SHeadlessHost::~SHeadlessHost() = default;
 
 std::unique_ptr<INativeWnd> SHeadlessHost::CreateNativeWnd(INativeWndHandler*,
                                                            const SNativeWndParams& params) {
-    return std::make_unique<SHeadlessWnd>(params);
+    return std::make_unique<SHeadlessWnd>(params, this);
 }
 
 uint64_t SHeadlessHost::AddTimer(UINT intervalMs, std::function<void()> callback) {
@@ -243,7 +246,8 @@ bool SHeadlessHost::RenderToPng(SHostWnd* wnd, const char* utf8Path) {
     if (!dec)
         return false;
     CSize sz = rt->GetSize();
-    return dec->SaveImage(bits, sz.cx, sz.cy, stride, utf8Path);
+    int scale = rt->GetScale();
+    return dec->SaveImage(bits, sz.cx * scale, sz.cy * scale, stride, utf8Path);
 }
 
 }  // namespace SOUI

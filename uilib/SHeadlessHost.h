@@ -3,6 +3,7 @@
 // timers and animations (tests advance it); input is injected by coordinates or by
 // control name; a window renders to a PNG file; the folder chooser answers from a queue.
 
+#include <algorithm>
 #include <deque>
 #include <map>
 
@@ -21,6 +22,10 @@ public:
                                                 const SNativeWndParams& params) override;
     CSize GetScreenSize() const override { return m_szScreen; }
     void SetScreenSize(CSize size) { m_szScreen = size; }
+    // The device scale of every window of this host, as a HiDPI screen gives it (1 to
+    // kMaxRenderScale); windows render at it from their next frame.
+    void SetWindowScale(int scale) { m_nWindowScale = std::clamp(scale, 1, kMaxRenderScale); }
+    int GetWindowScale() const { return m_nWindowScale; }
     uint64_t NowMs() const override { return m_nowMs; }
     uint64_t AddTimer(UINT intervalMs, std::function<void()> callback) override;
     void RemoveTimer(uint64_t token) override;
@@ -57,7 +62,7 @@ public:
     static void KeyPress(SHostWnd* wnd, UINT vk, UINT flags = 0);
     static void TypeText(SHostWnd* wnd, const SStringW& text);
     static void Preedit(SHostWnd* wnd, const SStringW& text);
-    // Renders the window and writes its pixels as PNG; false on failure.
+    // Renders the window and writes its pixels (device pixels) as PNG; false on failure.
     static bool RenderToPng(SHostWnd* wnd, const char* utf8Path);
 
 private:
@@ -69,6 +74,7 @@ private:
     bool RunDueTimer(uint64_t limit);  // fires the earliest timer due by limit
     bool RunOneTask();
 
+    int m_nWindowScale = 1;
     uint64_t m_nowMs = 0;
     uint64_t m_nextToken = 1;
     std::map<uint64_t, Timer> m_timers;

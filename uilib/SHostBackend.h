@@ -14,7 +14,8 @@
 
 namespace SOUI {
 
-// Mouse input given to a host window, in client pixels.
+// Mouse input given to a host window, in client pixels (logical pixels: on a HiDPI
+// window the backend has divided the device coordinates by the window's scale).
 struct SMouseInput {
     enum Kind { Move, LDown, LUp, LDblClk, Wheel, Leave };
     Kind kind = Move;
@@ -60,6 +61,9 @@ struct INativeWnd {
     virtual void Minimize() = 0;
     virtual bool IsMinimized() const = 0;
     virtual void Invalidate(const CRect& rc) = 0;
+    // Device pixels per logical pixel of the window (2 on a HiDPI screen). Sizes and
+    // positions stay in logical pixels; the window's render target takes this scale.
+    virtual int GetScale() const = 0;
     virtual void SetCursor(SCursor cursor) = 0;
     virtual void SetIcon(IBitmapS* icon) = 0;
     virtual void SetImeCursorRect(const CRect& rc) = 0;

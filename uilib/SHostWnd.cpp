@@ -375,6 +375,9 @@ IRenderTarget* SHostWnd::RenderAll() {
     UpdateLayoutIfNeeded();
     if (!m_pMemRT)
         return nullptr;
+    // Layout stays in logical pixels; only the target follows the window's device scale.
+    if (m_pNative)
+        m_pMemRT->SetScale(m_pNative->GetScale());
     m_pMemRT->Resize(m_rcWindow.Size());  // clears
     PaintTree(m_pMemRT, m_rcWindow);
     m_rcDirty = CRect();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <pugixml.hpp>
 
 #include "platform/DebugOutput.h"
@@ -319,6 +321,58 @@ TEST_F(SHostWndTest, RendersPixelsAndWritesPng) {
     std::fclose(f);
     EXPECT_EQ(sig[1], 'P');
     std::remove(path.c_str());
+}
+
+// On a HiDPI screen the window keeps its layout in logical pixels and renders each of
+// them as 2 x 2 device pixels.
+TEST_F(SHostWndTest, ScaledWindowKeepsItsLayoutAndRendersDevicePixels) {
+    CTestWnd wnd;
+    ASSERT_NE(wnd.Create(), nullptr);
+    std::vector<CRect> before;
+    std::function<void(SWindow*, std::vector<CRect>*)> collect = [&](SWindow* w, auto* out) {
+        out->push_back(w->GetWindowRect());
+        for (size_t i = 0; i < w->GetChildrenCount(); ++i)
+            collect(w->GetChild(i), out);
+    };
+    wnd.RenderAll();
+    collect(&wnd, &before);
+
+    env.host.SetWindowScale(2);
+    IRenderTarget* rt = wnd.RenderAll();
+    ASSERT_NE(rt, nullptr);
+    std::vector<CRect> after;
+    collect(&wnd, &after);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(rt->GetScale(), 2);
+    EXPECT_EQ(rt->GetSize(), CSize(400, 300));
+    EXPECT_EQ(PixelAt(rt, 40, 232), 0xffff0000u);  // the check box at logical (20, 116)
+    EXPECT_EQ(PixelAt(rt, 780, 20), 0xffffffffu);
+
+    // Input stays in logical pixels.
+    auto* agree = wnd.FindChildByName2<SCheckBox>(L"agree");
+    SHeadlessHost::Click(&wnd, CPoint(20, 116));
+    EXPECT_TRUE(agree->IsChecked());
+    uint32_t checkedAtTwo = PixelAt(wnd.RenderAll(), 41, 233);
+    EXPECT_NE(checkedAtTwo, 0xffff0000u);
+
+    std::string path = ::testing::TempDir() + "host_render_x2.png";
+    ASSERT_TRUE(SHeadlessHost::RenderToPng(&wnd, path.c_str()));
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    unsigned char head[24] = {};
+    EXPECT_EQ(std::fread(head, 1, sizeof head, f), sizeof head);
+    std::fclose(f);
+    std::remove(path.c_str());
+    auto be32 = [&](int at) {
+        return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
+    };
+    EXPECT_EQ(be32(16), 800);  // IHDR width and height
+    EXPECT_EQ(be32(20), 600);
+
+    env.host.SetWindowScale(1);
+    rt = wnd.RenderAll();
+    EXPECT_EQ(rt->GetScale(), 1);
+    EXPECT_EQ(PixelAt(rt, 20, 116), checkedAtTwo);  // the same frame, one pixel each
 }
 
 TEST_F(SHostWndTest, MissingLayoutAndUnknownClassesFailSoftly) {

@@ -3,7 +3,9 @@
 // IRenderTarget and record every draw call. The cairo/pango implementation lives in the
 // render-cairo component; PNG decoding in imgdecoder-png.
 //
-// Coordinates are pixels of the host window's client area. Bitmaps are 32-bit
+// Coordinates are pixels of the host window's client area (logical pixels). A target
+// with a scale above 1 (a HiDPI window) holds scale x scale device pixels per logical
+// pixel and draws text, lines and images at that resolution. Bitmaps are 32-bit
 // premultiplied BGRA (cairo's ARGB32 on little-endian machines).
 
 #include <string>
@@ -38,11 +40,20 @@ struct IBitmapS : public IObject {
 
 struct IRenderFactory;
 
+// The largest device scale a render target takes (4 x 4 pixels per logical pixel).
+constexpr int kMaxRenderScale = 4;
+
 struct IRenderTarget : public IObject {
     virtual IRenderFactory* GetRenderFactory() = 0;
+    // The size in logical pixels.
     virtual CSize GetSize() const = 0;
     // Resizes and clears to transparent.
     virtual void Resize(CSize size) = 0;
+    // Device pixels per logical pixel, 1 to kMaxRenderScale.
+    virtual int GetScale() const = 0;
+    // Changes the scale (clamped to 1..kMaxRenderScale); the pixels are reallocated and
+    // cleared when it changes. The size in logical pixels stays.
+    virtual void SetScale(int scale) = 0;
     // Font and text colour for the text operations. SelectFont returns the previous font
     // (not a new reference); the target keeps its own reference to the selected one.
     virtual IFontS* SelectFont(IFontS* font) = 0;
@@ -66,7 +77,8 @@ struct IRenderTarget : public IObject {
     virtual void PushClipRect(const CRect& rc) = 0;
     virtual void PopClip() = 0;
 
-    // The pixels of a memory target (premultiplied BGRA); false when it has none.
+    // The pixels of a memory target (premultiplied BGRA), GetSize() x GetScale() device
+    // pixels; false when it has none.
     virtual bool GetPixels(const BYTE** bits, int* stride) = 0;
 };
 

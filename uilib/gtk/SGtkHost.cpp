@@ -192,6 +192,7 @@ public:
     void Invalidate(const CRect& rc) override {
         gtk_widget_queue_draw_area(m_area, rc.left, rc.top, rc.Width(), rc.Height());
     }
+    int GetScale() const override { return gtk_widget_get_scale_factor(m_area); }
     void SetCursor(SCursor cursor) override {
         if (cursor == m_cursor)
             return;
@@ -243,9 +244,13 @@ private:
         int stride = 0;
         if (!rt || !rt->GetPixels(&bits, &stride))
             return TRUE;
+        // GDK gives a HiDPI window a context with its device scale; the target's pixels
+        // are at that scale, so with the same device scale they land one to one.
         CSize sz = rt->GetSize();
+        int scale = rt->GetScale();
         cairo_surface_t* s = cairo_image_surface_create_for_data(
-            const_cast<BYTE*>(bits), CAIRO_FORMAT_ARGB32, sz.cx, sz.cy, stride);
+            const_cast<BYTE*>(bits), CAIRO_FORMAT_ARGB32, sz.cx * scale, sz.cy * scale, stride);
+        cairo_surface_set_device_scale(s, scale, scale);
         if (self->m_bAlpha) {
             cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         } else {

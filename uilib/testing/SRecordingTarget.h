@@ -67,6 +67,8 @@ public:
     IRenderFactory* GetRenderFactory() override { return m_factory; }
     CSize GetSize() const override { return {0, 0}; }
     void Resize(CSize) override {}
+    int GetScale() const override { return 1; }
+    void SetScale(int) override {}
     IFontS* SelectFont(IFontS* font) override {
         IFontS* old = m_font;
         if (font != nullptr)

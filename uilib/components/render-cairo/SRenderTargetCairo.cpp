@@ -27,8 +27,9 @@ SRenderTargetCairo::~SRenderTargetCairo() {
 
 void SRenderTargetCairo::CreateSurface(CSize size) {
     m_size = size;
-    m_pSurface =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(0, size.cx), std::max(0, size.cy));
+    m_pSurface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(0, size.cx) * m_nScale,
+                                            std::max(0, size.cy) * m_nScale);
+    cairo_surface_set_device_scale(m_pSurface, m_nScale, m_nScale);
     m_pCr = cairo_create(m_pSurface);
     m_pLayout = pango_cairo_create_layout(m_pCr);
     PangoContext* ctx = pango_layout_get_context(m_pLayout);
@@ -59,6 +60,15 @@ void SRenderTargetCairo::Resize(CSize size) {
     }
     DestroySurface();
     CreateSurface(size);
+}
+
+void SRenderTargetCairo::SetScale(int scale) {
+    scale = std::clamp(scale, 1, kMaxRenderScale);
+    if (scale == m_nScale)
+        return;
+    m_nScale = scale;
+    DestroySurface();
+    CreateSurface(m_size);
 }
 
 IFontS* SRenderTargetCairo::SelectFont(IFontS* font) {
@@ -134,8 +144,10 @@ void SRenderTargetCairo::DrawBitmap(const CRect& dst, IBitmapS* bmp, const CRect
     cairo_set_source_surface(m_pCr, part, 0, 0);
     cairo_pattern_t* pat = cairo_get_source(m_pCr);
     cairo_pattern_set_extend(pat, CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(
-        pat, (sx == 1.0 && sy == 1.0) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BILINEAR);
+    // Pixel for pixel a copy; anything stretched, also by the device scale of a HiDPI
+    // target, is filtered smoothly rather than repeated pixel by pixel.
+    bool identity = sx == 1.0 && sy == 1.0 && m_nScale == 1;
+    cairo_pattern_set_filter(pat, identity ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
     if (alpha == 0xff)
         cairo_paint(m_pCr);
     else

@@ -1,6 +1,9 @@
 #pragma once
 // A memory render target: a cairo image surface, text through pango with the language
-// set to Simplified Chinese (so CJK text takes the Simplified glyph forms).
+// set to Simplified Chinese (so CJK text takes the Simplified glyph forms). At a scale
+// above 1 the surface has that many device pixels per logical pixel and carries it as
+// cairo's device scale, so that everything is drawn in logical coordinates yet rasterised
+// at the device resolution.
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
@@ -21,6 +24,8 @@ public:
     IRenderFactory* GetRenderFactory() override { return m_pFactory; }
     CSize GetSize() const override { return m_size; }
     void Resize(CSize size) override;
+    int GetScale() const override { return m_nScale; }
+    void SetScale(int scale) override;
     IFontS* SelectFont(IFontS* font) override;
     IFontS* GetCurrentFont() override { return m_pFont; }
     COLORREF SetTextColor(COLORREF color) override;
@@ -43,7 +48,8 @@ private:
     void SetSourceColor(COLORREF c);
 
     IRenderFactory* m_pFactory;  // not owned: the factory outlives its targets
-    CSize m_size;
+    CSize m_size;                // logical pixels
+    int m_nScale = 1;
     cairo_surface_t* m_pSurface = nullptr;
     cairo_t* m_pCr = nullptr;
     PangoLayout* m_pLayout = nullptr;

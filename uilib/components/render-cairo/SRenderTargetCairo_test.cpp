@@ -6,6 +6,7 @@
 #include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
 #include "uilib/components/render-cairo/SFontCairo.h"
 #include "uilib/components/render-cairo/SRenderFactoryCairo.h"
+#include "uilib/testing/SSharpness.h"
 #include "uilib/testing/SUiTestEnv.h"
 
 using namespace SOUI;
@@ -142,4 +143,70 @@ TEST(SComponentModulesTest, ModulesExportSCreateInstance) {
         obj->Release();
         dlclose(h);
     }
+}
+
+// A scale-2 target: the same logical coordinates, twice the pixels in each direction,
+// and text rasterised at that resolution, not enlarged from a scale-1 picture.
+TEST_F(SRenderCairoTest, ScaledTargetDrawsLogicalCoordinatesAtDeviceResolution) {
+    EXPECT_EQ(rt->GetScale(), 1);
+    rt->SetScale(2);
+    EXPECT_EQ(rt->GetScale(), 2);
+    EXPECT_EQ(rt->GetSize(), CSize(100, 60));
+    const BYTE* bits = nullptr;
+    int stride = 0;
+    ASSERT_TRUE(rt->GetPixels(&bits, &stride));
+    EXPECT_GE(stride, 200 * 4);
+    rt->FillSolidRect(CRect(10, 10, 20, 20), RGBA(255, 0, 0, 255));
+    EXPECT_EQ(PixelAt(rt, 20, 20), 0xffff0000u);  // logical (10, 10)
+    EXPECT_EQ(PixelAt(rt, 39, 39), 0xffff0000u);
+    EXPECT_EQ(PixelAt(rt, 19, 19), 0u);
+    EXPECT_EQ(PixelAt(rt, 40, 40), 0u);
+    rt->Resize(CSize(100, 60));  // clears, keeps the scale
+    EXPECT_EQ(PixelAt(rt, 30, 30), 0u);
+    EXPECT_EQ(rt->GetScale(), 2);
+    rt->SetScale(99);
+    EXPECT_EQ(rt->GetScale(), kMaxRenderScale);
+    rt->SetScale(0);
+    EXPECT_EQ(rt->GetScale(), 1);
+
+    FontDesc d;
+    d.face = L"微软雅黑";
+    d.size = 16;
+    IFontS* font = nullptr;
+    ASSERT_TRUE(factory->CreateFont(&font, d));
+    auto render = [&](IRenderTarget* t) {
+        t->SelectFont(font);
+        t->FillSolidRect(CRect(0, 0, 100, 60), RGBA(255, 255, 255, 255));
+        t->SetTextColor(RGBA(0x38, 0x38, 0x38, 255));
+        CRect rc(0, 0, 100, 60);
+        t->DrawText(L"安装 Setup", -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    };
+    render(rt);  // scale 1
+    IBitmapS* single = nullptr;
+    ASSERT_TRUE(rt->GetPixels(&bits, &stride));
+    ASSERT_TRUE(factory->CreateBitmap(&single, 100, 60, bits, stride));
+    // Layout metrics do not depend on the scale.
+    CSize measured = rt->MeasureText(L"安装 Setup", -1);
+
+    IRenderTarget* crisp = nullptr;
+    IRenderTarget* enlarged = nullptr;
+    ASSERT_TRUE(factory->CreateRenderTarget(&crisp, 100, 60));
+    ASSERT_TRUE(factory->CreateRenderTarget(&enlarged, 100, 60));
+    crisp->SetScale(2);
+    enlarged->SetScale(2);
+    render(crisp);
+    EXPECT_EQ(crisp->MeasureText(L"安装 Setup", -1), measured);
+    enlarged->DrawBitmap(CRect(0, 0, 100, 60), single, CRect(0, 0, 100, 60), 255);
+    const BYTE* crispBits = nullptr;
+    const BYTE* enlargedBits = nullptr;
+    int crispStride = 0, enlargedStride = 0;
+    ASSERT_TRUE(crisp->GetPixels(&crispBits, &crispStride));
+    ASSERT_TRUE(enlarged->GetPixels(&enlargedBits, &enlargedStride));
+    double fine = Sharpness(crispBits, crispStride, 0, 0, 200, 120);
+    double smooth = Sharpness(enlargedBits, enlargedStride, 0, 0, 200, 120);
+    EXPECT_GT(fine, 1.5 * smooth) << "fine " << fine << " enlarged " << smooth;
+    single->Release();
+    crisp->Release();
+    enlarged->Release();
+    font->Release();
 }

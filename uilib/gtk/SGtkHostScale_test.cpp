@@ -1,0 +1,124 @@
+// The GTK host on a HiDPI screen: GDK_SCALE=2 under Xvfb (a real X server started with
+// -displayfd). GDK reads the scale when it opens the display, so this is a program of its
+// own. Skips only when Xvfb cannot start.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "uilib/SCheckBox.h"
+#include "uilib/SHostWnd.h"
+#include "uilib/gtk/SGtkHost.h"
+#include "uilib/testing/SSharpness.h"
+#include "uilib/testing/SUiTestEnv.h"
+#include "uilib/testing/SXvfb.h"
+
+using namespace SOUI;
+using namespace uitest;
+
+namespace {
+
+// Before the Xvfb environment opens the display.
+const bool g_scaleSet = setenv("GDK_SCALE", "2", 1) == 0;
+
+const char* kLayout =
+    R"XML(<SOUI name="probe" title="QiGtkScaleProbe" width="640" height="445">
+  <root colorBkgnd="#ffffffff">
+    <text name="title" pos="20,20,@300,@30" colorText="#383838ff" font="face:微软雅黑,size:20">安装程序的中文文本</text>
+    <check name="agree" pos="16,104,@115,@24" skin="skin.check" font="face:微软雅黑,size:14">已阅读和同意</check>
+  </root></SOUI>)XML";
+
+class SGtkScaleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(g_scaleSet);
+        if (!g_xvfbUp)
+            GTEST_SKIP() << "Xvfb could not start";
+        ASSERT_TRUE(g_gtkUp) << "GTK did not open the Xvfb display";
+        env = std::make_unique<SUiTestEnv>(&host);
+        env->Add("LAYOUT", "probe", kLayout);
+        env->Add("PNG", "check",
+                 MakePng(24, 24,
+                         {0xc0c0c0ff, 0xa0a0a0ff, 0x808080ff, 0x404040ff, 0x1e78d5ff, 0x1e78d5ff,
+                          0x1e78d5ff, 0x404040ff}));
+        env->Add("VALUES", "skin",
+                 R"(<skin><imglist name="skin.check" src="PNG:check" states="8"/></skin>)");
+        env->Add("UIDEF", "init", R"(<UIDEF><skin src="values:skin"/></UIDEF>)");
+        ASSERT_TRUE(env->Commit(L"UIDEF:init"));
+    }
+    SGtkHost host;
+    std::unique_ptr<SUiTestEnv> env;
+};
+
+}  // namespace
+
+TEST_F(SGtkScaleTest, WindowHasTwiceTheDevicePixelsAndDrawsAtThatResolution) {
+    SHostWnd wnd(L"LAYOUT:probe");
+    ASSERT_NE(wnd.Create(), nullptr);
+    wnd.SetWindowPos(nullptr, 0, 30, 0, 0, SWP_NOSIZE);  // the screen is 1280 wide
+    wnd.ShowWindow(SW_SHOWNORMAL);
+    std::string id;
+    ASSERT_TRUE(PumpUntil([&] {
+        id = RunCmd("xdotool search --onlyvisible --name QiGtkScaleProbe");
+        return !id.empty();
+    }));
+    id = id.substr(0, id.find('\n'));
+    std::string info = RunCmd("xwininfo -id " + id);
+    EXPECT_EQ(XwinValue(info, "Width: "), 1280) << info;
+    EXPECT_EQ(XwinValue(info, "Height: "), 890) << info;
+    EXPECT_EQ(XwinValue(info, "Absolute upper-left Y: "), 60) << info;
+
+    // Layout in logical pixels, as at scale 1.
+    SWindow* title = wnd.FindChildByName(L"title");
+    auto* agree = wnd.FindChildByName2<SCheckBox>(L"agree");
+    ASSERT_NE(title, nullptr);
+    ASSERT_NE(agree, nullptr);
+    EXPECT_EQ(title->GetWindowRect(), CRect(20, 20, 320, 50));
+    EXPECT_EQ(agree->GetWindowRect(), CRect(16, 104, 131, 128));
+
+    // A click at device pixels lands on the control under them in logical pixels.
+    PumpUntil([] { return false; }, 300);  // let the first frame paint
+    EXPECT_FALSE(agree->IsChecked());
+    RunCmd("xdotool mousemove --window " + id + " 60 232 click 1");
+    EXPECT_TRUE(PumpUntil([&] { return agree->IsChecked(); }));
+    RunCmd("xdotool mousemove --window " + id + " 1200 800");
+    PumpUntil([] { return false; }, 300);
+
+    std::string shot = ::testing::TempDir() + "gtk_scale2.png";
+    RunCmd("import -window " + id + " " + shot);
+    cairo_surface_t* png = cairo_image_surface_create_from_png(shot.c_str());
+    ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS) << shot;
+    EXPECT_EQ(cairo_image_surface_get_width(png), 1280);
+    EXPECT_EQ(cairo_image_surface_get_height(png), 890);
+    cairo_surface_flush(png);
+    const unsigned char* shotBits = cairo_image_surface_get_data(png);
+    int shotStride = cairo_image_surface_get_stride(png);
+
+    // The same title drawn at scale 1 and enlarged smoothly, as a host without HiDPI
+    // drawing would show it, has softer edges than what the window shows.
+    IRenderFactory* factory = SApplication::getSingleton().GetRenderFactory();
+    IRenderTarget* single = nullptr;
+    IRenderTarget* enlarged = nullptr;
+    ASSERT_TRUE(factory->CreateRenderTarget(&single, 640, 445));
+    ASSERT_TRUE(factory->CreateRenderTarget(&enlarged, 640, 445));
+    wnd.PaintTree(single, CRect(0, 0, 640, 445));
+    const BYTE* bits = nullptr;
+    int stride = 0;
+    ASSERT_TRUE(single->GetPixels(&bits, &stride));
+    IBitmapS* bmp = nullptr;
+    ASSERT_TRUE(factory->CreateBitmap(&bmp, 640, 445, bits, stride));
+    enlarged->SetScale(2);
+    enlarged->DrawBitmap(CRect(0, 0, 640, 445), bmp, CRect(0, 0, 640, 445), 255);
+    ASSERT_TRUE(enlarged->GetPixels(&bits, &stride));
+    double crisp = Sharpness(shotBits, shotStride, 40, 40, 600, 60);
+    double soft = Sharpness(bits, stride, 40, 40, 600, 60);
+    EXPECT_GT(crisp, 1.5 * soft) << "window " << crisp << ", enlarged " << soft;
+    bmp->Release();
+    single->Release();
+    enlarged->Release();
+    cairo_surface_destroy(png);
+
+    wnd.DestroyWindow();
+    EXPECT_TRUE(PumpUntil(
+        [&] { return RunCmd("xdotool search --onlyvisible --name QiGtkScaleProbe").empty(); }));
+}
