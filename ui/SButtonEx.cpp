@@ -138,15 +138,12 @@ const SAttrTable& SButtonEx::ClassAttributes() {
                      w->m_nSepSize = ParseNumber(v);
                      return S_OK;
                  })
-            .Add({L"iconPos"}, SAttrEffect::Layout,
-                 [](B* w, const SStringW& v) {
-                     ScanPoint(v, &w->m_ptIconPos);
+            .Add({L"iconPos", L"textPos"}, SAttrEffect::Layout,
+                 [](B* w, const SStringW& name, const SStringW& v) {
+                     ScanPoint(v,
+                               EqualsNoCase(name, L"iconPos") ? &w->m_ptIconPos : &w->m_ptTextPos);
                      return S_OK;
-                 })
-            .Add({L"textPos"}, SAttrEffect::Layout, [](B* w, const SStringW& v) {
-                ScanPoint(v, &w->m_ptTextPos);
-                return S_OK;
-            });
+                 });
         return t;
     }();
     return table;

@@ -126,20 +126,15 @@ const SAttrTable& SWindow::ClassAttributes() {
                                     false);
                      return S_OK;
                  })
-            .Add({L"skin"}, SAttrEffect::Paint,
-                 [](W* w, const SStringW& v) {
+            .Add({L"skin", L"focusSkin"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& name, const SStringW& v) {
                      ISkinObj* skin = nullptr;
                      if (!w->LookUpSkin(v, &skin))
                          return E_FAIL;
-                     w->m_pBgSkin = skin;
-                     return S_OK;
-                 })
-            .Add({L"focusSkin"}, SAttrEffect::Paint,
-                 [](W* w, const SStringW& v) {
-                     ISkinObj* skin = nullptr;
-                     if (!w->LookUpSkin(v, &skin))
-                         return E_FAIL;
-                     w->m_pFocusSkin = skin;
+                     if (EqualsNoCase(name, L"skin"))
+                         w->m_pBgSkin = skin;
+                     else
+                         w->m_pFocusSkin = skin;
                      return S_OK;
                  })
             .Add({L"msgTransparent"}, SAttrEffect::Paint,

@@ -65,15 +65,7 @@ protected:
             GTEST_SKIP() << "Xvfb could not start";
         ASSERT_TRUE(g_gtkUp) << "GTK did not open the Xvfb display";
         env = std::make_unique<SUiTestEnv>(&host);
-        env->Add("LAYOUT", "probe", kLayout);
-        env->Add("PNG", "check",
-                 MakePng(24, 24,
-                         {0xc0c0c0ff, 0xa0a0a0ff, 0x808080ff, 0x404040ff, 0x1e78d5ff, 0x1e78d5ff,
-                          0x1e78d5ff, 0x404040ff}));
-        env->Add("VALUES", "skin",
-                 R"(<skin><imglist name="skin.check" src="PNG:check" states="8"/></skin>)");
-        env->Add("UIDEF", "init", R"(<UIDEF><skin src="values:skin"/></UIDEF>)");
-        ASSERT_TRUE(env->Commit(L"UIDEF:init"));
+        ASSERT_TRUE(CommitProbeResources(env.get(), kLayout));
     }
     SGtkHost host;
     std::unique_ptr<SUiTestEnv> env;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "uilib/SRender.h"
+
 namespace uitest {
 
 // Pixels are 32-bit BGRA rows; the region is [x0, x0 + w) x [y0, y0 + h). The score is
@@ -31,6 +33,34 @@ inline double Sharpness(const unsigned char* bits, int stride, int x0, int y0, i
         }
     }
     return sum > 0 ? squares / sum / 255.0 : 0;
+}
+
+// Sharpness of what `single` (a target at scale 1) shows when enlarged smoothly to
+// scale 2, as a host without HiDPI drawing would show it; the region is in device pixels
+// of the enlarged picture. -1 when the pictures cannot be made.
+inline double EnlargedSharpness(SOUI::IRenderTarget* single, int x0, int y0, int w, int h) {
+    using namespace SOUI;
+    IRenderFactory* factory = single->GetRenderFactory();
+    CSize size = single->GetSize();
+    const BYTE* bits = nullptr;
+    int stride = 0;
+    IBitmapS* bmp = nullptr;
+    IRenderTarget* enlarged = nullptr;
+    double score = -1;
+    if (factory && single->GetPixels(&bits, &stride) &&
+        factory->CreateBitmap(&bmp, size.cx, size.cy, bits, stride) &&
+        factory->CreateRenderTarget(&enlarged, size.cx, size.cy)) {
+        enlarged->SetScale(2);
+        enlarged->DrawBitmap(CRect(0, 0, size.cx, size.cy), bmp, CRect(0, 0, size.cx, size.cy),
+                             255);
+        if (enlarged->GetPixels(&bits, &stride))
+            score = Sharpness(bits, stride, x0, y0, w, h);
+    }
+    if (bmp)
+        bmp->Release();
+    if (enlarged)
+        enlarged->Release();
+    return score;
 }
 
 }  // namespace uitest

@@ -96,6 +96,20 @@ private:
     std::vector<SEmbeddedRes> m_entries;
 };
 
+// The resources of the GTK host's probe windows: `layout` as LAYOUT:probe and the
+// eight-frame check-box skin "skin.check"; commits them. False when they do not load.
+inline bool CommitProbeResources(SUiTestEnv* env, const char* layout) {
+    env->Add("LAYOUT", "probe", layout);
+    env->Add("PNG", "check",
+             MakePng(24, 24,
+                     {0xc0c0c0ff, 0xa0a0a0ff, 0x808080ff, 0x404040ff, 0x1e78d5ff, 0x1e78d5ff,
+                      0x1e78d5ff, 0x404040ff}));
+    env->Add("VALUES", "skin",
+             R"(<skin><imglist name="skin.check" src="PNG:check" states="8"/></skin>)");
+    env->Add("UIDEF", "init", R"(<UIDEF><skin src="values:skin"/></UIDEF>)");
+    return env->Commit(L"UIDEF:init");
+}
+
 // Pixel of a render target as 0xAARRGGBB (premultiplied).
 inline uint32_t PixelAt(IRenderTarget* rt, int x, int y) {
     const BYTE* bits = nullptr;
