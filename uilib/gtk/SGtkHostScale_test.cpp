@@ -28,23 +28,15 @@ const char* kLayout =
     <check name="agree" pos="16,104,@115,@24" skin="skin.check" font="face:微软雅黑,size:14">已阅读和同意</check>
   </root></SOUI>)XML";
 
-class SGtkScaleTest : public ::testing::Test {
+class SGtkScaleTest : public SGtkProbeTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(g_scaleSet);
-        if (!g_xvfbUp)
-            GTEST_SKIP() << "Xvfb could not start";
-        ASSERT_TRUE(g_gtkUp) << "GTK did not open the Xvfb display";
-        env = std::make_unique<SUiTestEnv>(&host);
-        ASSERT_TRUE(CommitProbeResources(env.get(), kLayout));
-    }
-    SGtkHost host;
-    std::unique_ptr<SUiTestEnv> env;
+    const char* ProbeLayout() const override { return kLayout; }
 };
 
 }  // namespace
 
 TEST_F(SGtkScaleTest, WindowHasTwiceTheDevicePixelsAndDrawsAtThatResolution) {
+    ASSERT_TRUE(g_scaleSet);
     SHostWnd wnd(L"LAYOUT:probe");
     ASSERT_NE(wnd.Create(), nullptr);
     wnd.SetWindowPos(nullptr, 0, 30, 0, 0, SWP_NOSIZE);  // the screen is 1280 wide

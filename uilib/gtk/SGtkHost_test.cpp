@@ -58,17 +58,9 @@ public:
     std::vector<UINT> timerIds;
 };
 
-class SGtkHostTest : public ::testing::Test {
+class SGtkHostTest : public SGtkProbeTest {
 protected:
-    void SetUp() override {
-        if (!g_xvfbUp)
-            GTEST_SKIP() << "Xvfb could not start";
-        ASSERT_TRUE(g_gtkUp) << "GTK did not open the Xvfb display";
-        env = std::make_unique<SUiTestEnv>(&host);
-        ASSERT_TRUE(CommitProbeResources(env.get(), kLayout));
-    }
-    SGtkHost host;
-    std::unique_ptr<SUiTestEnv> env;
+    const char* ProbeLayout() const override { return kLayout; }
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "uilib/gtk/SGtkHost.h"
+#include "uilib/testing/SUiTestEnv.h"
 
 namespace uitest {
 
@@ -97,6 +98,22 @@ public:
 };
 
 inline const auto* g_env = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+
+// Tests of probe windows on the GTK host: the application over the probe resources (see
+// CommitProbeResources) with the layout the test gives. Skips when Xvfb cannot start.
+class SGtkProbeTest : public ::testing::Test {
+protected:
+    virtual const char* ProbeLayout() const = 0;
+    void SetUp() override {
+        if (!g_xvfbUp)
+            GTEST_SKIP() << "Xvfb could not start";
+        ASSERT_TRUE(g_gtkUp) << "GTK did not open the Xvfb display";
+        env = std::make_unique<SUiTestEnv>(&host);
+        ASSERT_TRUE(CommitProbeResources(env.get(), ProbeLayout()));
+    }
+    SOUI::SGtkHost host;
+    std::unique_ptr<SUiTestEnv> env;
+};
 
 // Runs a shell command with a time limit; its standard output.
 inline std::string RunCmd(const std::string& cmd) {
