@@ -1,9 +1,5 @@
 #include "platform/Profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -14,6 +10,7 @@
 #include <vector>
 
 #include "platform/DebugOutput.h"
+#include "platform/File.h"
 #include "platform/Text.h"
 #include "platform/WideFormat.h"
 
@@ -39,46 +36,17 @@ std::atomic<long long> s_readFailureAfter{-1};
 
 // The whole file, or why not: a read error is never taken for the end of the file, so a
 // following write cannot store what was cut off.
-ReadResult ReadWholeFile(const std::string& path, std::string& data, int& error) {
-    data.clear();
-    error = 0;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return error == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+ReadResult ReadIniFile(const std::string& path, std::string& data, int& error) {
+    error = ReadWholeFile(path, data);
+    // The test hook: a file that reaches the given length fails as a read there would.
+    long long failAfter = s_readFailureAfter.load();
+    if (error == 0 && failAfter >= 0 && data.size() >= static_cast<size_t>(failAfter)) {
+        data.clear();
+        error = EIO;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = EISDIR;
-        ::close(fd);
-        return ReadResult::Failed;
-    }
-    char buf[65536];
-    for (;;) {
-        size_t want = sizeof buf;
-        long long failAfter = s_readFailureAfter.load();
-        ssize_t n = 0;
-        if (failAfter >= 0 && data.size() >= static_cast<size_t>(failAfter)) {
-            n = -1;
-            errno = EIO;
-        } else {
-            if (failAfter >= 0)
-                want = std::min(want, static_cast<size_t>(failAfter) - data.size());
-            n = ::read(fd, buf, want);
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = errno;
-            ::close(fd);
-            return ReadResult::Failed;
-        }
-        if (n == 0)
-            break;
-        data.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return ReadResult::Ok;
+    if (error == 0)
+        return ReadResult::Ok;
+    return error == ENOENT ? ReadResult::Missing : ReadResult::Failed;
 }
 
 void LogReadFailure(const char* function, const wchar_t* fileName, int error) {
@@ -281,7 +249,7 @@ std::optional<IniFile> Load(const char* function, const wchar_t* fileName) {
         return std::nullopt;
     std::string data;
     int error = 0;
-    ReadResult read = ReadWholeFile(PathToNarrow(fileName), data, error);
+    ReadResult read = ReadIniFile(PathToNarrow(fileName), data, error);
     if (read == ReadResult::Ok)
         return Parse(data);
     if (read == ReadResult::Failed)
@@ -342,39 +310,6 @@ uint32_t CopyKeyValue(std::wstring_view value, wchar_t* buffer, uint32_t size) {
     if (size >= rest.size() && n > 0)
         buffer[--n] = 0;
     return n;
-}
-
-bool WriteAtomically(const std::string& path, const std::string& data) {
-    std::string tmp = path + ".tmpXXXXXX";
-    std::vector<char> name(tmp.begin(), tmp.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    ::fchmod(fd, mode);
-    size_t done = 0;
-    bool ok = true;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (ok && ::fsync(fd) != 0)
-        ok = false;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && ::rename(name.data(), path.c_str()) != 0)
-        ok = false;
-    if (!ok)
-        ::unlink(name.data());
-    return ok;
 }
 
 }  // namespace
@@ -451,7 +386,7 @@ bool WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, cons
     std::string data;
     IniFile file;
     int error = 0;
-    ReadResult read = ReadWholeFile(path, data, error);
+    ReadResult read = ReadIniFile(path, data, error);
     if (read == ReadResult::Failed) {
         // Writing what could be read would lose the rest.
         LogReadFailure("WritePrivateProfileStringW", fileName, error);
@@ -516,7 +451,8 @@ bool WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, cons
         out = "\xEF\xBB\xBF";
     for (const Line& line : file.lines)
         out += line.raw + line.eol;
-    return WriteAtomically(path, out);
+    // A failure is logged by the file layer; the file stays as it was.
+    return ReplaceFileAtomically(path, out) == 0;
 }
 
 }  // namespace platform

@@ -1,12 +1,8 @@
 #include "sys/Shortcuts.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <vector>
 
+#include "platform/File.h"
 #include "platform/Process.h"
 #include "platform/ShellFolders.h"
 #include "platform/Text.h"
@@ -94,33 +90,13 @@ std::wstring EntryText(const ShortcutInfo& info, const std::wstring& displayName
     return text;
 }
 
+// Replaces the entry atomically. Executable: desktops run only launchers marked so.
 bool WriteEntry(const std::wstring& path, const std::wstring& text) {
-    std::string target = platform::PathToNarrow(path);
-    std::string data = platform::WideToUtf8(text);
-    std::string tmpl = target + ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return false;
-    bool ok = ::fchmod(fd, 0755) == 0;
-    size_t done = 0;
-    while (ok && done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            ok = false;
-        if (n > 0)
-            done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && ::rename(name.data(), target.c_str()) != 0)
-        ok = false;
-    if (!ok)
-        ::unlink(name.data());
-    return ok;
+    platform::ReplaceOptions options;
+    options.mode = 0755;
+    options.keepExistingMode = false;
+    return platform::ReplaceFileAtomically(platform::PathToNarrow(path), platform::WideToUtf8(text),
+                                           options) == 0;
 }
 
 void RemoveEntry(const std::wstring& path) {
