@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/DebugOutput.h"
 #include "platform/Text.h"
+#include "tests/support/FileFaults.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -139,6 +142,33 @@ TEST_F(ProfileTest, ReadErrorIsNoEndOfFile) {
         << capture.Text();
     EXPECT_NE(capture.Text().find("a.ini (errno 5)"), std::string::npos);
     EXPECT_EQ(Get(ini, L"Config", L"version", L"d"), L"1.2");
+}
+
+// A disk that is full or failing at any step of the write: the write fails with a log line and
+// the file keeps every byte, with nothing left beside it.
+TEST_F(ProfileTest, AFailedWriteLeavesTheFileWhole) {
+    const std::string original = "\xEF\xBB\xBF[Config]\r\nchannel=abc\r\n";
+    std::wstring ini = Write(original);
+    const std::set<std::string> entries = qitest::FolderEntries(m_dir.Path());
+    for (qitest::FileStep step : {qitest::FileStep::CreateTemporary, qitest::FileStep::Write,
+                                  qitest::FileStep::Sync, qitest::FileStep::Rename}) {
+        for (int error : {ENOSPC, EIO}) {
+            SCOPED_TRACE(std::string(qitest::FileStepName(step)) + " " + std::strerror(error));
+            platform::ScopedDebugCapture capture;
+            {
+                qitest::ScopedFileFault fault(step, error);
+                EXPECT_FALSE(
+                    WritePrivateProfileStringW(L"Config", L"channel", L"new", ini.c_str()));
+                EXPECT_FALSE(WritePrivateProfileStringW(L"Config", nullptr, nullptr, ini.c_str()));
+            }
+            EXPECT_NE(capture.Text().find(m_dir / "a.ini"), std::string::npos) << capture.Text();
+            EXPECT_NE(capture.Text().find(std::strerror(error)), std::string::npos);
+            EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"), original);
+            EXPECT_EQ(qitest::FolderEntries(m_dir.Path()), entries);
+        }
+    }
+    EXPECT_TRUE(WritePrivateProfileStringW(L"Config", L"channel", L"new", ini.c_str()));
+    EXPECT_EQ(Get(ini, L"Config", L"channel", L""), L"new");
 }
 
 TEST_F(ProfileTest, MalformedFilesGiveDefaults) {

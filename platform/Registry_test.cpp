@@ -4,14 +4,17 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "platform/DebugOutput.h"
 #include "platform/Module.h"
 #include "platform/Process.h"
 #include "platform/SystemInfo.h"
+#include "tests/support/FileFaults.h"
 #include "tests/support/TempRegistry.h"
 
 namespace fs = std::filesystem;
@@ -405,9 +408,43 @@ TEST_F(RegistryTest, ThirtyTwoBitViewGoesThroughWow6432Node) {
     EXPECT_EQ(ReadAll(m_dir + "/user.reg").find("WOW6432Node"), std::string::npos);
 }
 
-constexpr int kValuesPerChild = 40;
+// A disk that is full or failing at any step of the write: the call fails, the hive file keeps
+// every byte, nothing is left beside it, and the tree in memory is not changed either.
+TEST_F(RegistryTest, AFailedWriteLeavesTheHiveWhole) {
+    HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Quillora");
+    ASSERT_NE(k, nullptr);
+    ASSERT_EQ(SetString(k, L"Kept", L"old"), ERROR_SUCCESS);
+    const std::string before = ReadAll(MachineFile());
+    const std::set<std::string> entries = qitest::FolderEntries(m_dir);
+    for (qitest::FileStep step : {qitest::FileStep::CreateTemporary, qitest::FileStep::Write,
+                                  qitest::FileStep::Sync, qitest::FileStep::Rename}) {
+        for (int error : {ENOSPC, EIO}) {
+            SCOPED_TRACE(std::string(qitest::FileStepName(step)) + " " + std::strerror(error));
+            ScopedDebugCapture capture;
+            {
+                qitest::ScopedFileFault fault(step, error);
+                EXPECT_EQ(SetString(k, L"Added", L"new"), ERROR_REGISTRY_IO_FAILED);
+                EXPECT_EQ(SetString(k, L"Kept", L"changed"), ERROR_REGISTRY_IO_FAILED);
+                EXPECT_EQ(RegDeleteValueW(k, L"Kept"), ERROR_REGISTRY_IO_FAILED);
+            }
+            EXPECT_NE(capture.Text().find(MachineFile()), std::string::npos) << capture.Text();
+            EXPECT_EQ(ReadAll(MachineFile()), before);
+            EXPECT_EQ(qitest::FolderEntries(m_dir), entries);
+            uint32_t type = 0, size = 0;
+            EXPECT_EQ(RegQueryValueExW(k, L"Added", nullptr, &type, nullptr, &size),
+                      ERROR_FILE_NOT_FOUND);
+            EXPECT_EQ(Query(k, L"Kept", type), RegStringBytes(L"old"));
+        }
+    }
+    EXPECT_EQ(SetString(k, L"Added", L"new"), ERROR_SUCCESS);  // the disk is back
+    uint32_t type = 0;
+    EXPECT_EQ(Query(k, L"Added", type), RegStringBytes(L"new"));
+    RegCloseKey(k);
+}
 
 // Child side of the next test: adds its share of values to one key, one write each.
+constexpr int kValuesPerChild = 40;
+
 TEST(RegistryChild, AddValues) {
     const char* id = std::getenv("QI_REG_CHILD");
     if (id == nullptr)

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
+#include <set>
 
+#include "platform/DebugOutput.h"
 #include "platform/ShellFolders.h"
 #include "platform/Text.h"
 #include "sys/Process.h"
+#include "tests/support/FileFaults.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -122,6 +126,36 @@ TEST_F(ShortcutsTest, RefusesWhatItCannotPlaceSafely) {
     EXPECT_FALSE(CreateShortcut(Info(), CSIDL_DESKTOP));  // the desktop folder is missing
     EXPECT_FALSE(RemoveShortcut(L"Quillora", 12345));
     EXPECT_TRUE(fs::is_empty(m_dir / "menu"));
+}
+
+// A disk that is full or failing at any step of the write: the entry that was there stays as it
+// was, executable, with nothing left beside it on the desktop.
+TEST_F(ShortcutsTest, AFailedWriteLeavesTheEntryWhole) {
+    ASSERT_TRUE(CreateShortcut(Info(), CSIDL_DESKTOP));
+    std::string entry = m_dir / "desk/Quillora.desktop";
+    const std::string before = qitest::TempDir::Read(entry);
+    ShortcutInfo changed = Info();
+    changed.description = L"changed";
+    for (qitest::FileStep step : {qitest::FileStep::CreateTemporary, qitest::FileStep::Write,
+                                  qitest::FileStep::Sync, qitest::FileStep::Rename}) {
+        for (int error : {ENOSPC, EIO}) {
+            SCOPED_TRACE(std::string(qitest::FileStepName(step)) + " " + std::strerror(error));
+            platform::ScopedDebugCapture capture;
+            {
+                qitest::ScopedFileFault fault(step, error);
+                EXPECT_FALSE(CreateShortcut(changed, CSIDL_DESKTOP));
+            }
+            EXPECT_NE(capture.Text().find(entry), std::string::npos) << capture.Text();
+            EXPECT_EQ(qitest::TempDir::Read(entry), before);
+            EXPECT_EQ(qitest::FolderEntries(m_dir / "desk"),
+                      std::set<std::string>{"Quillora.desktop"});
+            struct stat st {};
+            ASSERT_EQ(::stat(entry.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0755u);
+        }
+    }
+    ASSERT_TRUE(CreateShortcut(changed, CSIDL_DESKTOP));
+    EXPECT_NE(qitest::TempDir::Read(entry).find("Comment=changed\n"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+#pragma once
+// Makes one step of the file layer's writes fail, so that a test can check what a writer leaves
+// behind when the disk is full or failing.
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+
+#include "platform/File.h"
+
+namespace qitest {
+
+enum class FileStep { CreateTemporary, Write, Sync, Rename };
+
+inline const char* FileStepName(FileStep step) {
+    switch (step) {
+        case FileStep::CreateTemporary:
+            return "CreateTemporary";
+        case FileStep::Write:
+            return "Write";
+        case FileStep::Sync:
+            return "Sync";
+        case FileStep::Rename:
+            return "Rename";
+    }
+    return "?";
+}
+
+// While it lives, every call of the file layer that makes `step` fails with `error` (creating a
+// temporary file is an exclusive open). One at a time.
+class ScopedFileFault {
+public:
+    ScopedFileFault(FileStep step, int error) {
+        s_step.store(step);
+        s_error.store(error);
+        s_hits.store(0);
+        static const platform::FileSystemCalls s_faulty = [] {
+            platform::FileSystemCalls calls = platform::RealFileSystemCalls();
+            calls.open = [](const char* path, int flags, mode_t mode) {
+                if ((flags & O_EXCL) != 0 && Fails(FileStep::CreateTemporary))
+                    return -1;
+                return platform::RealFileSystemCalls().open(path, flags, mode);
+            };
+            calls.write = [](int fd, const void* data, size_t size) -> ssize_t {
+                if (Fails(FileStep::Write))
+                    return -1;
+                return platform::RealFileSystemCalls().write(fd, data, size);
+            };
+            calls.fsync = [](int fd) {
+                if (Fails(FileStep::Sync))
+                    return -1;
+                return platform::RealFileSystemCalls().fsync(fd);
+            };
+            calls.rename = [](const char* from, const char* to) {
+                if (Fails(FileStep::Rename))
+                    return -1;
+                return platform::RealFileSystemCalls().rename(from, to);
+            };
+            return calls;
+        }();
+        platform::SetFileSystemCallsForTest(&s_faulty);
+    }
+    ~ScopedFileFault() { platform::SetFileSystemCallsForTest(nullptr); }
+    ScopedFileFault(const ScopedFileFault&) = delete;
+    ScopedFileFault& operator=(const ScopedFileFault&) = delete;
+
+    // How many calls were made to fail.
+    int Hits() const { return s_hits.load(); }
+
+private:
+    static bool Fails(FileStep step) {
+        if (s_step.load() != step)
+            return false;
+        ++s_hits;
+        errno = s_error.load();
+        return true;
+    }
+
+    static inline std::atomic<FileStep> s_step{FileStep::Write};
+    static inline std::atomic<int> s_error{0};
+    static inline std::atomic<int> s_hits{0};
+};
+
+// The names in a folder ("." and ".." left out): what a failed write must not add to.
+inline std::set<std::string> FolderEntries(const std::string& dir) {
+    std::set<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string name = e->d_name;
+            if (name != "." && name != "..")
+                names.insert(name);
+        }
+        ::closedir(d);
+    }
+    return names;
+}
+
+}  // namespace qitest
