@@ -20,7 +20,6 @@ using platform::FileDescriptor;
 using platform::ReadWholeFile;
 using platform::ReplaceFileAtomically;
 using platform::ReplaceOptions;
-using qitest::FileStep;
 
 bool IsOpenDescriptor(int fd) {
     return ::fcntl(fd, F_GETFD) != -1;
@@ -186,19 +185,16 @@ TEST(ReplaceFileAtomically, WritesEverythingWithTheRightMode) {
 TEST(ReplaceFileAtomically, AFailedStepLeavesTheOldFileWhole) {
     qitest::TempDir dir;
     std::string path = dir.Write("file", "the old content\n");
-    for (FileStep step :
-         {FileStep::CreateTemporary, FileStep::Write, FileStep::Sync, FileStep::Rename}) {
-        for (int error : {ENOSPC, EIO}) {
-            SCOPED_TRACE(std::string(qitest::FileStepName(step)) + " " + std::strerror(error));
-            platform::ScopedDebugCapture capture;
-            qitest::ScopedFileFault fault(step, error);
-            EXPECT_EQ(ReplaceFileAtomically(path, "the new content\n"), error);
-            EXPECT_GT(fault.Hits(), 0);
-            EXPECT_EQ(qitest::TempDir::Read(path), "the old content\n");
-            EXPECT_EQ(qitest::FolderEntries(dir.Path()), std::set<std::string>{"file"});
-            EXPECT_NE(capture.Text().find(path), std::string::npos) << capture.Text();
-            EXPECT_NE(capture.Text().find(std::strerror(error)), std::string::npos);
-        }
+    for (const qitest::FileFault& fault : qitest::AllFileFaults()) {
+        SCOPED_TRACE(qitest::Describe(fault));
+        platform::ScopedDebugCapture capture;
+        qitest::ScopedFileFault injected(fault);
+        EXPECT_EQ(ReplaceFileAtomically(path, "the new content\n"), fault.error);
+        EXPECT_GT(injected.Hits(), 0);
+        EXPECT_EQ(qitest::TempDir::Read(path), "the old content\n");
+        EXPECT_EQ(qitest::FolderEntries(dir.Path()), std::set<std::string>{"file"});
+        EXPECT_NE(capture.Text().find(path), std::string::npos) << capture.Text();
+        EXPECT_NE(capture.Text().find(std::strerror(fault.error)), std::string::npos);
     }
 }
 

@@ -150,22 +150,18 @@ TEST_F(ProfileTest, AFailedWriteLeavesTheFileWhole) {
     const std::string original = "\xEF\xBB\xBF[Config]\r\nchannel=abc\r\n";
     std::wstring ini = Write(original);
     const std::set<std::string> entries = qitest::FolderEntries(m_dir.Path());
-    for (qitest::FileStep step : {qitest::FileStep::CreateTemporary, qitest::FileStep::Write,
-                                  qitest::FileStep::Sync, qitest::FileStep::Rename}) {
-        for (int error : {ENOSPC, EIO}) {
-            SCOPED_TRACE(std::string(qitest::FileStepName(step)) + " " + std::strerror(error));
-            platform::ScopedDebugCapture capture;
-            {
-                qitest::ScopedFileFault fault(step, error);
-                EXPECT_FALSE(
-                    WritePrivateProfileStringW(L"Config", L"channel", L"new", ini.c_str()));
-                EXPECT_FALSE(WritePrivateProfileStringW(L"Config", nullptr, nullptr, ini.c_str()));
-            }
-            EXPECT_NE(capture.Text().find(m_dir / "a.ini"), std::string::npos) << capture.Text();
-            EXPECT_NE(capture.Text().find(std::strerror(error)), std::string::npos);
-            EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"), original);
-            EXPECT_EQ(qitest::FolderEntries(m_dir.Path()), entries);
+    for (const qitest::FileFault& fault : qitest::AllFileFaults()) {
+        SCOPED_TRACE(qitest::Describe(fault));
+        platform::ScopedDebugCapture capture;
+        {
+            qitest::ScopedFileFault injected(fault);
+            EXPECT_FALSE(WritePrivateProfileStringW(L"Config", L"channel", L"new", ini.c_str()));
+            EXPECT_FALSE(WritePrivateProfileStringW(L"Config", nullptr, nullptr, ini.c_str()));
         }
+        EXPECT_NE(capture.Text().find(m_dir / "a.ini"), std::string::npos) << capture.Text();
+        EXPECT_NE(capture.Text().find(std::strerror(fault.error)), std::string::npos);
+        EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"), original);
+        EXPECT_EQ(qitest::FolderEntries(m_dir.Path()), entries);
     }
     EXPECT_TRUE(WritePrivateProfileStringW(L"Config", L"channel", L"new", ini.c_str()));
     EXPECT_EQ(Get(ini, L"Config", L"channel", L""), L"new");

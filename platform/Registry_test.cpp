@@ -416,25 +416,22 @@ TEST_F(RegistryTest, AFailedWriteLeavesTheHiveWhole) {
     ASSERT_EQ(SetString(k, L"Kept", L"old"), ERROR_SUCCESS);
     const std::string before = ReadAll(MachineFile());
     const std::set<std::string> entries = qitest::FolderEntries(m_dir);
-    for (qitest::FileStep step : {qitest::FileStep::CreateTemporary, qitest::FileStep::Write,
-                                  qitest::FileStep::Sync, qitest::FileStep::Rename}) {
-        for (int error : {ENOSPC, EIO}) {
-            SCOPED_TRACE(std::string(qitest::FileStepName(step)) + " " + std::strerror(error));
-            ScopedDebugCapture capture;
-            {
-                qitest::ScopedFileFault fault(step, error);
-                EXPECT_EQ(SetString(k, L"Added", L"new"), ERROR_REGISTRY_IO_FAILED);
-                EXPECT_EQ(SetString(k, L"Kept", L"changed"), ERROR_REGISTRY_IO_FAILED);
-                EXPECT_EQ(RegDeleteValueW(k, L"Kept"), ERROR_REGISTRY_IO_FAILED);
-            }
-            EXPECT_NE(capture.Text().find(MachineFile()), std::string::npos) << capture.Text();
-            EXPECT_EQ(ReadAll(MachineFile()), before);
-            EXPECT_EQ(qitest::FolderEntries(m_dir), entries);
-            uint32_t type = 0, size = 0;
-            EXPECT_EQ(RegQueryValueExW(k, L"Added", nullptr, &type, nullptr, &size),
-                      ERROR_FILE_NOT_FOUND);
-            EXPECT_EQ(Query(k, L"Kept", type), RegStringBytes(L"old"));
+    for (const qitest::FileFault& fault : qitest::AllFileFaults()) {
+        SCOPED_TRACE(qitest::Describe(fault));
+        ScopedDebugCapture capture;
+        {
+            qitest::ScopedFileFault injected(fault);
+            EXPECT_EQ(SetString(k, L"Added", L"new"), ERROR_REGISTRY_IO_FAILED);
+            EXPECT_EQ(SetString(k, L"Kept", L"changed"), ERROR_REGISTRY_IO_FAILED);
+            EXPECT_EQ(RegDeleteValueW(k, L"Kept"), ERROR_REGISTRY_IO_FAILED);
         }
+        EXPECT_NE(capture.Text().find(MachineFile()), std::string::npos) << capture.Text();
+        EXPECT_EQ(ReadAll(MachineFile()), before);
+        EXPECT_EQ(qitest::FolderEntries(m_dir), entries);
+        uint32_t type = 0, size = 0;
+        EXPECT_EQ(RegQueryValueExW(k, L"Added", nullptr, &type, nullptr, &size),
+                  ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(Query(k, L"Kept", type), RegStringBytes(L"old"));
     }
     EXPECT_EQ(SetString(k, L"Added", L"new"), ERROR_SUCCESS);  // the disk is back
     uint32_t type = 0;

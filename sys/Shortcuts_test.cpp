@@ -136,23 +136,19 @@ TEST_F(ShortcutsTest, AFailedWriteLeavesTheEntryWhole) {
     const std::string before = qitest::TempDir::Read(entry);
     ShortcutInfo changed = Info();
     changed.description = L"changed";
-    for (qitest::FileStep step : {qitest::FileStep::CreateTemporary, qitest::FileStep::Write,
-                                  qitest::FileStep::Sync, qitest::FileStep::Rename}) {
-        for (int error : {ENOSPC, EIO}) {
-            SCOPED_TRACE(std::string(qitest::FileStepName(step)) + " " + std::strerror(error));
-            platform::ScopedDebugCapture capture;
-            {
-                qitest::ScopedFileFault fault(step, error);
-                EXPECT_FALSE(CreateShortcut(changed, CSIDL_DESKTOP));
-            }
-            EXPECT_NE(capture.Text().find(entry), std::string::npos) << capture.Text();
-            EXPECT_EQ(qitest::TempDir::Read(entry), before);
-            EXPECT_EQ(qitest::FolderEntries(m_dir / "desk"),
-                      std::set<std::string>{"Quillora.desktop"});
-            struct stat st {};
-            ASSERT_EQ(::stat(entry.c_str(), &st), 0);
-            EXPECT_EQ(st.st_mode & 0777, 0755u);
+    for (const qitest::FileFault& fault : qitest::AllFileFaults()) {
+        SCOPED_TRACE(qitest::Describe(fault));
+        platform::ScopedDebugCapture capture;
+        {
+            qitest::ScopedFileFault injected(fault);
+            EXPECT_FALSE(CreateShortcut(changed, CSIDL_DESKTOP));
         }
+        EXPECT_NE(capture.Text().find(entry), std::string::npos) << capture.Text();
+        EXPECT_EQ(qitest::TempDir::Read(entry), before);
+        EXPECT_EQ(qitest::FolderEntries(m_dir / "desk"), std::set<std::string>{"Quillora.desktop"});
+        struct stat st {};
+        ASSERT_EQ(::stat(entry.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0755u);
     }
     ASSERT_TRUE(CreateShortcut(changed, CSIDL_DESKTOP));
     EXPECT_NE(qitest::TempDir::Read(entry).find("Comment=changed\n"), std::string::npos);

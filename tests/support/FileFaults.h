@@ -7,8 +7,10 @@
 #include <fcntl.h>
 
 #include <atomic>
+#include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/File.h"
 
@@ -16,27 +18,35 @@ namespace qitest {
 
 enum class FileStep { CreateTemporary, Write, Sync, Rename };
 
-inline const char* FileStepName(FileStep step) {
-    switch (step) {
-        case FileStep::CreateTemporary:
-            return "CreateTemporary";
-        case FileStep::Write:
-            return "Write";
-        case FileStep::Sync:
-            return "Sync";
-        case FileStep::Rename:
-            return "Rename";
+struct FileFault {
+    FileStep step;
+    int error;
+};
+
+// Each step on a full disk (ENOSPC) and on a failing one (EIO).
+inline std::vector<FileFault> AllFileFaults() {
+    std::vector<FileFault> faults;
+    for (FileStep step :
+         {FileStep::CreateTemporary, FileStep::Write, FileStep::Sync, FileStep::Rename}) {
+        for (int error : {ENOSPC, EIO})
+            faults.push_back(FileFault{step, error});
     }
-    return "?";
+    return faults;
 }
 
-// While it lives, every call of the file layer that makes `step` fails with `error` (creating a
-// temporary file is an exclusive open). One at a time.
+// "Write: No space left on device", for a test's trace.
+inline std::string Describe(const FileFault& fault) {
+    static const char* const kSteps[] = {"CreateTemporary", "Write", "Sync", "Rename"};
+    return std::string(kSteps[static_cast<int>(fault.step)]) + ": " + std::strerror(fault.error);
+}
+
+// While it lives, every call of the file layer that makes the fault's step fails with its error
+// (creating a temporary file is an exclusive open). One at a time.
 class ScopedFileFault {
 public:
-    ScopedFileFault(FileStep step, int error) {
-        s_step.store(step);
-        s_error.store(error);
+    explicit ScopedFileFault(const FileFault& fault) {
+        s_step.store(fault.step);
+        s_error.store(fault.error);
         s_hits.store(0);
         static const platform::FileSystemCalls s_faulty = [] {
             platform::FileSystemCalls calls = platform::RealFileSystemCalls();
