@@ -1,6 +1,7 @@
 // The registry store over an arbitrary hive file: walk the keys and values below the
 // user root (bounded), then write a value and read it back. A hive that does not parse
-// must refuse the write (and stay as it was) rather than lose its content.
+// must refuse the write (and stay as it was) rather than lose its content. And the text
+// the store writes for what it read reads back as the same text.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,6 +9,8 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "platform/Registry.h"
+#include "platform/RegistryFormat.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -52,6 +55,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    {
+        registry::Key parsed;
+        std::vector<size_t> badLines;
+        std::string bytes(reinterpret_cast<const char*>(data), size);
+        if (registry::ParseHive(registry::DecodeRegFile(bytes), HKEY_CURRENT_USER, parsed,
+                                badLines)) {
+            std::string written =
+                WideToUtf8(registry::FormatRegText(parsed, registry::kUserRootName));
+            registry::Key reread;
+            std::vector<size_t> none;
+            QI_FUZZ_CHECK(registry::ParseHive(registry::DecodeRegFile(written), HKEY_CURRENT_USER,
+                                              reread, none));
+            QI_FUZZ_CHECK(none.empty());
+            QI_FUZZ_CHECK(WideToUtf8(registry::FormatRegText(reread, registry::kUserRootName)) ==
+                          written);
+        }
+    }
     fuzz::WriteFile(GetRegistryHivePath(false), data, size);
     int budget = 2000;
     HKEY root = nullptr;
