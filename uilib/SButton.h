@@ -16,6 +16,7 @@ public:
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnKeyDown(UINT vk, UINT flags) override;
     bool OnActivate() override;
+    bool WantsPress(CPoint) const override { return true; }
     CSize GetDesiredSize(const CRect* rcContainer) override;
 
 protected:

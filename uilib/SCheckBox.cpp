@@ -56,7 +56,7 @@ void SCheckBox::OnPaint(IRenderTarget* rt) {
 }
 
 void SCheckBox::DrawFocus(IRenderTarget* rt) {
-    if (!IsFocused())
+    if (!ShowsFocusCue())
         return;
     if (m_pFocusSkin) {
         m_pFocusSkin->DrawByIndex(rt, m_rcWindow, 0);

@@ -16,6 +16,7 @@ public:
     SCheckBox();
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnActivate() override;
+    bool WantsPress(CPoint) const override { return true; }
     CSize GetDesiredSize(const CRect* rcContainer) override;
     // Frame of the eight-frame skin for the state flags.
     static int CheckFrameIndex(DWORD state);

@@ -31,6 +31,8 @@ public:
     void OnMouseMove(CPoint pt, UINT flags) override;
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnKeyDown(UINT vk, UINT flags) override;
+    // Read-only text takes no typing, so its keys need not pass the input method.
+    bool AcceptsText() const override { return !m_bReadOnly; }
     void OnChar(const SStringW& text) override;
     void OnImeComposition(const SStringW& text) override;
     void OnSetFocus() override;

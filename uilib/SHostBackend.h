@@ -20,6 +20,9 @@ struct SMouseInput {
     enum Kind { Move, LDown, LUp, LDblClk, Wheel, Leave };
     Kind kind = Move;
     CPoint pt;
+    // The pointer on the screen, when the backend knows it (moving the window by the
+    // mouse uses it; client coordinates move with the window).
+    std::optional<CPoint> ptScreen;
     UINT flags = 0;      // MK_SHIFT, MK_CONTROL
     int wheelDelta = 0;  // notches, +1 = away from the user
 };
@@ -35,6 +38,9 @@ struct INativeWndHandler {
     virtual void OnNativePreedit(const SStringW& text) = 0;
     virtual void OnNativeFocus(bool bFocused) = 0;
     virtual void OnNativeCloseRequest() = 0;
+    // True when keys should go to the input method first (a text field has the focus);
+    // otherwise they go to OnNativeKey as they are.
+    virtual bool WantsTextInput() const = 0;
 
 protected:
     virtual ~INativeWndHandler() = default;

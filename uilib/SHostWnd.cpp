@@ -48,7 +48,7 @@ SHostWnd::~SHostWnd() {
             child->SetContainer(nullptr);  // it outlives this container
         child->Release();
     }
-    m_pHover = m_pCapture = m_pFocus = nullptr;
+    m_pHover = m_pCapture = m_pFocus = m_pKeyPressed = nullptr;
     m_timeline.clear();
     SetContainer(nullptr);
     if (m_pMemRT)
@@ -213,6 +213,10 @@ LRESULT SHostWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM) {
         default:
             return 0;
     }
+}
+
+void SHostWnd::OnNativeCloseRequest() {
+    SendMessageW(WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 bool SHostWnd::SetTimer(UINT id, UINT elapse) {
@@ -403,169 +407,7 @@ void SHostWnd::OnRelayout() {
         m_pNative->Invalidate(m_rcWindow);
 }
 
-// ---------------------------------------------------------------- input
-
-void SHostWnd::SetHoverWindow(SWindow* wnd) {
-    if (wnd == m_pHover)
-        return;
-    SWindow* old = m_pHover;
-    m_pHover = wnd;
-    if (old)
-        old->OnMouseLeave();
-    if (wnd && !wnd->IsDisabled(true))
-        wnd->OnMouseHover();
-}
-
-void SHostWnd::OnNativeMouse(const SMouseInput& in) {
-    std::shared_ptr<bool> keep = m_alive;  // a handler may destroy the window
-    auto alive = [&keep] { return keep && *keep; };
-    if (!alive())
-        return;
-    UpdateLayoutIfNeeded();
-    SWindow* hit = HitTest(in.pt);
-    switch (in.kind) {
-        case SMouseInput::Move: {
-            if (m_pCapture) {
-                SetHoverWindow(m_pCapture->GetWindowRect().PtInRect(in.pt) ? m_pCapture : nullptr);
-                m_pCapture->OnMouseMove(in.pt, in.flags);
-            } else {
-                SetHoverWindow(hit);
-                if (hit && !hit->IsDisabled(true))
-                    hit->OnMouseMove(in.pt, in.flags);
-            }
-            if (alive() && m_pNative) {
-                SWindow* c = m_pCapture ? m_pCapture : hit;
-                m_pNative->SetCursor(c && !c->IsDisabled(true) ? c->GetCursor() : SCursor::Arrow);
-            }
-            break;
-        }
-        case SMouseInput::LDown:
-        case SMouseInput::LDblClk: {
-            SetHoverWindow(hit);
-            if (!hit || hit->IsDisabled(true))
-                break;
-            if (!hit->IsFocusable() && m_pFocus && m_pFocus != hit)
-                OnSetFocus(nullptr);
-            if (in.kind == SMouseInput::LDown)
-                hit->OnLButtonDown(in.pt, in.flags);
-            else
-                hit->OnLButtonDblClk(in.pt, in.flags);
-            break;
-        }
-        case SMouseInput::LUp: {
-            SWindow* target = m_pCapture ? m_pCapture : hit;
-            if (target && !target->IsDisabled(true))
-                target->OnLButtonUp(in.pt, in.flags);
-            if (!alive())
-                break;  // the click closed the window
-            if (m_pCapture)
-                OnReleaseCapture(m_pCapture);
-            SetHoverWindow(HitTest(in.pt));
-            break;
-        }
-        case SMouseInput::Wheel: {
-            for (SWindow* w = hit; w; w = w->GetParent())
-                if (!w->IsDisabled(true) && w->OnMouseWheel(in.wheelDelta, in.pt))
-                    break;
-            break;
-        }
-        case SMouseInput::Leave:
-            if (!m_pCapture)
-                SetHoverWindow(nullptr);
-            break;
-    }
-}
-
-void SHostWnd::OnNativeKey(UINT vk, bool bDown, UINT flags) {
-    std::shared_ptr<bool> keep = m_alive;
-    if (!keep || !*keep)
-        return;
-    SWindow* focus = m_pFocus;
-    if (!bDown) {
-        if (focus)
-            focus->OnKeyUp(vk, flags);
-        return;
-    }
-    if (focus && !focus->IsDisabled(true) && focus->OnKeyDown(vk, flags))
-        return;
-    if (vk == VK_TAB && !(focus && focus->WantsTab())) {
-        FocusNext((flags & MK_SHIFT) != 0);
-        return;
-    }
-    if ((vk == VK_RETURN || vk == VK_SPACE) && focus && !focus->IsDisabled(true)) {
-        focus->OnActivate();
-        return;
-    }
-}
-
-void SHostWnd::OnNativeText(const SStringW& text) {
-    if (m_pFocus && !m_pFocus->IsDisabled(true))
-        m_pFocus->OnChar(text);
-}
-
-void SHostWnd::OnNativePreedit(const SStringW& text) {
-    if (m_pFocus && !m_pFocus->IsDisabled(true))
-        m_pFocus->OnImeComposition(text);
-}
-
-void SHostWnd::OnNativeFocus(bool) {
-    if (m_pFocus)
-        m_pFocus->Invalidate();
-}
-
-void SHostWnd::OnNativeCloseRequest() {
-    SendMessageW(WM_SYSCOMMAND, SC_CLOSE, 0);
-}
-
-void SHostWnd::FocusNext(bool bBackward) {
-    std::vector<SWindow*> order;
-    std::function<void(SWindow*)> walk = [&](SWindow* w) {
-        if (!w->IsVisible() || w->IsDisabled())
-            return;
-        if (w != this && w->IsFocusable())
-            order.push_back(w);
-        for (size_t i = 0; i < w->GetChildrenCount(); ++i)
-            walk(w->GetChild(i));
-    };
-    walk(this);
-    if (order.empty())
-        return;
-    auto it = std::find(order.begin(), order.end(), m_pFocus);
-    size_t idx;
-    if (it == order.end())
-        idx = bBackward ? order.size() - 1 : 0;
-    else if (bBackward)
-        idx = (it - order.begin() + order.size() - 1) % order.size();
-    else
-        idx = (it - order.begin() + 1) % order.size();
-    OnSetFocus(order[idx]);
-}
-
 // ---------------------------------------------------------------- container
-
-void SHostWnd::OnSetCapture(SWindow* wnd) {
-    m_pCapture = wnd;
-}
-
-void SHostWnd::OnReleaseCapture(SWindow* wnd) {
-    if (m_pCapture == wnd) {
-        m_pCapture = nullptr;
-        wnd->OnCaptureChanged();
-    }
-}
-
-void SHostWnd::OnSetFocus(SWindow* wnd) {
-    if (wnd == m_pFocus)
-        return;
-    SWindow* old = m_pFocus;
-    m_pFocus = wnd;
-    if (old)
-        old->OnKillFocus();
-    if (wnd)
-        wnd->OnSetFocus();
-    if (wnd && m_pNative)
-        m_pNative->GrabFocus();
-}
 
 void SHostWnd::RegisterTimelineHandler(SWindow* wnd) {
     m_timeline.insert(wnd);
@@ -595,28 +437,6 @@ void SHostWnd::FlushTimeline() {
     }
 }
 
-void SHostWnd::OnBeginMoveDrag(CPoint pt) {
-    if (!m_pNative)
-        return;
-    m_bDragging = true;
-    m_rcDragStart = GetScreenRect();
-    m_ptDragStart = CPoint(m_rcDragStart.left + pt.x, m_rcDragStart.top + pt.y);
-}
-
-void SHostWnd::OnMoveDragTo(CPoint pt) {
-    if (!m_bDragging || !m_pNative)
-        return;
-    CRect now = GetScreenRect();
-    CPoint screen(now.left + pt.x, now.top + pt.y);
-    CRect rc = m_rcDragStart;
-    rc.OffsetRect(screen.x - m_ptDragStart.x, screen.y - m_ptDragStart.y);
-    m_pNative->SetGeometry(rc);
-}
-
-void SHostWnd::OnEndMoveDrag() {
-    m_bDragging = false;
-}
-
 bool SHostWnd::GetClipboardText(SStringW* text) {
     return SApplication::getSingleton().GetBackend()->GetClipboardText(text);
 }
@@ -633,23 +453,9 @@ void SHostWnd::SetImeCursorRect(const CRect& rc) {
 void SHostWnd::OnWindowDestroyed(SWindow* wnd) {
     // The window or one of its descendants may hold the mouse, the focus or a timeline
     // slot (a hidden tab page with a focused editor, say).
-    auto within = [wnd](SWindow* w) {
-        for (; w != nullptr; w = w->GetParent())
-            if (w == wnd)
-                return true;
-        return false;
-    };
-    if (within(m_pHover))
-        m_pHover = nullptr;
-    if (within(m_pCapture))
-        m_pCapture = nullptr;
-    if (within(m_pFocus)) {
-        SWindow* focus = m_pFocus;
-        m_pFocus = nullptr;
-        focus->OnKillFocus();
-    }
+    DropInputState(wnd);
     for (auto it = m_timeline.begin(); it != m_timeline.end();)
-        it = within(*it) ? m_timeline.erase(it) : std::next(it);
+        it = IsWithin(*it, wnd) ? m_timeline.erase(it) : std::next(it);
 }
 
 }  // namespace SOUI

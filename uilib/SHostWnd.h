@@ -6,7 +6,9 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <vector>
 
 #include "uilib/SApplication.h"
 #include "uilib/SNotifyCenter.h"
@@ -101,9 +103,16 @@ public:
     void SetClipboardText(const SStringW& text) override;
     void SetImeCursorRect(const CRect& rc) override;
     void OnWindowDestroyed(SWindow* wnd) override;
+    bool ShowsFocusCues() const override { return m_bFocusCues; }
 
-    // Moves keyboard focus to the next (or previous) focusable window.
+    // Moves keyboard focus to the next (or previous) window of FocusOrder, and turns the
+    // focus cues on.
     void FocusNext(bool bBackward);
+    // The windows Tab visits, in tree order: focusable, shown, enabled and not wholly
+    // outside the visible part of their ancestors.
+    std::vector<SWindow*> FocusOrder();
+    // Whether keys should go through the input method: the focus is an enabled text field.
+    bool WantsTextInput() const override;
 
 protected:
     // The host's own message handling (after ProcessWindowMessage).
@@ -127,6 +136,15 @@ protected:
 
 private:
     void SetHoverWindow(SWindow* wnd);
+    // The window a left press on `hit` goes to: it or its nearest ancestor that wants it.
+    SWindow* PressTarget(SWindow* hit, CPoint pt) const;
+    CPoint PointerOnScreen(CPoint ptInClient) const;
+    void SetFocusCues(bool bShow);
+    // Ends a press Space started; bActivate: released on the control, which activates.
+    void EndKeyPress(bool bActivate);
+    // Forgets hover, capture, focus and key press held by `wnd` or its descendants.
+    void DropInputState(SWindow* wnd);
+    static bool IsWithin(const SWindow* wnd, const SWindow* ancestor);
     void FlushTimeline();
     void ReleaseNative();
 
@@ -137,7 +155,10 @@ private:
     SWindow* m_pHover = nullptr;
     SWindow* m_pCapture = nullptr;
     SWindow* m_pFocus = nullptr;
-    std::map<UINT, uint64_t> m_timers;  // id -> backend token
+    SWindow* m_pKeyPressed = nullptr;  // pushed down by Space until its release
+    bool m_bFocusCues = false;
+    std::optional<CPoint> m_ptInputScreen;  // of the mouse event being handled
+    std::map<UINT, uint64_t> m_timers;      // id -> backend token
     std::set<SWindow*> m_timeline;
     uint64_t m_timelineToken = 0;
     bool m_bDragging = false;

@@ -14,6 +14,7 @@ public:
     SLink();
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnActivate() override;
+    bool WantsPress(CPoint) const override { return true; }
 
 protected:
     bool ClassFocusable() const override { return true; }

@@ -54,6 +54,7 @@ class SCaption : public SWindow {
     SOUI_CLASS_NAME(SCaption, L"caption")
 
 public:
+    bool WantsPress(CPoint) const override { return true; }
     void OnLButtonDown(CPoint pt, UINT flags) override;
     void OnMouseMove(CPoint pt, UINT flags) override;
     void OnLButtonUp(CPoint pt, UINT flags) override;

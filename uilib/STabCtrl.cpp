@@ -138,6 +138,16 @@ void STabCtrl::UpdateChildrenPosition() {
         c->Move(rc);
 }
 
+bool STabCtrl::WantsPress(CPoint pt) const {
+    if (IsFocusable())
+        return true;
+    if (m_nTabHeight > 0)
+        for (int i = 0; i < GetItemCount(); ++i)
+            if (GetTitleRect(i).PtInRect(pt))
+                return true;
+    return false;
+}
+
 void STabCtrl::OnLButtonDown(CPoint pt, UINT flags) {
     if (m_nTabHeight > 0) {
         for (int i = 0; i < GetItemCount(); ++i) {

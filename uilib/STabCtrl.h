@@ -35,6 +35,8 @@ public:
     STabPage* GetItem(int index) const;
     void UpdateChildrenPosition() override;
     void OnInitFinished() override;
+    // Presses on the tab headers; elsewhere only when the control is focusable.
+    bool WantsPress(CPoint pt) const override;
     void OnLButtonDown(CPoint pt, UINT flags) override;
 
 protected:

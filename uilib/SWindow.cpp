@@ -667,8 +667,13 @@ void SWindow::DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT f
     rt->DrawText(text.c_str(), static_cast<int>(text.size()), &rc, format);
 }
 
+bool SWindow::ShowsFocusCue() const {
+    ISwndContainer* c = GetContainer();
+    return c && c->GetFocus() == this && c->ShowsFocusCues();
+}
+
 void SWindow::DrawFocus(IRenderTarget* rt) {
-    if (!IsFocused() || !IsFocusable())
+    if (!IsFocusable() || !ShowsFocusCue())
         return;
     if (m_pFocusSkin) {
         m_pFocusSkin->DrawByIndex(rt, m_rcWindow, 0);

@@ -199,6 +199,17 @@ public:
     virtual void OnNextFrame();
     // Wants Tab for itself (multi-line editors); false for the usual controls.
     virtual bool WantsTab() const { return false; }
+    // Whether a left press at pt is for this window. Controls the user works with take it;
+    // text, images, pages and other containers do not, and the host offers the press to
+    // their ancestors instead (so a caption drags through the content it holds). The
+    // default: focusable windows take it.
+    virtual bool WantsPress(CPoint pt) const {
+        (void)pt;
+        return IsFocusable();
+    }
+    // A text field: typed text and the input method go to it, so keys do not reach it
+    // before the input method has seen them.
+    virtual bool AcceptsText() const { return false; }
 
 private:
     bool CreateChildrenOf(const pugi::xml_node& node);
@@ -208,8 +219,11 @@ protected:
     // Background: colour, then skin frame of the state.
     virtual void DrawBackground(IRenderTarget* rt, const CRect& rc);
     virtual void DrawText(IRenderTarget* rt, const SStringW& text, CRect rc, UINT format);
-    // Draws a focus hint (dotted outline) when focused and focusable.
+    // Draws a focus hint (outline) when focused and focusable, while the host shows
+    // focus cues.
     virtual void DrawFocus(IRenderTarget* rt);
+    // Focused, and the host shows focus cues now.
+    bool ShowsFocusCue() const;
     // The window text with the font and colour of the current state, through DrawText:
     // in `rc`, or in the client area less the padding.
     void PaintText(IRenderTarget* rt, const CRect& rc);

@@ -23,6 +23,9 @@ struct ISwndContainer {
     virtual SWindow* GetCapture() const = 0;
     virtual void OnSetFocus(SWindow* wnd) = 0;
     virtual SWindow* GetFocus() const = 0;
+    // Whether the focused window shows its focus outline (after keyboard navigation, not
+    // after a mouse press).
+    virtual bool ShowsFocusCues() const = 0;
     // Asks for OnNextFrame calls on `wnd` about every 10 ms until unregistered.
     virtual void RegisterTimelineHandler(SWindow* wnd) = 0;
     virtual void UnregisterTimelineHandler(SWindow* wnd) = 0;

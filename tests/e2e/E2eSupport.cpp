@@ -323,6 +323,24 @@ void CXWindow::Click(const CRect& control) const {
     Click(control.CenterPoint().x, control.CenterPoint().y);
 }
 
+void CXWindow::Hover(int x, int y) const {
+    uitest::RunCmd("xdotool mousemove --window " + m_strId + " " + std::to_string(x) + " " +
+                   std::to_string(y));
+}
+
+void CXWindow::Drag(int x, int y, int dx, int dy) const {
+    // Screen positions: the window moves under the pointer while it is dragged.
+    const CRect rc = Geometry();
+    const int x0 = rc.left + x, y0 = rc.top + y;
+    std::string cmd =
+        "xdotool mousemove " + std::to_string(x0) + " " + std::to_string(y0) + " mousedown 1";
+    constexpr int kSteps = 5;
+    for (int i = 1; i <= kSteps; ++i)
+        cmd += " sleep 0.05 mousemove " + std::to_string(x0 + dx * i / kSteps) + " " +
+               std::to_string(y0 + dy * i / kSteps);
+    uitest::RunCmd(cmd + " sleep 0.05 mouseup 1");
+}
+
 CShot CXWindow::Shot() const {
     CShot shot;
     const CRect rc = Geometry();
@@ -351,6 +369,14 @@ void PressKeys(const std::string& keys) {
 void TypeText(const std::string& text) {
     // xdotool reads its argument in the locale's encoding; ours is UTF-8.
     uitest::RunCmd("env LC_ALL=C.UTF-8 xdotool type --delay 20 -- " + Quote(text));
+}
+
+void KeyDown(const std::string& key) {
+    uitest::RunCmd("xdotool keydown " + key);
+}
+
+void KeyUp(const std::string& key) {
+    uitest::RunCmd("xdotool keyup " + key);
 }
 
 // ------------------------------------------------------------------ the fixture

@@ -128,6 +128,11 @@ public:
     // A left click at client pixel (x, y), with the pointer moved there first.
     void Click(int x, int y) const;
     void Click(const CRect& control) const;
+    // Moves the pointer to client pixel (x, y), pressing nothing.
+    void Hover(int x, int y) const;
+    // Presses the left button at client pixel (x, y), moves the pointer by (dx, dy) in a
+    // few steps, as a hand would, and releases it there.
+    void Drag(int x, int y, int dx, int dy) const;
     // Grabs the window's pixels off the root window.
     CShot Shot() const;
 
@@ -138,6 +143,9 @@ private:
 // Keys and text through the XTEST extension, to the window under the pointer.
 void PressKeys(const std::string& keys);  // xdotool key syntax: "ctrl+a"
 void TypeText(const std::string& text);
+// One key held down, and released (xdotool key names: "space").
+void KeyDown(const std::string& key);
+void KeyUp(const std::string& key);
 
 // Polls `pred` until it holds, at most `ms`.
 bool WaitUntil(const std::function<bool()>& pred, int ms, int stepMs = 50);

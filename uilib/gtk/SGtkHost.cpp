@@ -267,6 +267,7 @@ private:
         SMouseInput in;
         in.kind = SMouseInput::Move;
         in.pt = CPoint(static_cast<int>(e->x), static_cast<int>(e->y));
+        in.ptScreen = CPoint(static_cast<int>(e->x_root), static_cast<int>(e->y_root));
         in.flags = ModifierFlags(e->state);
         self->m_handler->OnNativeMouse(in);
         return TRUE;
@@ -276,6 +277,7 @@ private:
             return FALSE;
         SMouseInput in;
         in.pt = CPoint(static_cast<int>(e->x), static_cast<int>(e->y));
+        in.ptScreen = CPoint(static_cast<int>(e->x_root), static_cast<int>(e->y_root));
         in.flags = ModifierFlags(e->state);
         if (e->type == GDK_BUTTON_PRESS) {
             in.kind = SMouseInput::LDown;
@@ -319,7 +321,9 @@ private:
         return TRUE;
     }
     static gboolean OnKey(GtkWidget*, GdkEventKey* e, SGtkWnd* self) {
-        if (gtk_im_context_filter_keypress(self->m_im, e))
+        // Only a text field types through the input method; any other control gets the key
+        // itself (the input method would take Space as text and the button never see it).
+        if (self->m_handler->WantsTextInput() && gtk_im_context_filter_keypress(self->m_im, e))
             return TRUE;
         UINT vk = VirtualKey(e->keyval);
         if (vk == 0)
