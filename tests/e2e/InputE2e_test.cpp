@@ -9,6 +9,7 @@
 #include "tests/e2e/E2eSupport.h"
 
 using namespace e2e;
+using SOUI::CPoint;
 
 namespace {
 
@@ -25,6 +26,17 @@ protected:
     // Keys go to the window under the pointer; the pointer rests where it presses nothing
     // and hovers nothing.
     void RestPointer() { m_window.Hover(kTealX, kTealY); }
+    // Clicks "自定义安装" twice, unfolding the panel and folding it again, and rests the
+    // pointer; false when the height did not follow.
+    bool ClickExtendTwice() {
+        for (int expected : {445, 400}) {
+            m_window.Click(ctl::kBtnExtend);
+            if (!WaitUntil([&] { return WindowHeight() == expected; }, 5000))
+                return false;
+        }
+        RestPointer();
+        return true;
+    }
     // The control's pixels once they have stopped changing (hover fades take ~100 ms).
     CShot SteadyCrop(const CRect& rc) {
         CShot last = m_window.Shot().Crop(rc);
@@ -135,11 +147,7 @@ TEST_F(Input, FocusRectangleAfterTabButNotAfterAClick) {
     ASSERT_FALSE(plain.Empty());
 
     // Clicked twice (unfolded and folded again): focused, with no outline.
-    for (int expected : {445, 400}) {
-        m_window.Click(ctl::kBtnExtend);
-        ASSERT_TRUE(WaitUntil([&] { return WindowHeight() == expected; }, 5000));
-    }
-    RestPointer();
+    ASSERT_TRUE(ClickExtendTwice());
     CShot clicked = SteadyCrop(ctl::kBtnExtend);
     EXPECT_EQ(clicked, plain) << clicked.CountDifferent(plain) << " pixels differ after a click";
 
@@ -155,11 +163,7 @@ TEST_F(Input, FocusRectangleAfterTabButNotAfterAClick) {
     EXPECT_EQ(WindowHeight(), 400) << "Tab clicked something";
 
     // The next click hides it again.
-    for (int expected : {445, 400}) {
-        m_window.Click(ctl::kBtnExtend);
-        ASSERT_TRUE(WaitUntil([&] { return WindowHeight() == expected; }, 5000));
-    }
-    RestPointer();
+    ASSERT_TRUE(ClickExtendTwice());
     clicked = SteadyCrop(ctl::kBtnExtend);
     EXPECT_EQ(clicked, plain) << clicked.CountDifferent(plain) << " pixels differ after a click";
 
