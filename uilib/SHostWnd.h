@@ -3,6 +3,7 @@
 // tree built from a layout resource. Window messages carry the Windows ids; the derived
 // class's ProcessWindowMessage sees each message first, then the host's own handling
 // runs for what it left (WM_TIMER of its timers, WM_CLOSE destroys, WM_SYSCOMMAND).
+// Its input routing (mouse, keys, focus, moving the window) is in SHostInput.cpp.
 
 #include <map>
 #include <memory>
