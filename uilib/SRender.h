@@ -43,6 +43,13 @@ struct IRenderFactory;
 // The largest device scale a render target takes (4 x 4 pixels per logical pixel).
 constexpr int kMaxRenderScale = 4;
 
+// Bits of IRenderTarget::GetTextBoundaries for a position in a text.
+enum STextBoundary : BYTE {
+    kBoundLineBreak = 0x01,  // a line may start here
+    kBoundWordStart = 0x02,
+    kBoundWordEnd = 0x04,
+};
+
 struct IRenderTarget : public IObject {
     virtual IRenderFactory* GetRenderFactory() = 0;
     // The size in logical pixels.
@@ -73,6 +80,13 @@ struct IRenderTarget : public IObject {
     virtual void TextOut(int x, int y, const wchar_t* text, int len) = 0;
     // Size of one line of text in the current font (len -1: up to the terminator).
     virtual CSize MeasureText(const wchar_t* text, int len) = 0;
+    // The right edge of each character of one line of text in the current font, in pixels
+    // from the start of the text (len entries), so that callers can lay out, hit-test and
+    // highlight parts of a measured run without measuring each part again.
+    virtual void MeasureCharEdges(const wchar_t* text, int len, int* rightEdges) = 0;
+    // Boundaries of a paragraph by the Unicode rules: flags gets len + 1 entries of
+    // STextBoundary bits, entry i describing the position before text[i].
+    virtual void GetTextBoundaries(const wchar_t* text, int len, BYTE* flags) = 0;
 
     virtual void PushClipRect(const CRect& rc) = 0;
     virtual void PopClip() = 0;

@@ -314,9 +314,10 @@ CRect CXWindow::Geometry() const {
                  y + uitest::XwinValue(info, "Height: "));
 }
 
-void CXWindow::Click(int x, int y) const {
+void CXWindow::Click(int x, int y, int count) const {
     uitest::RunCmd("xdotool mousemove --window " + m_strId + " " + std::to_string(x) + " " +
-                   std::to_string(y) + " click 1");
+                   std::to_string(y) + " click --repeat " + std::to_string(count) +
+                   " --delay 80 1");
 }
 
 void CXWindow::Click(const CRect& control) const {
@@ -377,6 +378,10 @@ void KeyDown(const std::string& key) {
 
 void KeyUp(const std::string& key) {
     uitest::RunCmd("xdotool keyup " + key);
+}
+
+std::string ClipboardText() {
+    return uitest::RunCmd("xclip -o -selection clipboard -target UTF8_STRING");
 }
 
 // ------------------------------------------------------------------ the fixture

@@ -33,6 +33,7 @@ inline const CRect kBtnClose(597, 13, 627, 43);
 inline const CRect kBtnBack(23, 33, 73, 63);
 inline const CRect kTxtPercent(220, 360, 420, 380);
 inline const CRect kProgressUnfolded(4, 432, 636, 438);
+inline const CRect kLicenceText(23, 73, 617, 375);      // the rich edit on the licence page
 inline const CRect kMsgBoxConfirm(279, 165, 375, 197);  // in the message box
 }  // namespace ctl
 
@@ -125,8 +126,9 @@ public:
     bool Ok() const { return !m_strId.empty(); }
     // Screen position and size (xwininfo).
     CRect Geometry() const;
-    // A left click at client pixel (x, y), with the pointer moved there first.
-    void Click(int x, int y) const;
+    // A left click (`count` 2: a double click) at client pixel (x, y), with the pointer
+    // moved there first.
+    void Click(int x, int y, int count = 1) const;
     void Click(const CRect& control) const;
     // Moves the pointer to client pixel (x, y), pressing nothing.
     void Hover(int x, int y) const;
@@ -146,6 +148,8 @@ void TypeText(const std::string& text);
 // One key held down, and released (xdotool key names: "space").
 void KeyDown(const std::string& key);
 void KeyUp(const std::string& key);
+// The CLIPBOARD selection's text as its owner hands it over in UTF-8 (xclip).
+std::string ClipboardText();
 
 // Polls `pred` until it holds, at most `ms`.
 bool WaitUntil(const std::function<bool()>& pred, int ms, int stepMs = 50);

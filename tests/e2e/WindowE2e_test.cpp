@@ -1,12 +1,15 @@
 // The installer's window driven as a user would, in runs that never start an installation:
-// the custom panel, an install directory the installer cannot use, and a start without
-// the renderer module.
+// the custom panel, an install directory the installer cannot use, the licence text selected
+// and copied, and a start without the renderer module.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "platform/Text.h"
 #include "tests/e2e/E2eSupport.h"
+#include "uilib/SRichEdit.h"
 
 using namespace e2e;
 
@@ -91,6 +94,71 @@ TEST_F(Window, InvalidInstallDirShowsTheMessageBoxAndRestoresTheField) {
     EXPECT_FALSE(std::filesystem::exists(m_staged->AppDir() + "/relative dir"));
     EXPECT_NE(m_run.Output().find("安装目录无效"), std::string::npos) << m_run.Output();
     EXPECT_EQ(m_run.Output().find("创建安装线程"), std::string::npos) << m_run.Output();
+
+    ASSERT_TRUE(CloseWithin(10000));
+    EXPECT_EQ(m_run.ExitCode(), 0) << m_run.Output();
+}
+
+TEST_F(Window, LicenceTextIsSelectedWithMouseAndKeysAndCopiedToTheClipboard) {
+    // What the licence says, from the resource the program embeds.
+    const SOUI::SRtfDocument doc = SOUI::ParseRtf(qitest::TempDir::Read(QI_E2E_LICENCE_RTF));
+    ASSERT_GE(doc.paragraphs.size(), 2u);
+    std::wstring all;
+    for (const auto& para : doc.paragraphs) {
+        if (&para != &doc.paragraphs.front())
+            all += L'\n';
+        for (const auto& run : para.runs)
+            all += run.text;
+    }
+    const std::string text = platform::WideToUtf8(all);
+    const std::string title = text.substr(0, text.find('\n'));
+    ASSERT_NE(title.find("最终用户许可协议"), std::string::npos) << title;
+
+    ASSERT_TRUE(Launch(kOfflineIni));
+    m_window.Click(ctl::kLinkLicense);
+    ASSERT_TRUE(WaitUntil([&] { return PageOf(m_window.Shot()) == EPage::Unknown; }, 5000))
+        << "the licence page did not show";
+
+    // A drag along the centred title, from the left margin to the right of its end.
+    const CRect& rc = ctl::kLicenceText;
+    const int titleY = rc.top + 14;
+    m_window.Drag(rc.left + 2, titleY, rc.Width() - 22, 0);
+    PressKeys("ctrl+c");
+    std::string copied;
+    EXPECT_TRUE(WaitUntil([&] { return (copied = ClipboardText()) == title; }, 5000)) << copied;
+    // The selection shows: the title line carries the highlight colour.
+    const CShot line = m_window.Shot().Crop(CRect(rc.left, titleY - 6, rc.right - 20, titleY + 6));
+    int highlighted = 0, titleLeft = line.width;
+    for (int y = 0; y < line.height; ++y)
+        for (int x = 0; x < line.width; ++x)
+            if (line.Pixel(x, y) == 0xb4d5fe) {
+                ++highlighted;
+                titleLeft = std::min(titleLeft, x);
+            }
+    EXPECT_GT(highlighted, 100);
+
+    // A double click on the title's first word selects that word.
+    m_window.Click(rc.left + titleLeft + 10, titleY, 2);
+    PressKeys("ctrl+c");
+    EXPECT_TRUE(WaitUntil([&] { return (copied = ClipboardText()) == "Quillora"; }, 5000))
+        << copied;
+    m_window.Drag(rc.left + 2, titleY, rc.Width() - 22, 0);
+
+    // Shift+Down carries the selection into the first lines of the next paragraph.
+    PressKeys("shift+Down");
+    PressKeys("ctrl+c");
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            copied = ClipboardText();
+            return copied.size() > title.size() + 1 && text.compare(0, copied.size(), copied) == 0;
+        },
+        5000))
+        << copied;
+
+    PressKeys("ctrl+a");
+    PressKeys("ctrl+c");
+    EXPECT_TRUE(WaitUntil([&] { return (copied = ClipboardText()) == text; }, 5000))
+        << copied.size() << " of " << text.size() << " bytes copied";
 
     ASSERT_TRUE(CloseWithin(10000));
     EXPECT_EQ(m_run.ExitCode(), 0) << m_run.Output();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <cwctype>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -119,6 +120,24 @@ public:
         if (len < 0)
             len = static_cast<int>(std::wcslen(text));
         return {12 * len, 20};
+    }
+    void MeasureCharEdges(const wchar_t*, int len, int* rightEdges) override {
+        for (int i = 0; i < len; ++i)
+            rightEdges[i] = 12 * (i + 1);
+    }
+    // Simpler than the Unicode rules: a line may start after a space or next to a
+    // character outside Latin; words are runs of letters and digits.
+    void GetTextBoundaries(const wchar_t* text, int len, BYTE* flags) override {
+        auto word = [&](int i) { return i >= 0 && i < len && std::iswalnum(text[i]) != 0; };
+        for (int i = 0; i <= len; ++i) {
+            bool wide = i < len && text[i] >= 0x2E80;
+            bool afterWide = i > 0 && text[i - 1] >= 0x2E80;
+            bool afterSpace = i > 0 && text[i - 1] == L' ';
+            flags[i] = static_cast<BYTE>(
+                ((i > 0 && i < len && (afterSpace || wide || afterWide)) ? kBoundLineBreak : 0) |
+                (word(i) && !word(i - 1) ? kBoundWordStart : 0) |
+                (word(i - 1) && !word(i) ? kBoundWordEnd : 0));
+        }
     }
     void PushClipRect(const CRect&) override {}
     void PopClip() override {}

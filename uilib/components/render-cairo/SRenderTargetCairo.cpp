@@ -1,6 +1,9 @@
 #include "uilib/components/render-cairo/SRenderTargetCairo.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <string>
+#include <vector>
 
 #include "uilib/components/render-cairo/SBitmapCairo.h"
 #include "uilib/components/render-cairo/SFontCairo.h"
@@ -246,6 +249,58 @@ CSize SRenderTargetCairo::MeasureText(const wchar_t* text, int len) {
     if (!text)
         return {};
     return PrepareLayout(text, len, 0, true);
+}
+
+void SRenderTargetCairo::MeasureCharEdges(const wchar_t* text, int len, int* rightEdges) {
+    if (!text || !rightEdges)
+        return;
+    if (len < 0)
+        len = static_cast<int>(std::wcslen(text));
+    if (len == 0)
+        return;
+    PrepareLayout(text, len, 0, true);
+    // The layout reports byte offsets of its UTF-8 text; map them back to characters
+    // (each wide character is one code point there).
+    std::string utf8 = WideToUtf8(text, static_cast<size_t>(len));
+    std::vector<int> charOfByte(utf8.size());
+    int c = -1;
+    for (size_t b = 0; b < utf8.size(); ++b) {
+        if ((static_cast<unsigned char>(utf8[b]) & 0xC0) != 0x80)
+            ++c;
+        charOfByte[b] = std::clamp(c, 0, len - 1);
+    }
+    std::fill(rightEdges, rightEdges + len, -1);
+    PangoLayoutIter* it = pango_layout_get_iter(m_pLayout);
+    do {
+        int byte = pango_layout_iter_get_index(it);
+        if (byte < 0 || byte >= static_cast<int>(charOfByte.size()))
+            continue;
+        PangoRectangle r;
+        pango_layout_iter_get_char_extents(it, &r);
+        rightEdges[charOfByte[byte]] = PANGO_PIXELS(std::max(r.x, r.x + r.width));
+    } while (pango_layout_iter_next_char(it));
+    pango_layout_iter_free(it);
+    // Characters the iterator did not visit take no room.
+    for (int i = 0; i < len; ++i)
+        if (rightEdges[i] < 0)
+            rightEdges[i] = i ? rightEdges[i - 1] : 0;
+}
+
+void SRenderTargetCairo::GetTextBoundaries(const wchar_t* text, int len, BYTE* flags) {
+    if (!text || !flags)
+        return;
+    if (len < 0)
+        len = static_cast<int>(std::wcslen(text));
+    std::string utf8 = WideToUtf8(text, static_cast<size_t>(len));
+    std::vector<PangoLogAttr> attrs(static_cast<size_t>(len) + 1);
+    pango_get_log_attrs(utf8.c_str(), static_cast<int>(utf8.size()), -1,
+                        pango_language_from_string("zh-cn"), attrs.data(), len + 1);
+    for (int i = 0; i <= len; ++i) {
+        const PangoLogAttr& a = attrs[static_cast<size_t>(i)];
+        flags[i] = static_cast<BYTE>((a.is_line_break ? kBoundLineBreak : 0) |
+                                     (a.is_word_start ? kBoundWordStart : 0) |
+                                     (a.is_word_end ? kBoundWordEnd : 0));
+    }
 }
 
 void SRenderTargetCairo::PushClipRect(const CRect& rc) {

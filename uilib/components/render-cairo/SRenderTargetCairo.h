@@ -36,6 +36,8 @@ public:
     int DrawText(const wchar_t* text, int len, CRect* rc, UINT format) override;
     void TextOut(int x, int y, const wchar_t* text, int len) override;
     CSize MeasureText(const wchar_t* text, int len) override;
+    void MeasureCharEdges(const wchar_t* text, int len, int* rightEdges) override;
+    void GetTextBoundaries(const wchar_t* text, int len, BYTE* flags) override;
     void PushClipRect(const CRect& rc) override;
     void PopClip() override;
     bool GetPixels(const BYTE** bits, int* stride) override;

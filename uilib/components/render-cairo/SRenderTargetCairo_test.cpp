@@ -27,6 +27,18 @@ protected:
         decoder->Release();
         factory->Release();
     }
+    // Selects a font of that face and pixel size into the target (which keeps it).
+    bool UseFont(const wchar_t* face, int size) {
+        FontDesc desc;
+        desc.face = face;
+        desc.size = size;
+        IFontS* font = nullptr;
+        if (!factory->CreateFont(&font, desc))
+            return false;
+        rt->SelectFont(font);
+        font->Release();
+        return true;
+    }
     SRenderFactoryCairo* factory = nullptr;
     SImgDecoderPng* decoder = nullptr;
     IRenderTarget* rt = nullptr;
@@ -96,13 +108,7 @@ TEST_F(SRenderCairoTest, TextMeasuresAndDrawsWithTheCjkFace) {
     EXPECT_EQ(SFontCairo::MapFace(L"微软雅黑"), "WenQuanYi Micro Hei");
     EXPECT_EQ(SFontCairo::MapFace(L"宋体"), "WenQuanYi Micro Hei");
     EXPECT_EQ(SFontCairo::MapFace(L"Arial"), "Arial,WenQuanYi Micro Hei");
-    FontDesc d;
-    d.face = L"微软雅黑";
-    d.size = 20;
-    IFontS* font = nullptr;
-    ASSERT_TRUE(factory->CreateFont(&font, d));
-    rt->SelectFont(font);
-    font->Release();  // the target keeps its own reference
+    ASSERT_TRUE(UseFont(L"微软雅黑", 20));
     CSize one = rt->MeasureText(L"中", 1);
     CSize two = rt->MeasureText(L"中文", -1);
     EXPECT_GT(one.cx, 10);
@@ -197,4 +203,48 @@ TEST_F(SRenderCairoTest, ScaledTargetDrawsLogicalCoordinatesAtDeviceResolution) 
     EXPECT_GT(fine, 1.5 * soft) << "drawn at scale 2 " << fine << ", enlarged " << soft;
     crisp->Release();
     font->Release();
+}
+
+TEST_F(SRenderCairoTest, LineBreaksFollowTheUnicodeRules) {
+    // Closing punctuation never starts a line, opening punctuation never ends one; Latin
+    // words break after their spaces only.
+    const std::wstring text = L"你好，世界（测试）。Hello world";
+    std::vector<BYTE> flags(text.size() + 1, 0xff);
+    rt->GetTextBoundaries(text.c_str(), static_cast<int>(text.size()), flags.data());
+    auto breaks = [&](size_t i) { return (flags[i] & kBoundLineBreak) != 0; };
+    EXPECT_TRUE(breaks(1));                      // between 你 and 好
+    EXPECT_FALSE(breaks(text.find(L'，')));      // before ，
+    EXPECT_TRUE(breaks(text.find(L'，') + 1));   // after it
+    EXPECT_FALSE(breaks(text.find(L'（') + 1));  // after （
+    EXPECT_FALSE(breaks(text.find(L'）')));      // before ）
+    EXPECT_FALSE(breaks(text.find(L'。')));      // before 。
+    EXPECT_FALSE(breaks(text.find(L"ello")));    // inside a word
+    EXPECT_TRUE(breaks(text.find(L"world")));    // after the space
+    EXPECT_TRUE(flags[text.find(L"world")] & kBoundWordStart);
+    EXPECT_TRUE(flags[text.size()] & kBoundWordEnd);
+    EXPECT_FALSE(flags[text.find(L' ')] & kBoundWordStart);
+}
+
+TEST_F(SRenderCairoTest, CharacterEdgesAddUpToTheMeasuredWidth) {
+    ASSERT_TRUE(UseFont(L"宋体", 16));
+    // Characters of one, two, three and four UTF-8 bytes: edges are per character.
+    for (const std::wstring& text :
+         {std::wstring(L"Width"), std::wstring(L"é中文 \U0001F600x"), std::wstring(L"a")}) {
+        SCOPED_TRACE(std::string(text.begin(), text.end()));
+        const int n = static_cast<int>(text.size());
+        std::vector<int> edges(text.size(), -1);
+        rt->MeasureCharEdges(text.c_str(), n, edges.data());
+        for (int i = 0; i < n; ++i) {
+            EXPECT_GE(edges[i], i ? edges[i - 1] : 0) << i;
+            if (text[i] != L' ' && text[i] < 0x10000) {
+                EXPECT_GT(edges[i], i ? edges[i - 1] : 0) << i;
+            }
+        }
+        EXPECT_NEAR(edges[n - 1], rt->MeasureText(text.c_str(), n).cx, 1);
+    }
+    // The wide ideographs take about twice a Latin letter.
+    const wchar_t mixed[] = L"中i";
+    int e[2];
+    rt->MeasureCharEdges(mixed, 2, e);
+    EXPECT_GT(e[0], 2 * (e[1] - e[0]));
 }
