@@ -15,6 +15,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/File.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -25,9 +26,13 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A process may end while its /proc files are read: that read fails (ESRCH) and gives
+// nothing, as for a process that is already gone.
 std::string ReadSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string data;
+    if (ReadWholeFile(path, data) != 0)
+        data.clear();
+    return data;
 }
 
 // The name a process is known by: the executable's base name; for a script started

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "platform/File.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TempDir.h"
 
@@ -88,3 +89,25 @@ TEST(ProcessHandle, TerminateEndsAndWaits) {
 }
 
 }  // namespace
+
+// A process that ends while its /proc files are read makes the read fail with ESRCH; the scan
+// goes on and still names the processes by their executables.
+TEST(ListProcesses, ReadsThatFailAsTheProcessEndsAreNotFatal) {
+    static const platform::FileSystemCalls s_failingReads = [] {
+        platform::FileSystemCalls calls = platform::RealFileSystemCalls();
+        calls.read = [](int, void*, size_t) -> ssize_t {
+            errno = ESRCH;
+            return -1;
+        };
+        return calls;
+    }();
+    platform::SetFileSystemCallsForTest(&s_failingReads);
+    std::vector<platform::ProcessEntry> entries;
+    EXPECT_NO_THROW(entries = platform::ListProcesses());
+    platform::SetFileSystemCallsForTest(nullptr);
+
+    bool self = false;
+    for (const auto& e : entries)
+        self = self || (e.pid == ::getpid() && !e.exeName.empty());
+    EXPECT_TRUE(self) << "this test process is missing from the scan";
+}
