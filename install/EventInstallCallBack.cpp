@@ -3,9 +3,9 @@
 #include "uilib/SNotifyCenter.h"
 
 void PostInstallEvent(SOUI::IObject* pSender, int progress, int status, const wchar_t* text) {
-    auto* evt = new EventInstallCallBack(pSender);
+    auto evt = SOUI::AdoptRef(new EventInstallCallBack(pSender));
     evt->progress = progress;
     evt->status = status;
     evt->text = text ? text : L"";
-    SOUI::SNotifyCenter::PostEvent(evt);  // released there when no window exists
+    SOUI::SNotifyCenter::PostEvent(evt.detach());  // released there when no window exists
 }

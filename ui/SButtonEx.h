@@ -49,7 +49,7 @@ public:
     CPoint GetPushOffset() const { return m_ptPushOffset; }
     int GetIconIndex() const { return m_nIconIndex; }
     int GetSepSize() const { return m_nSepSize; }
-    ISkinObj* GetIconSkin() const { return m_pIconSkin; }
+    ISkinObj* GetIconSkin() const { return m_pIconSkin.get(); }
 
 protected:
     // The button's own attributes (names without regard to case) on top of SButton's. A
@@ -66,7 +66,7 @@ private:
 
     IBitmapS* m_pIconHandle = nullptr;  // owned reference
     int m_nIconHandleSize = 32;
-    ISkinObj* m_pIconSkin = nullptr;  // owned by the skin pool
+    SAutoRefPtr<ISkinObj> m_pIconSkin;  // shared with the skin pool
     int m_nIconIndex = 0;
     CPoint m_ptIconPos;
     CPoint m_ptTextPos;

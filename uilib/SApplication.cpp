@@ -64,8 +64,6 @@ SApplication::SApplication(IRenderFactory* renderFactory, HINSTANCE hInst,
       m_strHostClass(hostClassName ? hostClassName : L"") {
     if (g_app == nullptr)
         g_app = this;
-    if (m_pRenderFactory)
-        m_pRenderFactory->AddRef();
     if (backend) {
         m_pBackend = backend;
     } else {
@@ -80,17 +78,14 @@ SApplication::SApplication(IRenderFactory* renderFactory, HINSTANCE hInst,
 }
 
 SApplication::~SApplication() {
+    // Skins hold images, images and fonts come from the render factory: released in
+    // that order.
     m_skinPool.reset();
-    for (auto& [k, f] : m_fonts)
-        f->Release();
-    for (auto& [k, b] : m_images)
-        b->Release();
-    for (IResProvider* p : m_providers)
-        p->Release();
-    if (m_pTranslator)
-        m_pTranslator->Release();
-    if (m_pRenderFactory)
-        m_pRenderFactory->Release();
+    m_fonts.clear();
+    m_images.clear();
+    m_providers.clear();
+    m_pTranslator = nullptr;
+    m_pRenderFactory = nullptr;
     if (g_app == this)
         g_app = nullptr;
 }
@@ -125,7 +120,7 @@ SWindow* SApplication::CreateWindowByName(const SStringW& className) const {
 IFontS* SApplication::GetFont(const SStringW& desc) {
     auto it = m_fonts.find(desc);
     if (it != m_fonts.end())
-        return it->second;
+        return it->second.get();
     if (!m_pRenderFactory)
         return nullptr;
     std::optional<FontDesc> fd = ParseFontDesc(desc, m_defFont);
@@ -136,14 +131,14 @@ IFontS* SApplication::GetFont(const SStringW& desc) {
     IFontS* font = nullptr;
     if (!m_pRenderFactory->CreateFont(&font, *fd))
         return nullptr;
-    m_fonts[desc] = font;
+    m_fonts[desc].attach(font);
     return font;
 }
 
 IBitmapS* SApplication::LoadImage(const SStringW& resName) {
     auto it = m_images.find(resName);
     if (it != m_images.end())
-        return it->second;
+        return it->second.get();
     std::vector<unsigned char> data;
     if (!GetRawBuffer(resName, &data) || !m_pRenderFactory)
         return nullptr;
@@ -152,15 +147,14 @@ IBitmapS* SApplication::LoadImage(const SStringW& resName) {
         Log(platform::FormatW(L"SApplication::LoadImage cannot decode %s\n", resName.c_str()));
         return nullptr;
     }
-    m_images[resName] = bmp;
+    m_images[resName].attach(bmp);
     return bmp;
 }
 
 bool SApplication::AddResProvider(IResProvider* provider, const wchar_t* uidef) {
     if (!provider)
         return false;
-    provider->AddRef();
-    m_providers.insert(m_providers.begin(), provider);
+    m_providers.insert(m_providers.begin(), SAutoRefPtr<IResProvider>(provider));
     if (uidef == nullptr || *uidef == 0)
         return true;
     pugi::xml_document doc;
@@ -188,7 +182,7 @@ bool SApplication::LoadSystemNamedResource(IResProvider* provider) {
 
 bool SApplication::GetRawBuffer(const SStringW& type, const SStringW& name,
                                 std::vector<unsigned char>* data) const {
-    for (IResProvider* p : m_providers)
+    for (const SAutoRefPtr<IResProvider>& p : m_providers)
         if (p->GetRawBuffer(type, name, data))
             return true;
     return false;
@@ -241,8 +235,6 @@ bool SApplication::LoadUIDef(const pugi::xml_node& uidef) {
         if (font.attribute("size"))
             d.size = font.attribute("size").as_int(d.size);
         m_defFont = d;
-        for (auto& [k, f] : m_fonts)
-            f->Release();
         m_fonts.clear();
     }
     pugi::xml_document strDoc, colorDoc, skinDoc;
@@ -304,10 +296,6 @@ const std::vector<std::pair<SStringW, SStringW>>* SApplication::GetStyleClass(
 }
 
 void SApplication::SetTranslator(ITranslatorMgr* trMgr) {
-    if (trMgr)
-        trMgr->AddRef();
-    if (m_pTranslator)
-        m_pTranslator->Release();
     m_pTranslator = trMgr;
 }
 

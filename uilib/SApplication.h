@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SHostBackend.h"
 #include "uilib/SRender.h"
 #include "uilib/SResProvider.h"
@@ -82,7 +83,7 @@ public:
     SWindow* CreateWindowByName(const SStringW& className) const;
 
     // ---- rendering and hosting
-    IRenderFactory* GetRenderFactory() const { return m_pRenderFactory; }
+    IRenderFactory* GetRenderFactory() const { return m_pRenderFactory.get(); }
     IHostBackend* GetBackend() const { return m_pBackend; }
     void SetBackend(IHostBackend* backend);  // not owned; before any host window exists
     HINSTANCE GetInstance() const { return m_hInst; }
@@ -117,7 +118,7 @@ public:
 
     // ---- translation
     void SetTranslator(ITranslatorMgr* trMgr);  // own reference taken; null removes
-    ITranslatorMgr* GetTranslator() const { return m_pTranslator; }
+    ITranslatorMgr* GetTranslator() const { return m_pTranslator.get(); }
     SStringW Tr(const SStringW& src, const SStringW& ctx) const;
 
     // ---- loop
@@ -128,22 +129,22 @@ public:
     void OnHostDestroyed(HWND hWnd);
 
 private:
-    IRenderFactory* m_pRenderFactory = nullptr;
+    SAutoRefPtr<IRenderFactory> m_pRenderFactory;
     IHostBackend* m_pBackend = nullptr;
     std::unique_ptr<IHostBackend> m_ownBackend;
     HINSTANCE m_hInst = nullptr;
     SStringW m_strHostClass;
     std::map<SStringW, std::unique_ptr<SObjectFactory>> m_factories;
-    std::vector<IResProvider*> m_providers;
+    std::vector<SAutoRefPtr<IResProvider>> m_providers;
     std::unique_ptr<SSkinPoolMgr> m_skinPool;
     std::map<SStringW, int> m_namedIds;
     std::map<SStringW, SStringW> m_strings;
     std::map<SStringW, COLORREF> m_colors;
     std::map<SStringW, std::vector<std::pair<SStringW, SStringW>>> m_styles;
-    std::map<SStringW, IFontS*> m_fonts;
-    std::map<SStringW, IBitmapS*> m_images;
+    std::map<SStringW, SAutoRefPtr<IFontS>> m_fonts;
+    std::map<SStringW, SAutoRefPtr<IBitmapS>> m_images;
     FontDesc m_defFont;
-    ITranslatorMgr* m_pTranslator = nullptr;
+    SAutoRefPtr<ITranslatorMgr> m_pTranslator;
     HWND m_hRunWnd = nullptr;
 };
 

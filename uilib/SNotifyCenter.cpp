@@ -43,13 +43,13 @@ SNotifyCenter::~SNotifyCenter() {
         SNotifyCenter* self = this;
         g_center.compare_exchange_strong(self, nullptr);
     }
-    std::deque<EventArgs*> left;
+    // Released outside the lock: an event's destructor may do anything.
+    std::deque<SAutoRefPtr<EventArgs>> left;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         left.swap(m_queue);
     }
-    for (EventArgs* evt : left)
-        evt->Release();
+    left.clear();
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
 }
@@ -84,30 +84,27 @@ bool SNotifyCenter::isEventDeclared(int id) const {
 }
 
 bool SNotifyCenter::PostEvent(EventArgs* pEvt) {
-    if (pEvt == nullptr)
+    // Released outside the lock when no center takes it: an event's destructor may do
+    // anything.
+    SAutoRefPtr<EventArgs> evt = AdoptRef(pEvt);
+    if (!evt)
         return false;
-    {
-        std::lock_guard<std::mutex> lock(g_centerLock);
-        if (SNotifyCenter* center = g_center.load()) {
-            center->FireEventAsync(pEvt);
-            return true;
-        }
+    std::lock_guard<std::mutex> lock(g_centerLock);
+    if (SNotifyCenter* center = g_center.load()) {
+        center->FireEventAsync(evt.detach());
+        return true;
     }
-    pEvt->Release();  // outside the lock: an event's destructor may do anything
     return false;
 }
 
 void SNotifyCenter::FireEventAsync(EventArgs* pEvt) {
-    if (pEvt == nullptr)
+    SAutoRefPtr<EventArgs> evt = AdoptRef(pEvt);
+    if (!evt || !IsValid())
         return;
-    if (!IsValid()) {
-        pEvt->Release();
-        return;
-    }
-    pEvt->WatchSender();
+    evt->WatchSender();
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_queue.push_back(pEvt);
+        m_queue.push_back(std::move(evt));
     }
     uint64_t one = 1;
     while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
@@ -117,9 +114,8 @@ void SNotifyCenter::FireEventAsync(EventArgs* pEvt) {
 void SNotifyCenter::FireEventSync(EventArgs* pEvt) {
     if (pEvt == nullptr)
         return;
-    pEvt->AddRef();
+    SAutoRefPtr<EventArgs> hold(pEvt);  // a handler may let go of the sender's reference
     Deliver(pEvt);
-    pEvt->Release();
 }
 
 void SNotifyCenter::Deliver(EventArgs* pEvt) {
@@ -154,17 +150,16 @@ size_t SNotifyCenter::DispatchPending() {
     }
     size_t delivered = 0;
     for (; delivered < budget; ++delivered) {
-        EventArgs* evt = nullptr;
+        SAutoRefPtr<EventArgs> evt;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             if (m_queue.empty())
                 break;
-            evt = m_queue.front();
+            evt = std::move(m_queue.front());
             m_queue.pop_front();
         }
         evt->ResolveSender();
-        Deliver(evt);
-        evt->Release();
+        Deliver(evt.get());
     }
     // Anything left (posted during delivery) must wake the loop again.
     bool more;

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SEvents.h"
 
 namespace SOUI {
@@ -83,9 +84,9 @@ private:
     std::thread::id m_uiThread;
     int m_wakeFd = -1;
     mutable std::mutex m_lock;
-    std::deque<EventArgs*> m_queue;          // guarded by m_lock
-    std::map<int, SStringW> m_declared;      // guarded by m_lock
-    std::vector<IEventHandler*> m_handlers;  // UI thread only
+    std::deque<SAutoRefPtr<EventArgs>> m_queue;  // guarded by m_lock
+    std::map<int, SStringW> m_declared;          // guarded by m_lock
+    std::vector<IEventHandler*> m_handlers;      // UI thread only
 };
 
 }  // namespace SOUI

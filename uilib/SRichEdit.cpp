@@ -736,7 +736,7 @@ void SRichEdit::OnPaint(IRenderTarget* rt) {
         CRect bar = ScrollBarRect();
         CRect thumb = ThumbRect();
         int arrow = m_pSbSkin ? m_pSbSkin->GetSkinSize().cy : m_nSbWidth;
-        auto* sb = static_cast<SSkinScrollbar*>(m_pSbSkin);
+        auto* sb = static_cast<SSkinScrollbar*>(m_pSbSkin.get());
         if (sb) {
             sb->DrawPart(rt, bar, SSkinScrollbar::kVRail, 0, 0xff);
             sb->DrawPart(rt, CRect(bar.left, bar.top, bar.right, bar.top + arrow),

@@ -144,7 +144,7 @@ private:
     int m_nScrollY = 0;
     bool m_bVScroll = true;
     bool m_bWordWrap = true;
-    ISkinObj* m_pSbSkin = nullptr;
+    SAutoRefPtr<ISkinObj> m_pSbSkin;
     int m_nSbWidth = 12;
     bool m_bDragThumb = false;
     int m_nDragOffset = 0;

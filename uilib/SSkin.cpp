@@ -3,16 +3,7 @@
 #include "uilib/SApplication.h"
 
 namespace SOUI {
-SSkinImgList::~SSkinImgList() {
-    if (m_pImg)
-        m_pImg->Release();
-}
-
 void SSkinImgList::SetImage(IBitmapS* bmp) {
-    if (bmp)
-        bmp->AddRef();
-    if (m_pImg)
-        m_pImg->Release();
     m_pImg = bmp;
 }
 
@@ -77,13 +68,14 @@ void SSkinImgList::DrawByIndex(IRenderTarget* rt, const CRect& rc, int index, BY
 
 void SSkinImgList::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha) {
     if (!m_bTile) {
-        rt->DrawBitmap(dst, m_pImg, src, alpha);
+        rt->DrawBitmap(dst, m_pImg.get(), src, alpha);
         return;
     }
     rt->PushClipRect(dst);
     for (int y = dst.top; y < dst.bottom; y += src.Height())
         for (int x = dst.left; x < dst.right; x += src.Width())
-            rt->DrawBitmap(CRect(x, y, x + src.Width(), y + src.Height()), m_pImg, src, alpha);
+            rt->DrawBitmap(CRect(x, y, x + src.Width(), y + src.Height()), m_pImg.get(), src,
+                           alpha);
     rt->PopClip();
 }
 
@@ -154,7 +146,7 @@ void SSkinImgFrame::DrawNinePatch(IRenderTarget* rt, IBitmapS* bmp, const CRect&
 }
 
 void SSkinImgFrame::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha) {
-    DrawNinePatch(rt, m_pImg, dst, src, m_rcMargin, alpha);
+    DrawNinePatch(rt, m_pImg.get(), dst, src, m_rcMargin, alpha);
 }
 
 HRESULT SSkinScrollbar::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
@@ -189,12 +181,12 @@ void SSkinScrollbar::DrawPart(IRenderTarget* rt, const CRect& rc, Part part, int
     CRect src(part * cell.cx, state * cell.cy, (part + 1) * cell.cx, (state + 1) * cell.cy);
     if (part == kUpArrow || part == kDownArrow || part == kLeftArrow || part == kRightArrow ||
         part == kCorner) {
-        rt->DrawBitmap(rc, m_pImg, src, alpha);
+        rt->DrawBitmap(rc, m_pImg.get(), src, alpha);
         return;
     }
     int m = m_nMargin;
     CRect margin = (part == kVThumb || part == kVRail) ? CRect(0, m, 0, m) : CRect(m, 0, m, 0);
-    SSkinImgFrame::DrawNinePatch(rt, m_pImg, rc, src, margin, alpha);
+    SSkinImgFrame::DrawNinePatch(rt, m_pImg.get(), rc, src, margin, alpha);
 }
 
 ISkinObj* CreateSkinByClass(const wchar_t* className) {

@@ -16,6 +16,7 @@
 
 #include <vector>
 
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SRender.h"
 #include "uilib/SString.h"
 
@@ -56,7 +57,6 @@ class SSkinImgList : public SObjectImpl<ISkinObj> {
 
 public:
     SSkinImgList() = default;
-    ~SSkinImgList() override;
 
     void DrawByIndex(IRenderTarget* rt, const CRect& rc, int index, BYTE alpha) override;
     using ISkinObj::DrawByIndex;
@@ -67,7 +67,7 @@ public:
 
     // Takes its own reference to the bitmap.
     void SetImage(IBitmapS* bmp);
-    IBitmapS* GetImage() const { return m_pImg; }
+    IBitmapS* GetImage() const { return m_pImg.get(); }
     void SetStates(int states) { m_nStates = states < 1 ? 1 : states; }
     bool IsAutoFit() const { return m_bAutoFit; }
 
@@ -75,7 +75,7 @@ protected:
     CRect FrameRect(int index) const;  // source rectangle of a frame in the image
     virtual void DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha);
 
-    IBitmapS* m_pImg = nullptr;
+    SAutoRefPtr<IBitmapS> m_pImg;
     int m_nStates = 1;
     bool m_bVertical = false;
     bool m_bTile = false;

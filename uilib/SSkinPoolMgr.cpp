@@ -28,17 +28,13 @@ SSkinPoolMgr* SSkinPoolMgr::getSingletonPtr() {
 
 ISkinObj* SSkinPoolMgr::GetSkin(const SStringW& name, int) const {
     auto it = m_skins.find(name);
-    return it == m_skins.end() ? nullptr : it->second;
+    return it == m_skins.end() ? nullptr : it->second.get();
 }
 
 void SSkinPoolMgr::AddSkin(const SStringW& name, ISkinObj* skin) {
-    if (skin == nullptr)
-        return;
-    auto [it, inserted] = m_skins.emplace(name, skin);
-    if (!inserted) {
-        it->second->Release();
-        it->second = skin;
-    }
+    SAutoRefPtr<ISkinObj> held = AdoptRef(skin);
+    if (held)
+        m_skins[name] = std::move(held);
 }
 
 int SSkinPoolMgr::LoadSkins(const pugi::xml_node& table) {
@@ -48,14 +44,12 @@ int SSkinPoolMgr::LoadSkins(const pugi::xml_node& table) {
             continue;
         std::wstring cls = platform::Utf8ToWide(node.name());
         std::wstring name = platform::Utf8ToWide(node.attribute("name").value());
-        ISkinObj* skin = CreateSkinByClass(cls.c_str());
-        if (skin == nullptr || name.empty()) {
+        SAutoRefPtr<ISkinObj> skin = AdoptRef(CreateSkinByClass(cls.c_str()));
+        if (!skin || name.empty()) {
             platform::OutputDebugStringW(
                 platform::FormatW(L"SSkinPoolMgr::LoadSkins skipped skin <%s name=\"%s\">\n",
                                   cls.c_str(), name.c_str())
                     .c_str());
-            if (skin)
-                skin->Release();
             continue;
         }
         // src first, so that the attributes that depend on the image see it.
@@ -67,16 +61,16 @@ int SSkinPoolMgr::LoadSkins(const pugi::xml_node& table) {
                 continue;
             skin->SetAttribute(platform::Utf8ToWide(an), platform::Utf8ToWide(attr.value()), 1);
         }
-        AddSkin(name, skin);
+        m_skins[name] = std::move(skin);
         ++added;
     }
     return added;
 }
 
 void SSkinPoolMgr::Clear() {
-    for (auto& [name, skin] : m_skins)
-        skin->Release();
-    m_skins.clear();
+    // Emptied before the references go: a skin's destructor finds no half-cleared map.
+    std::map<SStringW, SAutoRefPtr<ISkinObj>> skins;
+    skins.swap(m_skins);
 }
 
 }  // namespace SOUI

@@ -1,9 +1,12 @@
 #pragma once
-// The skin pool: every skin of the skin table by name. Skins belong to the pool; callers
-// of GetSkin do not release them.
+// The skin pool: every skin of the skin table by name. The pool holds one reference on
+// each; a caller of GetSkin that keeps the skin beyond the call takes its own (windows
+// hold theirs in an SAutoRefPtr), so a skin replaced or cleared here lives on until its
+// last holder lets it go.
 
 #include <map>
 
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SSkin.h"
 
 namespace pugi {
@@ -24,9 +27,10 @@ public:
     static SSkinPoolMgr& getSingleton() { return *getSingletonPtr(); }
 
     // The skin of that name at the scale (100 = no scaling; skins here exist at 100 and
-    // serve every scale); null when the pool has none.
+    // serve every scale); null when the pool has none. No new reference.
     ISkinObj* GetSkin(const SStringW& name, int scale = 100) const;
-    // Adds (taking over the caller's reference) or replaces a skin.
+    // Adds (taking over the caller's reference) or replaces a skin; the pool's reference on
+    // a replaced skin is released.
     void AddSkin(const SStringW& name, ISkinObj* skin);
     // Loads the children of a <skin> element; images come from the application's
     // resources. Returns the number of skins added.
@@ -34,7 +38,7 @@ public:
     void Clear();
 
 private:
-    std::map<SStringW, ISkinObj*> m_skins;
+    std::map<SStringW, SAutoRefPtr<ISkinObj>> m_skins;
 };
 
 }  // namespace SOUI

@@ -89,8 +89,8 @@ private:
     int m_nMin = 0;
     int m_nMax = 100;
     int m_nValue = 0;
-    ISkinObj* m_pSkinBg = nullptr;
-    ISkinObj* m_pSkinPos = nullptr;
+    SAutoRefPtr<ISkinObj> m_pSkinBg;
+    SAutoRefPtr<ISkinObj> m_pSkinPos;
     bool m_bVertical = false;
 };
 

@@ -53,7 +53,7 @@ private:
     int m_nTabInterSize = 0;
     bool m_bAlignTop = true;
     SStringW m_strTabSkin;
-    ISkinObj* m_pTabSkin = nullptr;
+    SAutoRefPtr<ISkinObj> m_pTabSkin;
 };
 
 }  // namespace SOUI

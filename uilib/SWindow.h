@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "uilib/SAttrTable.h"
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SLayout.h"
 #include "uilib/SSkin.h"
 #include "uilib/SWndContainer.h"
@@ -139,7 +140,7 @@ public:
     // ---- style and skins
     SwndStyle& GetStyle() { return m_style; }
     const SwndStyle& GetStyle() const { return m_style; }
-    ISkinObj* GetBkgndSkin() const { return m_pBgSkin; }
+    ISkinObj* GetBkgndSkin() const { return m_pBgSkin.get(); }
     SCursor GetCursor() const { return m_style.cursor; }
 
     // ---- painting
@@ -267,9 +268,9 @@ protected:
     BYTE m_byAniAlpha = 0xff;
     int m_nAniStep = 0;
     SwndStyle m_style;
-    ISkinObj* m_pBgSkin = nullptr;  // owned by the skin pool
+    SAutoRefPtr<ISkinObj> m_pBgSkin;  // shared with the skin pool
     SStringW m_strFocusSkin;
-    ISkinObj* m_pFocusSkin = nullptr;
+    SAutoRefPtr<ISkinObj> m_pFocusSkin;
     int m_nMaxWidth = -1;
     std::vector<std::pair<int, EventHandler>> m_handlers;
     bool m_bDestroyed = false;

@@ -51,19 +51,13 @@ class SUiTestEnv {
 public:
     // backend: the host windows use (null: the headless host below).
     explicit SUiTestEnv(IHostBackend* backend = nullptr) {
-        m_pFactory = new SRenderFactoryCairo;
-        m_pDecoder = new SImgDecoderPng;
-        m_pFactory->SetImgDecoderFactory(m_pDecoder);
-        app = std::make_unique<SApplication>(m_pFactory, nullptr, L"SOUIHOST",
+        m_pFactory.attach(new SRenderFactoryCairo);
+        m_pDecoder.attach(new SImgDecoderPng);
+        m_pFactory->SetImgDecoderFactory(m_pDecoder.get());
+        app = std::make_unique<SApplication>(m_pFactory.get(), nullptr, L"SOUIHOST",
                                              SObjectDefaultRegister(), backend ? backend : &host);
     }
-    ~SUiTestEnv() {
-        app.reset();
-        if (m_pProvider)
-            m_pProvider->Release();
-        m_pFactory->Release();
-        m_pDecoder->Release();
-    }
+    ~SUiTestEnv() { app.reset(); }
 
     void Add(const char* type, const char* name, std::string data) {
         m_data.push_back(std::move(data));
@@ -79,18 +73,18 @@ public:
             m_entries[i].data = reinterpret_cast<const unsigned char*>(m_data[i].data());
             m_entries[i].size = m_data[i].size();
         }
-        m_pProvider = new SResProviderEmbedded;
+        m_pProvider.attach(new SResProviderEmbedded);
         m_pProvider->Init(m_entries.data(), m_entries.size());
-        return app->AddResProvider(m_pProvider, uidef);
+        return app->AddResProvider(m_pProvider.get(), uidef);
     }
 
     SHeadlessHost host;
     std::unique_ptr<SApplication> app;
 
 private:
-    SRenderFactoryCairo* m_pFactory;
-    SImgDecoderPng* m_pDecoder;
-    SResProviderEmbedded* m_pProvider = nullptr;
+    SAutoRefPtr<SRenderFactoryCairo> m_pFactory;
+    SAutoRefPtr<SImgDecoderPng> m_pDecoder;
+    SAutoRefPtr<SResProviderEmbedded> m_pProvider;
     std::deque<std::string> m_data;
     std::deque<std::string> m_names;
     std::vector<SEmbeddedRes> m_entries;

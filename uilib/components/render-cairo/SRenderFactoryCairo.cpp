@@ -6,16 +6,7 @@
 
 namespace SOUI {
 
-SRenderFactoryCairo::~SRenderFactoryCairo() {
-    if (m_pDecoder)
-        m_pDecoder->Release();
-}
-
 void SRenderFactoryCairo::SetImgDecoderFactory(IImgDecoderFactory* decoder) {
-    if (decoder)
-        decoder->AddRef();
-    if (m_pDecoder)
-        m_pDecoder->Release();
     m_pDecoder = decoder;
 }
 

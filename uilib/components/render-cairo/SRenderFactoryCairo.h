@@ -1,6 +1,7 @@
 #pragma once
 // The render factory of the render-cairo component.
 
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SRender.h"
 
 namespace SOUI {
@@ -8,9 +9,8 @@ namespace SOUI {
 class SRenderFactoryCairo : public SObjectImpl<IRenderFactory> {
 public:
     SRenderFactoryCairo() = default;
-    ~SRenderFactoryCairo() override;
     void SetImgDecoderFactory(IImgDecoderFactory* decoder) override;
-    IImgDecoderFactory* GetImgDecoderFactory() override { return m_pDecoder; }
+    IImgDecoderFactory* GetImgDecoderFactory() override { return m_pDecoder.get(); }
     bool CreateRenderTarget(IRenderTarget** ppRT, int width, int height) override;
     bool CreateFont(IFontS** ppFont, const FontDesc& desc) override;
     bool CreateBitmap(IBitmapS** ppBmp, int width, int height, const BYTE* bgraBits,
@@ -18,7 +18,7 @@ public:
     bool CreateBitmapFromMemory(IBitmapS** ppBmp, const void* data, size_t size) override;
 
 private:
-    IImgDecoderFactory* m_pDecoder = nullptr;
+    SAutoRefPtr<IImgDecoderFactory> m_pDecoder;
 };
 
 }  // namespace SOUI
