@@ -3,7 +3,7 @@
 
 #include "net/Mutex.h"
 
-class CAutoLock {
+class [[nodiscard]] CAutoLock {
 public:
     explicit CAutoLock(CMutex* pMutex) : m_pMutex(pMutex) { m_pMutex->Lock(); }
     ~CAutoLock() { m_pMutex->Unlock(); }

@@ -116,18 +116,40 @@ void traceError(const char* format, ...) {
     platform::OutputDebugStringA(line);
 }
 
+// Sets options on one easy handle, checking each: a refusal is a diagnostic line naming
+// the option, and the first refused option's code is what the transfer fails with.
+class ClusterCurl::COptions {
+public:
+    explicit COptions(CURL* curl) : m_curl(curl) {}
+
+    template <class Value>
+    void operator()(CURLoption option, Value value) {
+        const CURLcode code = curl_easy_setopt(m_curl, option, value);
+        if (code == CURLE_OK)
+            return;
+        traceError("curl_easy_setopt(%d) failed: %s\n", static_cast<int>(option),
+                   curl_easy_strerror(code));
+        if (m_firstError == CURLE_OK)
+            m_firstError = code;
+    }
+    bool Ok() const { return m_firstError == CURLE_OK; }
+    CURLcode FirstError() const { return m_firstError; }
+
+private:
+    CURL* m_curl;
+    CURLcode m_firstError = CURLE_OK;
+};
+
 ClusterCurl::ClusterCurl()
     : m_nConnectTimeout(30),
       m_nTimeout(3600),
-      m_pCurl(curl_easy_init()),
-      m_pHeaders(nullptr),
       m_nTaskId(0),
       m_pCallback(nullptr),
       m_pStopFlag(nullptr),
       m_dwLastReport(0),
       m_bVerifyTls(true),
       m_nRetries(0),
-      m_pMulti(nullptr),
+      m_pCurl(curl_easy_init()),
       m_pDownload(nullptr),
       m_dReportedShare(-1) {
     const CTransferSettings settings = GetDefaultTransferSettings();
@@ -138,17 +160,7 @@ ClusterCurl::ClusterCurl()
         traceError("curl_easy_init() failed: %d\n", errno);
 }
 
-ClusterCurl::~ClusterCurl() {
-    if (m_pHeaders != nullptr)
-        curl_slist_free_all(m_pHeaders);
-    m_pHeaders = nullptr;
-    if (m_pMulti != nullptr)
-        curl_multi_cleanup(m_pMulti);
-    m_pMulti = nullptr;
-    if (m_pCurl != nullptr)
-        curl_easy_cleanup(m_pCurl);
-    m_pCurl = nullptr;
-}
+ClusterCurl::~ClusterCurl() = default;
 
 void ClusterCurl::setTimeout(int connectSeconds, int totalSeconds) {
     m_nConnectTimeout = connectSeconds;
@@ -167,57 +179,70 @@ bool ClusterCurl::checkHandle(CurlResult& result) {
 namespace {
 
 // What every transfer, the probes too, sets about security and the route.
-void SetSecurityAndRoute(CURL* curl, const std::string& url, bool verifyTls,
+template <class Options>
+void SetSecurityAndRoute(Options& set, const std::string& url, bool verifyTls,
                          const std::string& caFile, const std::string& proxy) {
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, verifyTls ? 1L : 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, verifyTls ? 2L : 0L);
+    set(CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    set(CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    set(CURLOPT_SSL_VERIFYPEER, verifyTls ? 1L : 0L);
+    set(CURLOPT_SSL_VERIFYHOST, verifyTls ? 2L : 0L);
     // Null puts libcurl's built-in bundle (the system's store) back.
-    curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.empty() ? nullptr : caFile.c_str());
+    set(CURLOPT_CAINFO, caFile.empty() ? nullptr : caFile.c_str());
     if (!proxy.empty()) {
-        curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+        set(CURLOPT_PROXY, proxy.c_str());
         return;
     }
     std::string system;
     if (ResolveSystemProxy(url, system))
-        curl_easy_setopt(curl, CURLOPT_PROXY, system.c_str());  // "": direct, no environment
+        set(CURLOPT_PROXY, system.c_str());  // "": direct, no environment
     else
-        curl_easy_setopt(curl, CURLOPT_PROXY, nullptr);  // libcurl reads the environment
+        set(CURLOPT_PROXY, static_cast<const char*>(nullptr));  // libcurl reads the environment
 }
 
 }  // namespace
 
-void ClusterCurl::setCommonOptions(const std::string& url) {
-    curl_easy_setopt(m_pCurl, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(m_pCurl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(m_pCurl, CURLOPT_MAXREDIRS, kMaxRedirects);
-    SetSecurityAndRoute(m_pCurl, url, m_bVerifyTls, m_strCaFile, m_strProxy);
-    curl_easy_setopt(m_pCurl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_nConnectTimeout));
-    curl_easy_setopt(m_pCurl, CURLOPT_TIMEOUT, static_cast<long>(m_nTimeout));
+void ClusterCurl::setCommonOptions(COptions& set, const std::string& url) {
+    set(CURLOPT_USERAGENT, kUserAgent);
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    SetSecurityAndRoute(set, url, m_bVerifyTls, m_strCaFile, m_strProxy);
+    set(CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_nConnectTimeout));
+    set(CURLOPT_TIMEOUT, static_cast<long>(m_nTimeout));
     // Worker threads: time-outs must not be signals.
-    curl_easy_setopt(m_pCurl, CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_NOSIGNAL, 1L);
 }
+
+namespace {
+// A failed call of the multi interface: its diagnostic line, and the easy code a transfer
+// fails with.
+CURLcode MultiFailure(const char* call, CURLMcode code) {
+    traceError("%s failed: %s\n", call, curl_multi_strerror(code));
+    return CURLE_FAILED_INIT;
+}
+}  // namespace
 
 CURLcode ClusterCurl::perform() {
     if (m_pMulti == nullptr)
-        m_pMulti = curl_multi_init();
-    if (m_pMulti == nullptr)
+        m_pMulti.reset(curl_multi_init());
+    if (m_pMulti == nullptr) {
+        traceError("curl_multi_init() failed\n");
         return CURLE_OUT_OF_MEMORY;
-    if (curl_multi_add_handle(m_pMulti, m_pCurl) != CURLM_OK)
-        return CURLE_FAILED_INIT;
+    }
+    if (const CURLMcode added = curl_multi_add_handle(m_pMulti.get(), m_pCurl.get());
+        added != CURLM_OK)
+        return MultiFailure("curl_multi_add_handle", added);
 
     CURLcode result = CURLE_OK;
     bool done = false;
     while (!done) {
         int running = 0;
-        if (curl_multi_perform(m_pMulti, &running) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
+        if (const CURLMcode code = curl_multi_perform(m_pMulti.get(), &running); code != CURLM_OK) {
+            result = MultiFailure("curl_multi_perform", code);
             break;
         }
         int queued = 0;
-        while (CURLMsg* msg = curl_multi_info_read(m_pMulti, &queued)) {
-            if (msg->msg == CURLMSG_DONE && msg->easy_handle == m_pCurl) {
+        while (CURLMsg* msg = curl_multi_info_read(m_pMulti.get(), &queued)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == m_pCurl.get()) {
                 result = msg->data.result;
                 done = true;
             }
@@ -228,20 +253,45 @@ CURLcode ClusterCurl::perform() {
             result = CURLE_ABORTED_BY_CALLBACK;
             break;
         }
-        if (curl_multi_poll(m_pMulti, nullptr, 0, kWakeMs, nullptr) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
+        if (const CURLMcode code = curl_multi_poll(m_pMulti.get(), nullptr, 0, kWakeMs, nullptr);
+            code != CURLM_OK) {
+            result = MultiFailure("curl_multi_poll", code);
             break;
         }
     }
-    curl_multi_remove_handle(m_pMulti, m_pCurl);
+    // A handle left in the multi handle could not be added again: the next transfer would
+    // fail, so this one does.
+    if (const CURLMcode removed = curl_multi_remove_handle(m_pMulti.get(), m_pCurl.get());
+        removed != CURLM_OK) {
+        const CURLcode failed = MultiFailure("curl_multi_remove_handle", removed);
+        if (result == CURLE_OK)
+            result = failed;
+    }
+    return result;
+}
+
+CurlResult ClusterCurl::setupFailure(CURLcode curlCode) {
+    CurlResult result;
+    result.code = static_cast<int>(curlCode);
+    result.message = curl_easy_strerror(curlCode);
+    traceError("curl send msg error: pRes=%s, lResCode=%ld \n", result.message.c_str(),
+               static_cast<long>(result.code));
     return result;
 }
 
 CurlResult ClusterCurl::makeResult(CURLcode curlCode) {
+    long status = 0;
+    if (const CURLcode info = curl_easy_getinfo(m_pCurl.get(), CURLINFO_RESPONSE_CODE, &status);
+        info != CURLE_OK) {
+        // Without the status the outcome is unknown: never a success.
+        traceError("curl_easy_getinfo(CURLINFO_RESPONSE_CODE) failed: %s\n",
+                   curl_easy_strerror(info));
+        status = 0;
+        if (curlCode == CURLE_OK)
+            curlCode = info;
+    }
     CurlResult result;
     result.message = curl_easy_strerror(curlCode);
-    long status = 0;
-    curl_easy_getinfo(m_pCurl, CURLINFO_RESPONSE_CODE, &status);
     // The rest of a continued download stands for the whole body.
     if (status == 206 && m_pDownload != nullptr)
         status = 200;
@@ -282,6 +332,7 @@ struct ClusterCurl::CDownload {
     bool keepBody = false;       // that body goes to the file
     bool rangeMismatch = false;  // a 206 that does not continue where asked
     bool writeFailed = false;    // the file did not take a piece
+    bool setupFailed = false;    // libcurl refused a setting: the attempt never started
     // The response whose header lines arrive; after a redirect, the last one.
     long status = 0;
     bool acceptRanges = false;
@@ -456,22 +507,25 @@ int ClusterCurl::cancelProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_
 }
 
 // A body collected in memory; the progress callback only watches for a stop request.
-void ClusterCurl::setMemoryBody(std::string& body) {
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::cancelProgress);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+void ClusterCurl::setMemoryBody(COptions& set, std::string& body) {
+    set(CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
+    set(CURLOPT_WRITEDATA, &body);
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &ClusterCurl::cancelProgress);
+    set(CURLOPT_XFERINFODATA, this);
 }
 
 CurlResult ClusterCurl::httpGet(const std::string& url, std::string& body) {
     CurlResult result;
     if (!checkHandle(result))
         return result;
-    curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
-    setCommonOptions(url);
-    setMemoryBody(body);
+    COptions set(m_pCurl.get());
+    set(CURLOPT_HTTPGET, 1L);
+    set(CURLOPT_URL, url.c_str());
+    setCommonOptions(set, url);
+    setMemoryBody(set, body);
+    if (!set.Ok())
+        return setupFailure(set.FirstError());
     return makeResult(perform());
 }
 
@@ -480,22 +534,29 @@ CurlResult ClusterCurl::httpPost(const std::string& url, const std::string& post
     CurlResult result;
     if (!checkHandle(result))
         return result;
-    curl_easy_setopt(m_pCurl, CURLOPT_POST, 1L);
-    curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
-    addHeader("Content-Type", "application/x-www-form-urlencoded");
-    setCommonOptions(url);
-    setMemoryBody(body);
+    COptions set(m_pCurl.get());
+    set(CURLOPT_POST, 1L);
+    set(CURLOPT_URL, url.c_str());
+    // A request without its Content-Type line would be read as other data.
+    if (!addHeader("Content-Type", "application/x-www-form-urlencoded")) {
+        traceError("httpPost: the Content-Type header could not be added\n");
+        return setupFailure(CURLE_OUT_OF_MEMORY);
+    }
+    setCommonOptions(set, url);
+    setMemoryBody(set, body);
     if (!postData.empty()) {
         // libcurl does not copy the data; the caller's string outlives the transfer.
-        curl_easy_setopt(m_pCurl, CURLOPT_POSTFIELDS, postData.data());
-        curl_easy_setopt(m_pCurl, CURLOPT_POSTFIELDSIZE, static_cast<long>(postData.size()));
+        set(CURLOPT_POSTFIELDS, postData.data());
+        set(CURLOPT_POSTFIELDSIZE, static_cast<long>(postData.size()));
     } else {
         static const char kEmpty[] = "";
-        curl_easy_setopt(m_pCurl, CURLOPT_POSTFIELDS, kEmpty);
+        set(CURLOPT_POSTFIELDS, kEmpty);
         // Back to "no size" (length of the text): a size left by an earlier POST on this
         // handle would make libcurl read past the empty text.
-        curl_easy_setopt(m_pCurl, CURLOPT_POSTFIELDSIZE, -1L);
+        set(CURLOPT_POSTFIELDSIZE, -1L);
     }
+    if (!set.Ok())
+        return setupFailure(set.FirstError());
     return makeResult(perform());
 }
 
@@ -503,13 +564,17 @@ bool ClusterCurl::addHeader(const std::string& name, const std::string& value) {
     if (name.empty())
         return false;
     std::string line = name + ": " + value;
-    curl_slist* list = curl_slist_append(m_pHeaders, line.c_str());
+    curl_slist* list = curl_slist_append(m_pHeaders.get(), line.c_str());
     if (list == nullptr)
         return false;  // the old list stays intact and in use
-    m_pHeaders = list;
+    // The list grew in place when it had a head: the holder keeps that head.
+    if (m_pHeaders == nullptr)
+        m_pHeaders.reset(list);
     if (m_pCurl == nullptr)
         return false;
-    return curl_easy_setopt(m_pCurl, CURLOPT_HTTPHEADER, m_pHeaders) == CURLE_OK;
+    COptions set(m_pCurl.get());
+    set(CURLOPT_HTTPHEADER, m_pHeaders.get());
+    return set.Ok();
 }
 
 bool ClusterCurl::IsTransientFailure(int code) {
@@ -575,61 +640,67 @@ CURLcode ClusterCurl::downloadAttempt(const std::string& url, CDownload& downloa
     download.keepBody = false;
     download.rangeMismatch = false;
     download.writeFailed = false;
+    download.setupFailed = false;
     download.BeginResponse(0);
 
     // A continuation asks for the rest of the body, and only of the body it started
     // (If-Range): a changed file comes back whole, with status 200.
     std::string range;
-    curl_slist* headers = nullptr;
+    CSlistPtr headers;
     if (download.resumeFrom > 0) {
         range = std::to_string(download.resumeFrom) + "-";
         bool ok = true;
-        for (curl_slist* line = m_pHeaders; line != nullptr && ok; line = line->next) {
-            curl_slist* grown = curl_slist_append(headers, line->data);
+        for (curl_slist* line = m_pHeaders.get(); line != nullptr && ok; line = line->next) {
+            curl_slist* grown = curl_slist_append(headers.get(), line->data);
             ok = grown != nullptr;
-            if (ok)
-                headers = grown;
+            if (ok && headers == nullptr)
+                headers.reset(grown);
         }
         curl_slist* grown =
-            ok ? curl_slist_append(headers, ("If-Range: " + download.validator).c_str()) : nullptr;
-        if (grown == nullptr) {
-            curl_slist_free_all(headers);
+            ok ? curl_slist_append(headers.get(), ("If-Range: " + download.validator).c_str())
+               : nullptr;
+        if (grown == nullptr)
             return CURLE_OUT_OF_MEMORY;
-        }
-        headers = grown;
+        if (headers == nullptr)
+            headers.reset(grown);
     }
 
-    curl_easy_setopt(m_pCurl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
-    setCommonOptions(url);
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::fileDataWriter);
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &download);
-    curl_easy_setopt(m_pCurl, CURLOPT_HEADERFUNCTION, &ClusterCurl::headerReader);
-    curl_easy_setopt(m_pCurl, CURLOPT_HEADERDATA, &download);
-    curl_easy_setopt(m_pCurl, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
-    curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::downloadProgress);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(m_pCurl, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
+    COptions set(m_pCurl.get());
+    set(CURLOPT_HTTPGET, 1L);
+    set(CURLOPT_URL, url.c_str());
+    setCommonOptions(set, url);
+    set(CURLOPT_WRITEFUNCTION, &ClusterCurl::fileDataWriter);
+    set(CURLOPT_WRITEDATA, &download);
+    set(CURLOPT_HEADERFUNCTION, &ClusterCurl::headerReader);
+    set(CURLOPT_HEADERDATA, &download);
+    set(CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &ClusterCurl::downloadProgress);
+    set(CURLOPT_XFERINFODATA, this);
+    set(CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
     if (m_nRetries > 0) {
         // Less than a byte a second for that long: the line is lost; the retry resumes.
-        curl_easy_setopt(m_pCurl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(m_pCurl, CURLOPT_LOW_SPEED_TIME, g_stallSeconds.load());
+        set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+        set(CURLOPT_LOW_SPEED_TIME, g_stallSeconds.load());
     }
     if (headers != nullptr)
-        curl_easy_setopt(m_pCurl, CURLOPT_HTTPHEADER, headers);
+        set(CURLOPT_HTTPHEADER, headers.get());
 
-    CURLcode code = perform();
+    download.setupFailed = !set.Ok();
+    CURLcode code = download.setupFailed ? set.FirstError() : perform();
 
     // Later transfers on this handle ask for whole bodies with the caller's own headers,
-    // without a stall limit.
-    curl_easy_setopt(m_pCurl, CURLOPT_RANGE, nullptr);
-    curl_easy_setopt(m_pCurl, CURLOPT_LOW_SPEED_LIMIT, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_LOW_SPEED_TIME, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_HTTPHEADER, m_pHeaders);
-    curl_easy_setopt(m_pCurl, CURLOPT_HEADERFUNCTION, nullptr);
-    curl_easy_setopt(m_pCurl, CURLOPT_HEADERDATA, nullptr);
-    curl_slist_free_all(headers);
+    // without a stall limit; a handle that kept this attempt's settings fails this attempt.
+    COptions restore(m_pCurl.get());
+    restore(CURLOPT_RANGE, static_cast<const char*>(nullptr));
+    restore(CURLOPT_LOW_SPEED_LIMIT, 0L);
+    restore(CURLOPT_LOW_SPEED_TIME, 0L);
+    restore(CURLOPT_HTTPHEADER, m_pHeaders.get());
+    restore(CURLOPT_HEADERFUNCTION, static_cast<curl_write_callback>(nullptr));
+    restore(CURLOPT_HEADERDATA, static_cast<void*>(nullptr));
+    if (code == CURLE_OK && !restore.Ok())
+        code = restore.FirstError();
+    headers.reset();
 
     // A response without a body never reached the writer.
     if (code == CURLE_OK && !download.decided && !download.Decide())
@@ -701,7 +772,8 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
             const bool restart =
                 download.rangeMismatch || (status == 416 && download.resumeFrom > 0);
             if (attempt >= m_nRetries || !(restart || IsTransientFailure(code)) ||
-                download.writeFailed || platform::IsCurrentThreadCancelled() ||
+                download.writeFailed || download.setupFailed ||
+                platform::IsCurrentThreadCancelled() ||
                 (m_pStopFlag != nullptr && m_pStopFlag->load()))
                 break;
 
@@ -715,7 +787,13 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
             if (progressed)
                 backoffStep = 0;
             curl_off_t retryAfter = 0;
-            curl_easy_getinfo(m_pCurl, CURLINFO_RETRY_AFTER, &retryAfter);
+            if (const CURLcode info =
+                    curl_easy_getinfo(m_pCurl.get(), CURLINFO_RETRY_AFTER, &retryAfter);
+                info != CURLE_OK) {
+                traceError("curl_easy_getinfo(CURLINFO_RETRY_AFTER) failed: %s\n",
+                           curl_easy_strerror(info));
+                retryAfter = 0;  // the back-off of its own applies
+            }
             const uint32_t delay = BackoffDelayMs(
                 backoffStep++, retryAfter > 0 ? static_cast<uint32_t>(
                                                     std::min<curl_off_t>(retryAfter, 86400) * 1000)
@@ -735,7 +813,7 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         // failed write, whatever libcurl saw.
         if (!file.Close() && curlCode == CURLE_OK)
             curlCode = CURLE_WRITE_ERROR;
-        result = makeResult(curlCode);
+        result = download.setupFailed ? setupFailure(curlCode) : makeResult(curlCode);
         if (result.code != 200) {
             TracePlain(result.message);
             if (EntryExists(tempPath))
@@ -785,32 +863,40 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
     }
 }
 
-void ClusterCurl::setProxy(const std::string& proxy, const std::string& userPwd) {
+bool ClusterCurl::setProxy(const std::string& proxy, const std::string& userPwd) {
     if (m_pCurl == nullptr)
-        return;
-    curl_easy_setopt(m_pCurl, CURLOPT_PROXY, proxy.c_str());
-    curl_easy_setopt(m_pCurl, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_SOCKS5));
-    curl_easy_setopt(m_pCurl, CURLOPT_HTTPPROXYTUNNEL, 1L);
+        return false;
+    COptions set(m_pCurl.get());
+    set(CURLOPT_PROXY, proxy.c_str());
+    set(CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_SOCKS5));
+    set(CURLOPT_HTTPPROXYTUNNEL, 1L);
     if (!userPwd.empty())
-        curl_easy_setopt(m_pCurl, CURLOPT_PROXYUSERPWD, userPwd.c_str());
+        set(CURLOPT_PROXYUSERPWD, userPwd.c_str());
+    return set.Ok();
 }
 
 bool ClusterCurl::setUserAgent(const std::string& userAgent) {
     if (userAgent.empty() || m_pCurl == nullptr)
         return false;
-    return curl_easy_setopt(m_pCurl, CURLOPT_USERAGENT, userAgent.c_str()) == CURLE_OK;
+    COptions set(m_pCurl.get());
+    set(CURLOPT_USERAGENT, userAgent.c_str());
+    return set.Ok();
 }
 
 bool ClusterCurl::setCookie(const std::string& cookie) {
     if (cookie.empty() || m_pCurl == nullptr)
         return false;
-    return curl_easy_setopt(m_pCurl, CURLOPT_COOKIE, cookie.c_str()) == CURLE_OK;
+    COptions set(m_pCurl.get());
+    set(CURLOPT_COOKIE, cookie.c_str());
+    return set.Ok();
 }
 
 bool ClusterCurl::setCookieFile(const std::string& path) {
     if (path.empty() || m_pCurl == nullptr)
         return false;
-    return curl_easy_setopt(m_pCurl, CURLOPT_COOKIEFILE, path.c_str()) == CURLE_OK;
+    COptions set(m_pCurl.get());
+    set(CURLOPT_COOKIEFILE, path.c_str());
+    return set.Ok();
 }
 
 void ClusterCurl::setListener(CLibcurlDownCallback* pCallback) {
@@ -819,60 +905,65 @@ void ClusterCurl::setListener(CLibcurlDownCallback* pCallback) {
     m_pStopFlag = &g_bStopFlag;
 }
 
-namespace {
-
-// A HEAD request on a handle of its own; runs `read` on the finished handle.
 template <class Read>
-bool Probe(const std::string& url, Read read) {
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr)
+bool ClusterCurl::probe(const std::string& url, Read read) {
+    CEasyPtr handle(curl_easy_init());
+    if (handle == nullptr) {
+        traceError("curl_easy_init() failed: %d\n", errno);
         return false;
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_HEADER, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 10L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
-    const CTransferSettings settings = GetDefaultTransferSettings();
-    SetSecurityAndRoute(curl, url, settings.verifyTls, settings.caFile, settings.proxy);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    // With CURLOPT_HEADER the header lines would go to standard output; drop them.
-    curl_easy_setopt(
-        curl, CURLOPT_WRITEFUNCTION,
-        +[](char*, size_t size, size_t nmemb, void*) { return size * nmemb; });
-    CURLcode code = curl_easy_perform(curl);
-    bool ok = false;
-    if (code == CURLE_OK) {
-        ok = read(curl);
-    } else {
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        traceError("curl send msg error: pRes=%s, lResCode=%ld \n", curl_easy_strerror(code),
-                   status);
     }
-    curl_easy_cleanup(curl);
-    return ok;
+    CURL* curl = handle.get();
+    COptions set(curl);
+    set(CURLOPT_URL, url.c_str());
+    set(CURLOPT_HEADER, 1L);
+    set(CURLOPT_NOBODY, 1L);
+    set(CURLOPT_CONNECTTIMEOUT, 10L);
+    set(CURLOPT_TIMEOUT, 20L);
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    const CTransferSettings settings = GetDefaultTransferSettings();
+    SetSecurityAndRoute(set, url, settings.verifyTls, settings.caFile, settings.proxy);
+    set(CURLOPT_NOSIGNAL, 1L);
+    // With CURLOPT_HEADER the header lines would go to standard output; drop them.
+    set(
+        CURLOPT_WRITEFUNCTION,
+        +[](char*, size_t size, size_t nmemb, void*) { return size * nmemb; });
+    if (!set.Ok())
+        return false;
+    CURLcode code = curl_easy_perform(curl);
+    if (code == CURLE_OK)
+        return read(curl);
+    long status = 0;
+    if (curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK)
+        status = 0;  // no status line: the line below says so with 0
+    traceError("curl send msg error: pRes=%s, lResCode=%ld \n", curl_easy_strerror(code), status);
+    return false;
 }
 
-}  // namespace
-
 bool ClusterCurl::getContentLength(const std::string& url, int64_t& length) {
-    return Probe(url, [&](CURL* curl) {
+    return probe(url, [&](CURL* curl) {
         curl_off_t size = -1;
-        if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK)
+        if (const CURLcode info =
+                curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+            info != CURLE_OK) {
+            traceError("curl_easy_getinfo(CURLINFO_CONTENT_LENGTH_DOWNLOAD_T) failed: %s\n",
+                       curl_easy_strerror(info));
             return false;
+        }
         length = static_cast<int64_t>(size);
         return true;
     });
 }
 
 bool ClusterCurl::getRemoteFileName(const std::string& url, std::string& name) {
-    return Probe(url, [&](CURL* curl) {
+    return probe(url, [&](CURL* curl) {
         char* effective = nullptr;
-        if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) != CURLE_OK ||
-            effective == nullptr)
+        if (const CURLcode info = curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective);
+            info != CURLE_OK || effective == nullptr) {
+            traceError("curl_easy_getinfo(CURLINFO_EFFECTIVE_URL) failed: %s\n",
+                       curl_easy_strerror(info));
             return false;
+        }
         std::string text = effective;
         size_t slash = text.rfind('/');
         name = slash == std::string::npos ? text : text.substr(slash + 1);
@@ -891,23 +982,30 @@ CurlResult ClusterCurl::uploadFile(const std::string& url, const std::string& lo
         TracePlain(result.message);
         return result;
     }
-    setCommonOptions(url);
-    curl_easy_setopt(m_pCurl, CURLOPT_READFUNCTION, &ClusterCurl::fileDataReader);
-    curl_easy_setopt(m_pCurl, CURLOPT_READDATA, file.Get());
-    curl_easy_setopt(m_pCurl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
-    curl_easy_setopt(m_pCurl, CURLOPT_UPLOAD, 1L);  // an HTTP upload is a PUT
-    curl_easy_setopt(m_pCurl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(m_pCurl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFOFUNCTION, &ClusterCurl::uploadProgress);
-    curl_easy_setopt(m_pCurl, CURLOPT_XFERINFODATA, this);
+    COptions set(m_pCurl.get());
+    setCommonOptions(set, url);
+    set(CURLOPT_READFUNCTION, &ClusterCurl::fileDataReader);
+    set(CURLOPT_READDATA, file.Get());
+    set(CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+    set(CURLOPT_UPLOAD, 1L);  // an HTTP upload is a PUT
+    set(CURLOPT_URL, url.c_str());
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &ClusterCurl::uploadProgress);
+    set(CURLOPT_XFERINFODATA, this);
     // The response body of the upload is not wanted.
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
+    set(CURLOPT_WRITEFUNCTION, &ClusterCurl::httpDataWriter);
     std::string body;
-    curl_easy_setopt(m_pCurl, CURLOPT_WRITEDATA, &body);
-    CURLcode code = perform();
+    set(CURLOPT_WRITEDATA, &body);
+    const bool configured = set.Ok();
+    CURLcode code = configured ? perform() : set.FirstError();
     // Later transfers on this object are not uploads.
-    curl_easy_setopt(m_pCurl, CURLOPT_UPLOAD, 0L);
-    curl_easy_setopt(m_pCurl, CURLOPT_READDATA, nullptr);
+    COptions restore(m_pCurl.get());
+    restore(CURLOPT_UPLOAD, 0L);
+    restore(CURLOPT_READDATA, static_cast<void*>(nullptr));
     file.Close();
+    if (!configured)
+        return setupFailure(code);
+    if (code == CURLE_OK && !restore.Ok())
+        code = restore.FirstError();
     return makeResult(code);
 }

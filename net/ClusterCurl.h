@@ -15,11 +15,17 @@
 // or else the system's proxy for its URL. A download may retry transient failures and
 // resume from the bytes it already has (m_nRetries), and may check the body's SHA-256
 // before the file takes its final name (m_strSha256).
+//
+// Every call into libcurl is checked: an option libcurl refuses, a failed query of a
+// finished transfer or a failed step of the multi interface is a diagnostic line, and the
+// transfer it belongs to fails (with that libcurl code) instead of running on settings
+// other than the caller's.
 
 #include <curl/curl.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "net/CurlResult.h"
@@ -73,8 +79,8 @@ public:
     // line as lost (0: 60 again).
     static void SetStallLimitForTest(long seconds);
 
-    // Further settings.
-    void setProxy(const std::string& proxy, const std::string& userPwd);  // SOCKS5
+    // Further settings; false when libcurl refused one.
+    bool setProxy(const std::string& proxy, const std::string& userPwd);  // SOCKS5
     bool setUserAgent(const std::string& userAgent);  // holds until the next transfer
     bool setCookie(const std::string& cookie);
     bool setCookieFile(const std::string& path);
@@ -90,8 +96,6 @@ public:
 
     int m_nConnectTimeout;                 // seconds
     int m_nTimeout;                        // seconds
-    CURL* m_pCurl;                         // owned; null when libcurl made none
-    curl_slist* m_pHeaders;                // owned
     int m_nTaskId;                         // handed unchanged to every report
     CLibcurlDownCallback* m_pCallback;     // not owned; null: no reports
     const std::atomic<bool>* m_pStopFlag;  // not owned; null: no stop flag
@@ -106,14 +110,33 @@ public:
 
 private:
     struct CDownload;  // the state of one downloadFile across its attempts
+    class COptions;    // checked curl_easy_setopt calls of one transfer
+
+    struct CEasyCleanup {
+        void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+    };
+    struct CMultiCleanup {
+        void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+    };
+    struct CSlistFree {
+        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    };
+    using CEasyPtr = std::unique_ptr<CURL, CEasyCleanup>;
+    using CMultiPtr = std::unique_ptr<CURLM, CMultiCleanup>;
+    using CSlistPtr = std::unique_ptr<curl_slist, CSlistFree>;
 
     bool checkHandle(CurlResult& result);
-    void setCommonOptions(const std::string& url);
-    void setMemoryBody(std::string& body);
+    void setCommonOptions(COptions& set, const std::string& url);
+    void setMemoryBody(COptions& set, std::string& body);
     // Runs the transfer configured on m_pCurl, waking at least every 100 ms so that a
     // stop request of the thread's owner is seen even while nothing arrives.
     CURLcode perform();
     CurlResult makeResult(CURLcode curlCode);
+    // A HEAD request on a handle of its own; runs `read` on the finished handle.
+    template <class Read>
+    static bool probe(const std::string& url, Read read);
+    // The result of a transfer that did not start: libcurl refused a setting of it.
+    static CurlResult setupFailure(CURLcode curlCode);
     // One attempt of downloadFile into the open temporary file of `download`.
     CURLcode downloadAttempt(const std::string& url, CDownload& download);
     // Waits `milliseconds` unless the stop flag or the owner's stop request comes first
@@ -131,7 +154,9 @@ private:
     static int cancelProgress(void* client, curl_off_t dlTotal, curl_off_t dlNow,
                               curl_off_t ulTotal, curl_off_t ulNow);
 
-    CURLM* m_pMulti;          // owned; drives m_pCurl so that waits stay short
+    CEasyPtr m_pCurl;         // null when libcurl made none
+    CMultiPtr m_pMulti;       // drives m_pCurl so that waits stay short; made on first use
+    CSlistPtr m_pHeaders;     // the caller's request headers
     CDownload* m_pDownload;   // during downloadFile only
     double m_dReportedShare;  // share of the body last reported; -1: none with a size yet
 };

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -200,6 +201,47 @@ TEST_F(ClusterCurlTest, SettingsReachTheRequest) {
     EXPECT_EQ(server.Requests()[0].Header("Cookie"), "session=42");
     // Every transfer sets the installer's fixed user agent again.
     EXPECT_EQ(server.Requests()[0].Header("User-Agent"), kUserAgent);
+}
+
+TEST_F(ClusterCurlTest, ASettingLibcurlRefusesFailsTheTransferBeforeAnyRequest) {
+    server.Set("/up", CCannedResponse::Status(200, "stored"));
+    ASSERT_TRUE(qitest::WriteFile((dir / "local.bin"), "content"));
+    ClusterCurl client;
+    // The handle's last status (404) must not stand in for a transfer that never started.
+    std::string body;
+    ASSERT_EQ(client.httpGet(server.Url("/missing"), body).code, 404);
+    const size_t before = server.Requests().size();
+
+    client.setTimeout(-1, 15);  // libcurl takes no negative time-out
+    const std::string refused =
+        "[curl_easy_setopt(" + std::to_string(CURLOPT_CONNECTTIMEOUT) + ") failed: ";
+    struct Transfer {
+        const char* name;
+        std::function<CurlResult()> run;
+    };
+    const Transfer transfers[] = {
+        {"get", [&] { return client.httpGet(server.Url("/up"), body); }},
+        {"post", [&] { return client.httpPost(server.Url("/up"), "a=1", body); }},
+        {"download", [&] { return client.downloadFile(server.Url("/up"), dir.Path(), "p.exe"); }},
+        {"upload", [&] { return client.uploadFile(server.Url("/up"), (dir / "local.bin")); }},
+    };
+    for (const Transfer& t : transfers) {
+        SCOPED_TRACE(t.name);
+        platform::ScopedDebugCapture capture;
+        CurlResult result = t.run();
+        EXPECT_EQ(result.code, CURLE_BAD_FUNCTION_ARGUMENT);
+        EXPECT_EQ(result.message, curl_easy_strerror(CURLE_BAD_FUNCTION_ARGUMENT));
+        EXPECT_EQ(capture.Text().find(refused), 0u) << capture.Text();
+    }
+    EXPECT_EQ(server.Requests().size(), before);
+    EXPECT_FALSE(FileExists((dir / "p.exe")));
+    EXPECT_FALSE(FileExists((dir / "p.exe.temp")));
+
+    // Settings libcurl takes make the same object work again.
+    client.setTimeout(5, 15);
+    body.clear();
+    EXPECT_EQ(client.httpGet(server.Url("/up"), body).code, 200);
+    EXPECT_EQ(body, "stored");
 }
 
 TEST_F(ClusterCurlTest, DownloadWritesTheFileUnderItsFinalName) {

@@ -128,21 +128,22 @@ unsigned CHttpMgr::HttpThreadProc(HttpRequestParam* pParam) {
 
     // A request ended by TerminateAll has no one left to tell: the program is going down.
     if (!platform::IsCurrentThreadCancelled()) {
-        auto* evt = new EventHttpCallBack(GetInstance());
+        auto evt = SOUI::AdoptRef(new EventHttpCallBack(GetInstance()));
         evt->userid = record->userid;
         evt->param = record->param;
         evt->response = response;
-        SOUI::SNotifyCenter::PostEvent(evt);  // a no-op once the center is gone
+        SOUI::SNotifyCenter::PostEvent(evt.detach());  // a no-op once the center is gone
     }
 
     // The thread cannot join itself: it hands its own entry over to be joined later.
-    s_lockThread.Lock();
-    auto it = s_mapThread.find(record->userid);
-    if (it != s_mapThread.end()) {
-        s_vecEnded.push_back(std::move(it->second));
-        s_mapThread.erase(it);
+    {
+        CAutoLock lock(&s_lockThread);
+        auto it = s_mapThread.find(record->userid);
+        if (it != s_mapThread.end()) {
+            s_vecEnded.push_back(std::move(it->second));
+            s_mapThread.erase(it);
+        }
     }
-    s_lockThread.Unlock();
 
     record.reset();
     DebugLog(L"%s 线程 threadid=[%d] 退出", L"CHttpMgr::HttpThreadProc",

@@ -1,18 +1,20 @@
 #pragma once
-// The request manager's lock over one critical section, and its scope guard.
+// The lock of the network layer's shared state. It is taken only through CAutoLock
+// (net/AutoLock.h), which gives it back on every way out of the scope, an exception too:
+// there is no way to lock it by hand.
 
 #include <mutex>
 
 class CMutex final {
 public:
     CMutex() = default;
-    ~CMutex() = default;
     CMutex(const CMutex&) = delete;
     CMutex& operator=(const CMutex&) = delete;
 
-    virtual void Lock() { m_cs.lock(); }
-    virtual void Unlock() { m_cs.unlock(); }
-
 private:
+    friend class CAutoLock;
+    void Lock() { m_cs.lock(); }
+    void Unlock() { m_cs.unlock(); }
+
     std::mutex m_cs;
 };
