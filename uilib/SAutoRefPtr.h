@@ -9,7 +9,6 @@
 // whose counting is atomic.
 
 #include <cstddef>
-#include <type_traits>
 #include <utility>
 
 namespace SOUI {
@@ -26,11 +25,6 @@ public:
     }
     SAutoRefPtr(const SAutoRefPtr& other) : SAutoRefPtr(other.m_p) {}
     SAutoRefPtr(SAutoRefPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
-    // From a holder of a derived class.
-    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-    SAutoRefPtr(const SAutoRefPtr<U>& other) : SAutoRefPtr(other.get()) {}
-    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-    SAutoRefPtr(SAutoRefPtr<U>&& other) noexcept : m_p(other.detach()) {}
     ~SAutoRefPtr() { reset(); }
 
     SAutoRefPtr& operator=(const SAutoRefPtr& other) {

@@ -22,27 +22,19 @@ private:
     int* m_destroyed;
 };
 
-class Derived : public Counted {
-public:
-    using Counted::Counted;
-};
-
 TEST(SAutoRefPtr, CopiesAndRawAssignmentsTakeAReferenceEachAndGiveItBack) {
     int destroyed = 0;
     auto* obj = new Counted(&destroyed);  // the test's own reference
     {
         SAutoRefPtr<Counted> a(obj);
-        EXPECT_EQ(obj->RefCount(), 2);
         SAutoRefPtr<Counted> b = a;
-        EXPECT_EQ(obj->RefCount(), 3);
         SAutoRefPtr<Counted> c;
         c = obj;
         EXPECT_EQ(obj->RefCount(), 4);
         c = nullptr;
+        b = a;  // the same object again: no change
+        a = a.get();
         EXPECT_EQ(obj->RefCount(), 3);
-        EXPECT_EQ(c, nullptr);
-        EXPECT_EQ(a, b);
-        EXPECT_EQ(a, obj);
     }
     EXPECT_EQ(obj->RefCount(), 1);
     EXPECT_EQ(destroyed, 0);
@@ -50,80 +42,40 @@ TEST(SAutoRefPtr, CopiesAndRawAssignmentsTakeAReferenceEachAndGiveItBack) {
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST(SAutoRefPtr, ReassignmentReleasesThePreviousObjectOnce) {
+TEST(SAutoRefPtr, ReassigningOrResettingTheLastHolderDestroysTheObjectOnce) {
     int destroyedA = 0, destroyedB = 0;
     SAutoRefPtr<Counted> held = AdoptRef(new Counted(&destroyedA));
+    held = held.get();  // the new reference is taken before the old one goes
+    EXPECT_EQ(destroyedA, 0);
     held = AdoptRef(new Counted(&destroyedB));
     EXPECT_EQ(destroyedA, 1);
     EXPECT_EQ(held->RefCount(), 1);
     held.reset();
     EXPECT_EQ(destroyedB, 1);
-    EXPECT_FALSE(held);
 }
 
-TEST(SAutoRefPtr, AssigningTheHeldObjectToItsLastHolderKeepsItAlive) {
+TEST(SAutoRefPtr, MovesAttachAndDetachHandOverWithoutCounting) {
     int destroyed = 0;
-    SAutoRefPtr<Counted> held = AdoptRef(new Counted(&destroyed));
-    held = held.get();  // released only after the new reference is taken
-    const SAutoRefPtr<Counted>& same = held;
-    held = same;
-    EXPECT_EQ(destroyed, 0);
-    EXPECT_EQ(held->RefCount(), 1);
-}
-
-TEST(SAutoRefPtr, MovesHandTheReferenceOverWithoutCounting) {
-    int destroyed = 0;
-    SAutoRefPtr<Counted> a = AdoptRef(new Counted(&destroyed));
+    SAutoRefPtr<Counted> a;
+    a.attach(new Counted(&destroyed));
     Counted* obj = a.get();
     SAutoRefPtr<Counted> b = std::move(a);
-    EXPECT_EQ(a, nullptr);
-    EXPECT_EQ(obj->RefCount(), 1);
-    SAutoRefPtr<Counted> c;
-    c = std::move(b);
-    EXPECT_EQ(obj->RefCount(), 1);
-    auto& alias = c;
-    c = std::move(alias);  // self-move keeps the object
-    EXPECT_EQ(c, obj);
-    EXPECT_EQ(destroyed, 0);
-    std::vector<SAutoRefPtr<Counted>> many(8, c);  // a vector that grows copies or moves
-    many.reserve(64);
+    EXPECT_FALSE(a);
+    auto& alias = b;
+    b = std::move(alias);  // a self-move keeps the object
+    std::vector<SAutoRefPtr<Counted>> many(8, b);
+    many.reserve(64);  // the copies move
     EXPECT_EQ(obj->RefCount(), 9);
     many.clear();
-    c.reset();
-    EXPECT_EQ(destroyed, 1);
-}
-
-TEST(SAutoRefPtr, AttachAdoptsAndDetachHandsOut) {
-    int destroyed = 0;
-    SAutoRefPtr<Counted> held;
-    held.attach(new Counted(&destroyed));
-    EXPECT_EQ(held->RefCount(), 1);
-    // Attaching the same object again hands over a second reference: one stays held.
-    held->AddRef();
-    held.attach(held.get());
-    EXPECT_EQ(held->RefCount(), 1);
-    Counted* out = held.detach();
-    EXPECT_FALSE(held);
+    Counted* out = b.detach();
+    EXPECT_FALSE(b);
     EXPECT_EQ(out->RefCount(), 1);
     EXPECT_EQ(destroyed, 0);
     out->Release();
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST(SAutoRefPtr, HoldsADerivedObjectAsItsBase) {
-    int destroyed = 0;
-    SAutoRefPtr<Derived> derived = AdoptRef(new Derived(&destroyed));
-    SAutoRefPtr<SOUI::IObject> base = derived;
-    EXPECT_EQ(derived->RefCount(), 2);
-    SAutoRefPtr<Counted> middle = std::move(derived);
-    EXPECT_EQ(middle->RefCount(), 2);
-    middle.reset();
-    EXPECT_EQ(destroyed, 0);
-    base.reset();
-    EXPECT_EQ(destroyed, 1);
-}
-
-// An object whose destructor looks at the holder that releases it.
+// Looks, while being destroyed, at the holder that releases it.
 class Watcher : public SOUI::SObjectImpl<SOUI::IObject> {
 public:
     Watcher(const SAutoRefPtr<Watcher>* holder, bool* sawEmpty)
@@ -151,15 +103,13 @@ TEST(SAutoRefPtr, HoldersOnManyThreadsCountOneObjectExactly) {
         threads.emplace_back([copy = shared]() mutable {
             for (int i = 0; i < 5000; ++i) {
                 SAutoRefPtr<Counted> local = copy;
-                SAutoRefPtr<Counted> moved = std::move(local);
-                copy = moved;
+                copy = std::move(local);
             }
         });
     }
     for (auto& t : threads)
         t.join();
     EXPECT_EQ(shared->RefCount(), 1);
-    EXPECT_EQ(destroyed, 0);
     shared.reset();
     EXPECT_EQ(destroyed, 1);
 }
