@@ -18,6 +18,7 @@ public:
     bool OnActivate() override;
     bool WantsPress(CPoint) const override { return true; }
     CSize GetDesiredSize(const CRect* rcContainer) override;
+    SAccRole GetAccRole() const override { return SAccRole::PushButton; }
 
 protected:
     // The skin sizes a button.

@@ -18,6 +18,10 @@ public:
     bool OnActivate() override;
     bool WantsPress(CPoint) const override { return true; }
     CSize GetDesiredSize(const CRect* rcContainer) override;
+    SAccRole GetAccRole() const override { return SAccRole::CheckBox; }
+    DWORD GetAccStates() const override {
+        return SWindow::GetAccStates() | SAccState_Checkable | (IsChecked() ? SAccState_Checked : 0);
+    }
     // Frame of the eight-frame skin for the state flags.
     static int CheckFrameIndex(DWORD state);
 

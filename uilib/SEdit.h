@@ -38,6 +38,16 @@ public:
     void OnSetFocus() override;
     void OnKillFocus() override;
     void OnNextFrame() override;
+    SAccRole GetAccRole() const override { return SAccRole::TextField; }
+    // Only the layout's accName: the text is the content, not a name.
+    SStringW GetAccName() const override {
+        return m_strAccName.empty() ? SStringW() : SWindow::GetAccName();
+    }
+    DWORD GetAccStates() const override {
+        return SWindow::GetAccStates() | (m_bReadOnly ? SAccState_ReadOnly : 0);
+    }
+    // What the editor shows: bullets for a password.
+    SStringW GetAccText() const override { return DisplayText(); }
 
 protected:
     static const SAttrTable& ClassAttributes();

@@ -14,6 +14,8 @@
 
 namespace SOUI {
 
+class SWindow;
+
 // Mouse input given to a host window, in client pixels (logical pixels: on a HiDPI
 // window the backend has divided the device coordinates by the window's scale).
 struct SMouseInput {
@@ -41,6 +43,8 @@ struct INativeWndHandler {
     // True when keys should go to the input method first (a text field has the focus);
     // otherwise they go to OnNativeKey as they are.
     virtual bool WantsTextInput() const = 0;
+    // The window tree the backend's accessibility layer describes; null: none.
+    virtual SWindow* GetAccessibleRoot() { return nullptr; }
 
 protected:
     virtual ~INativeWndHandler() = default;
@@ -74,6 +78,13 @@ struct INativeWnd {
     virtual void SetIcon(IBitmapS* icon) = 0;
     virtual void SetImeCursorRect(const CRect& rc) = 0;
     virtual void GrabFocus() = 0;
+    // Notices for the accessibility layer (ignored by backends without one). Every other
+    // change it reports (states, texts, values, pages) invalidates the window, and the
+    // layer catches up after an invalidation.
+    // `wnd` (null: none) took the keyboard focus.
+    virtual void OnAccFocus(SWindow* wnd) { (void)wnd; }
+    // `wnd` is destroyed or hidden: nothing may reach it through the layer any more.
+    virtual void OnAccRemoved(SWindow* wnd) { (void)wnd; }
 };
 
 struct IHostBackend {

@@ -248,6 +248,8 @@ void SHostWnd::OnSetFocus(SWindow* wnd) {
         wnd->OnSetFocus();
     if (wnd && m_pNative)
         m_pNative->GrabFocus();
+    if (m_pNative)
+        m_pNative->OnAccFocus(wnd);
 }
 
 std::vector<SWindow*> SHostWnd::FocusOrder() {
@@ -298,6 +300,8 @@ void SHostWnd::DropInputState(SWindow* wnd) {
         SWindow* focus = m_pFocus;
         m_pFocus = nullptr;
         focus->OnKillFocus();
+        if (m_pNative)
+            m_pNative->OnAccFocus(nullptr);
     }
 }
 

@@ -454,6 +454,8 @@ void SHostWnd::OnWindowDestroyed(SWindow* wnd) {
     // The window or one of its descendants may hold the mouse, the focus or a timeline
     // slot (a hidden tab page with a focused editor, say).
     DropInputState(wnd);
+    if (m_pNative)
+        m_pNative->OnAccRemoved(wnd);
     for (auto it = m_timeline.begin(); it != m_timeline.end();)
         it = IsWithin(*it, wnd) ? m_timeline.erase(it) : std::next(it);
 }

@@ -86,6 +86,7 @@ public:
     void OnNativeFocus(bool bFocused) override;
     void OnNativeCloseRequest() override;
     IRenderTarget* OnNativeRender(const CRect& rcDirty) override;
+    SWindow* GetAccessibleRoot() override { return this; }
 
     // ISwndContainer
     void OnInvalidate(const CRect& rc) override;

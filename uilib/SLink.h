@@ -15,6 +15,7 @@ public:
     void OnLButtonUp(CPoint pt, UINT flags) override;
     bool OnActivate() override;
     bool WantsPress(CPoint) const override { return true; }
+    SAccRole GetAccRole() const override { return SAccRole::Link; }
 
 protected:
     bool ClassFocusable() const override { return true; }

@@ -73,6 +73,14 @@ public:
     int GetScrollPos() const { return m_nScrollY; }
     int GetContentHeight();
     void UpdateChildrenPosition() override;
+    SAccRole GetAccRole() const override { return SAccRole::TextField; }
+    SStringW GetAccName() const override {
+        return m_strAccName.empty() ? SStringW() : SWindow::GetAccName();
+    }
+    DWORD GetAccStates() const override {
+        return SWindow::GetAccStates() | SAccState_ReadOnly | SAccState_MultiLine;
+    }
+    SStringW GetAccText() const override { return GetPlainText(); }
 
 protected:
     static const SAttrTable& ClassAttributes();

@@ -15,6 +15,7 @@ public:
     SStatic();
     CSize GetDesiredSize(const CRect* rcContainer) override;
     bool IsMultiLines() const { return m_bMultiLines; }
+    SAccRole GetAccRole() const override { return SAccRole::Label; }
 
 protected:
     static const SAttrTable& ClassAttributes();
@@ -78,6 +79,12 @@ public:
     void GetRange(int* min, int* max) const {
         *min = m_nMin;
         *max = m_nMax;
+    }
+    SAccRole GetAccRole() const override { return SAccRole::ProgressBar; }
+    bool GetAccValue(int* value, int* min, int* max) const override {
+        *value = m_nValue;
+        GetRange(min, max);
+        return true;
     }
 
 protected:

@@ -13,6 +13,12 @@ class STabPage : public SWindow {
 public:
     STabPage();
     const SStringW& GetTitle() const { return m_strTitle; }
+    SAccRole GetAccRole() const override { return SAccRole::PageTab; }
+    // The accName, else the translated title.
+    SStringW GetAccName() const override;
+    DWORD GetAccStates() const override {
+        return SWindow::GetAccStates() | (IsVisible() ? SAccState_Selected : 0);
+    }
 
 protected:
     static const SAttrTable& ClassAttributes();
@@ -38,6 +44,11 @@ public:
     // Presses on the tab headers; elsewhere only when the control is focusable.
     bool WantsPress(CPoint pt) const override;
     void OnLButtonDown(CPoint pt, UINT flags) override;
+    SAccRole GetAccRole() const override { return SAccRole::PageTabList; }
+    // Tab lists have no name of their own unless the layout gives one.
+    SStringW GetAccName() const override {
+        return m_strAccName.empty() ? SStringW() : SWindow::GetAccName();
+    }
 
 protected:
     static const SAttrTable& ClassAttributes();

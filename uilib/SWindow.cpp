@@ -97,6 +97,11 @@ const SAttrTable& SWindow::ClassAttributes() {
                      w->m_strToolTip = v;
                      return S_OK;
                  })
+            .Add({L"accName"}, SAttrEffect::Paint,
+                 [](W* w, const SStringW& v) {
+                     w->m_strAccName = v;
+                     return S_OK;
+                 })
             .Add({L"visible", L"show"}, SAttrEffect::Layout,
                  [](W* w, const SStringW& v) {
                      bool visible = true;
@@ -562,6 +567,50 @@ void SWindow::SetWindowTextW(const SStringW& text) {
     if (m_layout.NeedsContentSize())
         RequestRelayout();
     Invalidate();
+}
+
+// ---------------------------------------------------------------- accessibility
+
+SStringW SWindow::GetAccName() const {
+    if (m_strAccName.empty())
+        return GetWindowTextW();
+    SApplication* app = SApplication::getSingletonPtr();
+    ISwndContainer* c = GetContainer();
+    return app && c ? app->Tr(m_strAccName, c->GetTranslatorContext()) : m_strAccName;
+}
+
+DWORD SWindow::GetAccStates() const {
+    DWORD states = 0;
+    const bool enabled = !IsDisabled(true);
+    if (enabled)
+        states |= SAccState_Enabled;
+    if (enabled && IsFocusable())
+        states |= SAccState_Focusable;
+    if (IsFocused())
+        states |= SAccState_Focused;
+    if (IsVisible(true)) {
+        states |= SAccState_Visible;
+        const SWindow* root = this;
+        while (root->m_pParent)
+            root = root->m_pParent;
+        if (!(m_rcWindow & root->m_rcWindow).IsRectEmpty())
+            states |= SAccState_Showing;
+    }
+    return states;
+}
+
+bool SWindow::HasAccAction() const {
+    const SAccRole role = GetAccRole();
+    return role == SAccRole::PushButton || role == SAccRole::CheckBox || role == SAccRole::Link;
+}
+
+bool SWindow::DoAccAction() {
+    if (!HasAccAction() || IsDisabled(true) || !IsVisible(true))
+        return false;
+    AddRef();  // the click may close the window that holds this one
+    const bool done = OnActivate();
+    Release();
+    return done;
 }
 
 // ---------------------------------------------------------------- painting

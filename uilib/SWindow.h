@@ -24,6 +24,32 @@ class xml_node;
 
 namespace SOUI {
 
+// What a window is to assistive technologies. None: not exposed itself (layout panels,
+// decorations); its exposed descendants stand in its place.
+enum class SAccRole {
+    None,
+    PushButton,
+    CheckBox,
+    Link,
+    TextField,  // an editor; read-only ones carry SAccState_ReadOnly
+    Label,
+    ProgressBar,
+    PageTabList,
+    PageTab,
+};
+
+// Accessible states (GetAccStates), combined.
+constexpr DWORD SAccState_Enabled = 0x0001;
+constexpr DWORD SAccState_Focusable = 0x0002;
+constexpr DWORD SAccState_Focused = 0x0004;
+constexpr DWORD SAccState_Checkable = 0x0008;
+constexpr DWORD SAccState_Checked = 0x0010;
+constexpr DWORD SAccState_Visible = 0x0020;  // it and its ancestors are visible
+constexpr DWORD SAccState_Showing = 0x0040;  // visible and at least partly inside the host
+constexpr DWORD SAccState_Selected = 0x0080;
+constexpr DWORD SAccState_ReadOnly = 0x0100;
+constexpr DWORD SAccState_MultiLine = 0x0200;
+
 // Selected font and colours saved by BeforePaint and restored by AfterPaint.
 struct SPainter {
     IFontS* oldFont = nullptr;
@@ -212,6 +238,25 @@ public:
     // before the input method has seen them.
     virtual bool AcceptsText() const { return false; }
 
+    // ---- accessibility (what the host's accessibility layer tells assistive technologies)
+    virtual SAccRole GetAccRole() const { return SAccRole::None; }
+    // The `accName` attribute (translated) when the layout gives one, else the window text.
+    virtual SStringW GetAccName() const;
+    // SAccState_* of the window as it is now.
+    virtual DWORD GetAccStates() const;
+    // The text content behind AtkText-like queries (labels, editors).
+    virtual SStringW GetAccText() const { return GetWindowTextW(); }
+    // Current value and range of value controls; false for the rest.
+    virtual bool GetAccValue(int* value, int* min, int* max) const {
+        (void)value, (void)min, (void)max;
+        return false;
+    }
+    // Buttons, check boxes and links have one action, a click.
+    bool HasAccAction() const;
+    // Clicks as Enter/Space on the focused control would; false (nothing done) when the
+    // window has no action or is disabled or hidden.
+    bool DoAccAction();
+
 private:
     bool CreateChildrenOf(const pugi::xml_node& node);
 
@@ -257,6 +302,7 @@ protected:
     SStringW m_strName;
     SStringW m_strText;
     SStringW m_strToolTip;
+    SStringW m_strAccName;  // the layout's name for controls without text (icon buttons)
     SLayoutPos m_layout;
     CRect m_rcWindow;
     DWORD m_dwState = WndState_Normal;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "uilib/gtk/SGtkAccessible.h"
 #include "uilib/SNotifyCenter.h"
 
 namespace SOUI {
@@ -117,7 +118,8 @@ public:
                 m_bAlpha = true;
             }
         }
-        m_area = gtk_drawing_area_new();
+        m_a11y = std::make_unique<SGtkAccessible>(handler->GetAccessibleRoot());
+        m_area = m_a11y->CreateCanvas();
         gtk_widget_set_can_focus(m_area, TRUE);
         gtk_widget_add_events(
             m_area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
@@ -148,6 +150,7 @@ public:
     }
 
     ~SGtkWnd() override {
+        m_a11y.reset();  // its accessibles turn defunct while the widgets still exist
         g_signal_handlers_disconnect_by_data(m_im, this);
         g_signal_handlers_disconnect_by_data(m_area, this);
         g_signal_handlers_disconnect_by_data(m_window, this);
@@ -191,6 +194,7 @@ public:
     bool IsMinimized() const override { return m_minimized; }
     void Invalidate(const CRect& rc) override {
         gtk_widget_queue_draw_area(m_area, rc.left, rc.top, rc.Width(), rc.Height());
+        m_a11y->ScheduleUpdate();  // every visible change invalidates
     }
     int GetScale() const override { return gtk_widget_get_scale_factor(m_area); }
     void SetCursor(SCursor cursor) override {
@@ -233,6 +237,8 @@ public:
         gtk_im_context_set_cursor_location(m_im, &r);
     }
     void GrabFocus() override { gtk_widget_grab_focus(m_area); }
+    void OnAccFocus(SWindow* wnd) override { m_a11y->OnFocus(wnd); }
+    void OnAccRemoved(SWindow* wnd) override { m_a11y->OnRemoved(wnd); }
 
 private:
     static void OnRealize(GtkWidget* w, SGtkWnd* self) {
@@ -365,6 +371,7 @@ private:
     CRect m_rc;
     GtkWidget* m_window = nullptr;
     GtkWidget* m_area = nullptr;
+    std::unique_ptr<SGtkAccessible> m_a11y;
     GtkIMContext* m_im = nullptr;
     GdkPixbuf* m_icon = nullptr;
     bool m_shown = false;
