@@ -20,7 +20,8 @@ public:
     CSize GetDesiredSize(const CRect* rcContainer) override;
     SAccRole GetAccRole() const override { return SAccRole::CheckBox; }
     DWORD GetAccStates() const override {
-        return SWindow::GetAccStates() | SAccState_Checkable | (IsChecked() ? SAccState_Checked : 0);
+        return SWindow::GetAccStates() | SAccState_Checkable |
+               (IsChecked() ? SAccState_Checked : 0);
     }
     // Frame of the eight-frame skin for the state flags.
     static int CheckFrameIndex(DWORD state);

@@ -45,11 +45,11 @@ struct SStateMap {
     AtkStateType atk;
 };
 constexpr SStateMap kStateMap[] = {
-    {SAccState_Enabled, ATK_STATE_ENABLED},     {SAccState_Enabled, ATK_STATE_SENSITIVE},
-    {SAccState_Focusable, ATK_STATE_FOCUSABLE}, {SAccState_Focused, ATK_STATE_FOCUSED},
-    {SAccState_Checkable, ATK_STATE_CHECKABLE}, {SAccState_Checked, ATK_STATE_CHECKED},
-    {SAccState_Visible, ATK_STATE_VISIBLE},     {SAccState_Showing, ATK_STATE_SHOWING},
-    {SAccState_Selected, ATK_STATE_SELECTED},   {SAccState_ReadOnly, ATK_STATE_READ_ONLY},
+    {SAccState_Enabled, ATK_STATE_ENABLED},      {SAccState_Enabled, ATK_STATE_SENSITIVE},
+    {SAccState_Focusable, ATK_STATE_FOCUSABLE},  {SAccState_Focused, ATK_STATE_FOCUSED},
+    {SAccState_Checkable, ATK_STATE_CHECKABLE},  {SAccState_Checked, ATK_STATE_CHECKED},
+    {SAccState_Visible, ATK_STATE_VISIBLE},      {SAccState_Showing, ATK_STATE_SHOWING},
+    {SAccState_Selected, ATK_STATE_SELECTED},    {SAccState_ReadOnly, ATK_STATE_READ_ONLY},
     {SAccState_MultiLine, ATK_STATE_MULTI_LINE},
 };
 
@@ -138,9 +138,9 @@ struct SGtkAccessible::Impl {
     GtkWidget* canvas = nullptr;  // owned by the GTK window
     bool active = false;          // a client asked for the children
     guint idle = 0;
-    std::vector<AtkObject*> top;                      // the canvas's children, a reference each
-    std::unordered_map<SWindow*, AtkObject*> nodes;   // every live node, by its window
-    AtkObject* focus = nullptr;                       // the node told focused
+    std::vector<AtkObject*> top;                     // the canvas's children, a reference each
+    std::unordered_map<SWindow*, AtkObject*> nodes;  // every live node, by its window
+    AtkObject* focus = nullptr;                      // the node told focused
 
     ~Impl() {
         if (idle)
@@ -533,7 +533,8 @@ gchar* NodeGetText(AtkText* text, gint start, gint end) {
     if (end < 0 || end > len)
         end = len;
     start = std::clamp(start, 0, end);
-    return g_strdup(U8(s.substr(static_cast<size_t>(start), static_cast<size_t>(end - start))).c_str());
+    return g_strdup(
+        U8(s.substr(static_cast<size_t>(start), static_cast<size_t>(end - start))).c_str());
 }
 
 gint NodeGetCharacterCount(AtkText* text) {

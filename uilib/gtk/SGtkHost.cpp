@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/Text.h"
-#include "uilib/gtk/SGtkAccessible.h"
 #include "uilib/SNotifyCenter.h"
+#include "uilib/gtk/SGtkAccessible.h"
 
 namespace SOUI {
 namespace {
