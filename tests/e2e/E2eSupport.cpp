@@ -32,8 +32,8 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-// Waits up to `ms` for `pid` to end and reaps it; its wait status, or -1 when it still runs.
-// A child that cannot be waited for counts as ended with exit code 255.
+}  // namespace
+
 int ReapWithin(pid_t pid, int ms) {
     for (int waited = 0;; waited += 10) {
         int status = 0;
@@ -47,6 +47,8 @@ int ReapWithin(pid_t pid, int ms) {
         ::usleep(10000);
     }
 }
+
+namespace {
 
 // Ends and reaps the orphans this process adopted (everything but the X server), until
 // none is left or a few seconds have passed.
@@ -233,8 +235,12 @@ bool CInstallerRun::Start(const CStagedInstaller& staged, const std::string& cwd
          {"PATH", "DISPLAY", "LANG", "LC_ALL", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
         if (const char* value = std::getenv(name))
             env[name] = value;
-    for (const auto& [name, value] : extraEnv)
-        env[name] = value;
+    for (const auto& [name, value] : extraEnv) {
+        if (value.empty())
+            env.erase(name);
+        else
+            env[name] = value;
+    }
 
     // Everything the child needs is built before fork.
     std::vector<std::string> envText;

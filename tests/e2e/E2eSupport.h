@@ -98,7 +98,8 @@ public:
     CInstallerRun& operator=(const CInstallerRun&) = delete;
 
     // Starts the program in `cwd` (empty: its own folder) with the test environment plus
-    // `extraEnv`; standard output and error go to a file in the staged folder.
+    // `extraEnv` (where an empty value removes the variable); standard output and error go
+    // to a file in the staged folder.
     bool Start(const CStagedInstaller& staged, const std::string& cwd = "",
                const std::map<std::string, std::string>& extraEnv = {});
     pid_t Pid() const { return m_pid; }
@@ -153,6 +154,10 @@ std::string ClipboardText();
 
 // Polls `pred` until it holds, at most `ms`.
 bool WaitUntil(const std::function<bool()>& pred, int ms, int stepMs = 50);
+
+// Waits up to `ms` for the child `pid` to end and reaps it; its wait status, or -1 when it
+// still runs. A child that cannot be waited for counts as ended with exit code 255.
+int ReapWithin(pid_t pid, int ms);
 
 // Pids of the running children of `parent` (zombies left out).
 std::vector<pid_t> ChildrenOf(pid_t parent);

@@ -390,7 +390,7 @@ gint NodeGetNChildren(AtkObject* obj) {
 }
 
 AtkObject* NodeRefChild(AtkObject* obj, gint i) {
-    const auto& kids = Data(obj)->children;
+    auto& kids = Data(obj)->children;
     if (i < 0 || static_cast<size_t>(i) >= kids.size())
         return nullptr;
     return static_cast<AtkObject*>(g_object_ref(kids[static_cast<size_t>(i)]));
