@@ -120,7 +120,7 @@ const CAccLine* Find(const std::vector<CAccLine>& tree, const std::string& role,
     return nullptr;
 }
 
-class AccessibilityE2eTest : public CInstallerTest {
+class Accessibility : public CInstallerTest {
 protected:
     // The probe's output, diagnostics included, for the installer ("tree", or
     // "do \"<name>\"").
@@ -136,30 +136,41 @@ protected:
         return ParseTree(text);
     }
 
+    // Starts the installer with `installIni` and its AT-SPI bridge on this test's bus
+    // (GTK loads the bridge when NO_AT_BRIDGE is unset) and waits until a push button named
+    // `button` is told; m_tree and m_raw then hold the tree.
+    ::testing::AssertionResult LaunchAndRead(const std::string& installIni,
+                                             const std::string& button) {
+        ::testing::AssertionResult launched = Launch(
+            installIni, "", {{"DBUS_SESSION_BUS_ADDRESS", m_bus.Address()}, {"NO_AT_BRIDGE", ""}});
+        if (!launched)
+            return launched;
+        if (WaitUntil(
+                [&] {
+                    m_tree = Tree(&m_raw);
+                    return Find(m_tree, "push button", button) != nullptr;
+                },
+                30000, 500))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "the installer's controls never reached the accessibility bus:\n"
+               << m_raw << "\ninstaller output:\n"
+               << m_run.Output();
+    }
+
     CSessionBus m_bus;
+    std::vector<CAccLine> m_tree;
+    std::string m_raw;
 };
 
 }  // namespace
 
-TEST_F(AccessibilityE2eTest, WelcomePageIsToldAndItsCheckBoxActs) {
+TEST_F(Accessibility, WelcomePageIsToldAndItsCheckBoxActs) {
     if (!m_bus.Ok())
         GTEST_SKIP() << "no D-Bus session bus here: " << m_bus.Error();
-    // Without NO_AT_BRIDGE, GTK loads its AT-SPI bridge, which finds the accessibility bus
-    // through the session bus.
-    ASSERT_TRUE(Launch(InstallIni("http://127.0.0.1:9"), "",
-                       {{"DBUS_SESSION_BUS_ADDRESS", m_bus.Address()}, {"NO_AT_BRIDGE", ""}}));
-
-    std::string raw;
-    std::vector<CAccLine> tree;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            tree = Tree(&raw);
-            return Find(tree, "push button", "立即安装") != nullptr;
-        },
-        30000, 500))
-        << "the installer's controls never reached the accessibility bus:\n"
-        << raw << "\ninstaller output:\n"
-        << m_run.Output();
+    ASSERT_TRUE(LaunchAndRead(InstallIni("http://127.0.0.1:9"), "立即安装"));
+    std::string& raw = m_raw;
+    std::vector<CAccLine>& tree = m_tree;
 
     const CAccLine* frame = Find(tree, "frame", kMainTitle);
     ASSERT_NE(frame, nullptr) << raw;
@@ -206,6 +217,20 @@ TEST_F(AccessibilityE2eTest, WelcomePageIsToldAndItsCheckBoxActs) {
         },
         15000, 300))
         << raw;
+}
+
+// Names follow the interface language, the layout's accessible names included.
+TEST_F(Accessibility, NamesFollowTheLanguage) {
+    if (!m_bus.Ok())
+        GTEST_SKIP() << "no D-Bus session bus here: " << m_bus.Error();
+    ASSERT_TRUE(LaunchAndRead(InstallIni("http://127.0.0.1:9", "e2e", 2), "Install now"));
+    const std::vector<CAccLine>& tree = m_tree;
+    const std::string& raw = m_raw;
+    EXPECT_NE(Find(tree, "frame", kMainTitleEnglish), nullptr) << raw;
+    EXPECT_NE(Find(tree, "push button", "Close"), nullptr) << raw;
+    EXPECT_NE(Find(tree, "push button", "Minimize"), nullptr) << raw;
+    EXPECT_NE(Find(tree, "check box", "I accept the"), nullptr) << raw;
+    EXPECT_NE(Find(tree, "page tab", "Page 1"), nullptr) << raw;
 }
 
 }  // namespace e2e

@@ -137,6 +137,7 @@ struct SGtkAccessible::Impl {
     SWindow* root = nullptr;
     GtkWidget* canvas = nullptr;  // owned by the GTK window
     bool active = false;          // a client asked for the children
+    bool built = false;           // the first pass ran (it announces nothing)
     guint idle = 0;
     std::vector<AtkObject*> top;                     // the canvas's children, a reference each
     std::unordered_map<SWindow*, AtkObject*> nodes;  // every live node, by its window
@@ -237,6 +238,7 @@ struct SGtkAccessible::Impl {
         if (!root || !canvasAcc)
             return;
         UpdateChildren(canvasAcc, &top, root);
+        built = true;
         ISwndContainer* c = root->GetContainer();
         FocusTo(c ? c->GetFocus() : nullptr);
     }
@@ -270,7 +272,7 @@ struct SGtkAccessible::Impl {
         }
         *kids = next;
         for (size_t i = 0; i < next.size(); ++i)
-            if (added[i])
+            if (added[i] && built)
                 g_signal_emit_by_name(parent, "children-changed::add", static_cast<guint>(i),
                                       next[i]);
         for (AtkObject* node : next) {
@@ -694,10 +696,6 @@ void SGtkAccessible::ScheduleUpdate() {
         return;
     // Below redrawing: the pass runs once the window has painted its change.
     m_pImpl->idle = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, Impl::OnIdle, m_pImpl.get(), nullptr);
-}
-
-void SGtkAccessible::UpdateNow() {
-    m_pImpl->Update();
 }
 
 void SGtkAccessible::OnFocus(SWindow* wnd) {

@@ -39,8 +39,6 @@ public:
     GtkWidget* CreateCanvas();
     // Something in the tree may have changed: catch up at idle time.
     void ScheduleUpdate();
-    // Catches up now (the idle pass; tests call it to avoid waiting).
-    void UpdateNow();
     // `wnd` (null: none) took the keyboard focus.
     void OnFocus(SWindow* wnd);
     // `wnd` is destroyed or hidden: its accessible (and those below) turn defunct now.
