@@ -39,10 +39,6 @@ public:
     void OnKillFocus() override;
     void OnNextFrame() override;
     SAccRole GetAccRole() const override { return SAccRole::TextField; }
-    // Only the layout's accName: the text is the content, not a name.
-    SStringW GetAccName() const override {
-        return m_strAccName.empty() ? SStringW() : SWindow::GetAccName();
-    }
     DWORD GetAccStates() const override {
         return SWindow::GetAccStates() | (m_bReadOnly ? SAccState_ReadOnly : 0);
     }
@@ -52,6 +48,8 @@ public:
 protected:
     static const SAttrTable& ClassAttributes();
     const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
+    // Only the layout's accName: the text is the content, not a name.
+    SStringW GetAccDefaultName() const override { return {}; }
     void OnPaint(IRenderTarget* rt) override;
     bool ClassFocusable() const override { return true; }
 

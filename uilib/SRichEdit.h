@@ -74,9 +74,6 @@ public:
     int GetContentHeight();
     void UpdateChildrenPosition() override;
     SAccRole GetAccRole() const override { return SAccRole::TextField; }
-    SStringW GetAccName() const override {
-        return m_strAccName.empty() ? SStringW() : SWindow::GetAccName();
-    }
     DWORD GetAccStates() const override {
         return SWindow::GetAccStates() | SAccState_ReadOnly | SAccState_MultiLine;
     }
@@ -85,6 +82,7 @@ public:
 protected:
     static const SAttrTable& ClassAttributes();
     const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
+    SStringW GetAccDefaultName() const override { return {}; }
     void OnPaint(IRenderTarget* rt) override;
     bool ClassFocusable() const override { return true; }
 

@@ -19,14 +19,6 @@ const SAttrTable& STabPage::ClassAttributes() {
     return table;
 }
 
-SStringW STabPage::GetAccName() const {
-    if (!m_strAccName.empty() || m_strTitle.empty())
-        return SWindow::GetAccName();
-    SApplication* app = SApplication::getSingletonPtr();
-    ISwndContainer* c = GetContainer();
-    return app && c ? app->Tr(m_strTitle, c->GetTranslatorContext()) : m_strTitle;
-}
-
 STabCtrl::STabCtrl() = default;
 
 const SAttrTable& STabCtrl::ClassAttributes() {

@@ -14,8 +14,6 @@ public:
     STabPage();
     const SStringW& GetTitle() const { return m_strTitle; }
     SAccRole GetAccRole() const override { return SAccRole::PageTab; }
-    // The accName, else the translated title.
-    SStringW GetAccName() const override;
     DWORD GetAccStates() const override {
         return SWindow::GetAccStates() | (IsVisible() ? SAccState_Selected : 0);
     }
@@ -23,6 +21,8 @@ public:
 protected:
     static const SAttrTable& ClassAttributes();
     const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
+    // The translated title.
+    SStringW GetAccDefaultName() const override { return TrInContext(m_strTitle); }
 
 private:
     SStringW m_strTitle;
@@ -45,14 +45,12 @@ public:
     bool WantsPress(CPoint pt) const override;
     void OnLButtonDown(CPoint pt, UINT flags) override;
     SAccRole GetAccRole() const override { return SAccRole::PageTabList; }
-    // Tab lists have no name of their own unless the layout gives one.
-    SStringW GetAccName() const override {
-        return m_strAccName.empty() ? SStringW() : SWindow::GetAccName();
-    }
 
 protected:
     static const SAttrTable& ClassAttributes();
     const SAttrTable& GetAttributes() const override { return ClassAttributes(); }
+    // Tab lists have no name of their own unless the layout gives one.
+    SStringW GetAccDefaultName() const override { return {}; }
     void OnPaint(IRenderTarget* rt) override;
 
 private:

@@ -551,13 +551,15 @@ void SWindow::ReleaseCapture() {
 // ---------------------------------------------------------------- text
 
 SStringW SWindow::GetWindowTextW(bool bRawText) const {
-    if (bRawText)
-        return m_strText;
+    return bRawText ? m_strText : TrInContext(m_strText);
+}
+
+SStringW SWindow::TrInContext(const SStringW& src) const {
     SApplication* app = SApplication::getSingletonPtr();
     ISwndContainer* c = GetContainer();
-    if (!app || !c || m_strText.empty())
-        return m_strText;
-    return app->Tr(m_strText, c->GetTranslatorContext());
+    if (!app || !c || src.empty())
+        return src;
+    return app->Tr(src, c->GetTranslatorContext());
 }
 
 void SWindow::SetWindowTextW(const SStringW& text) {
@@ -572,11 +574,7 @@ void SWindow::SetWindowTextW(const SStringW& text) {
 // ---------------------------------------------------------------- accessibility
 
 SStringW SWindow::GetAccName() const {
-    if (m_strAccName.empty())
-        return GetWindowTextW();
-    SApplication* app = SApplication::getSingletonPtr();
-    ISwndContainer* c = GetContainer();
-    return app && c ? app->Tr(m_strAccName, c->GetTranslatorContext()) : m_strAccName;
+    return m_strAccName.empty() ? GetAccDefaultName() : TrInContext(m_strAccName);
 }
 
 DWORD SWindow::GetAccStates() const {

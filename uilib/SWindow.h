@@ -240,8 +240,9 @@ public:
 
     // ---- accessibility (what the host's accessibility layer tells assistive technologies)
     virtual SAccRole GetAccRole() const { return SAccRole::None; }
-    // The `accName` attribute (translated) when the layout gives one, else the window text.
-    virtual SStringW GetAccName() const;
+    // The `accName` attribute (translated) when the layout gives one, else
+    // GetAccDefaultName().
+    SStringW GetAccName() const;
     // SAccState_* of the window as it is now.
     virtual DWORD GetAccStates() const;
     // The text content behind AtkText-like queries (labels, editors).
@@ -261,6 +262,11 @@ private:
     bool CreateChildrenOf(const pugi::xml_node& node);
 
 protected:
+    // The accessible name without an accName: the window text. Controls whose text is
+    // content (editors) or who name themselves otherwise override it.
+    virtual SStringW GetAccDefaultName() const { return GetWindowTextW(); }
+    // `src` as the translator gives it for the host's context.
+    SStringW TrInContext(const SStringW& src) const;
     virtual void OnPaint(IRenderTarget* rt);
     // Background: colour, then skin frame of the state.
     virtual void DrawBackground(IRenderTarget* rt, const CRect& rc);
