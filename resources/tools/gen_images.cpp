@@ -8,7 +8,7 @@
 // images, so the output does not depend on the fonts of the machine.
 
 #include <cairo.h>
-#include <zlib.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -39,6 +39,30 @@ constexpr Rgba kGreenDeep = Hex(0x1f7a58);
 constexpr Rgba kAmber = Hex(0xf4c95d);
 constexpr Rgba kWhite = Hex(0xffffff);
 
+// Writes 8-bit RGBA rows as a PNG holding only IHDR, IDAT and IEND: no colour-space or gamma
+// chunk, so that a reader takes the values as they are. libpng reports errors by longjmp: no
+// object with a destructor may live in this function.
+bool WriteRgbaPng(FILE* f, png_uint_32 w, png_uint_32 h, png_bytep* rows) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 9);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);  // smallest for these flat images
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
 // Writes the surface as an 8-bit RGBA PNG (colour type 6) whatever its content. cairo's own
 // writer drops the alpha channel of opaque images, and the skin table promises RGBA.
 bool WritePng(cairo_surface_t* s, const std::string& path) {
@@ -47,54 +71,29 @@ bool WritePng(cairo_surface_t* s, const std::string& path) {
     int h = cairo_image_surface_get_height(s);
     int stride = cairo_image_surface_get_stride(s);
     const unsigned char* data = cairo_image_surface_get_data(s);
-    std::vector<unsigned char> raw;
-    raw.reserve(static_cast<size_t>(h) * (1 + 4 * w));
+    // cairo keeps premultiplied native-endian ARGB; PNG wants straight RGBA bytes.
+    std::vector<unsigned char> rgba;
+    rgba.reserve(static_cast<size_t>(h) * 4 * w);
     for (int y = 0; y < h; ++y) {
-        raw.push_back(0);  // filter: none
         const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
         for (int x = 0; x < w; ++x) {
             uint32_t p = row[x];
             unsigned a = p >> 24;
             auto un = [a](unsigned v) { return a == 0 ? 0u : (v * 255 + a / 2) / a; };
-            raw.push_back(static_cast<unsigned char>(un((p >> 16) & 0xff)));
-            raw.push_back(static_cast<unsigned char>(un((p >> 8) & 0xff)));
-            raw.push_back(static_cast<unsigned char>(un(p & 0xff)));
-            raw.push_back(static_cast<unsigned char>(a));
+            rgba.push_back(static_cast<unsigned char>(un((p >> 16) & 0xff)));
+            rgba.push_back(static_cast<unsigned char>(un((p >> 8) & 0xff)));
+            rgba.push_back(static_cast<unsigned char>(un(p & 0xff)));
+            rgba.push_back(static_cast<unsigned char>(a));
         }
     }
-    uLongf zlen = compressBound(raw.size());
-    std::vector<unsigned char> z(zlen);
-    if (compress2(z.data(), &zlen, raw.data(), raw.size(), 9) != Z_OK)
-        return false;
-    z.resize(zlen);
-
-    std::vector<unsigned char> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    auto put32 = [&out](uint32_t v) {
-        for (int sh = 24; sh >= 0; sh -= 8)
-            out.push_back(static_cast<unsigned char>(v >> sh));
-    };
-    auto chunk = [&](const char* type, const std::vector<unsigned char>& body) {
-        put32(static_cast<uint32_t>(body.size()));
-        size_t start = out.size();
-        out.insert(out.end(), type, type + 4);
-        out.insert(out.end(), body.begin(), body.end());
-        put32(static_cast<uint32_t>(
-            crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
-    };
-    std::vector<unsigned char> ihdr;
-    for (uint32_t v : {static_cast<uint32_t>(w), static_cast<uint32_t>(h)}) {
-        for (int sh = 24; sh >= 0; sh -= 8)
-            ihdr.push_back(static_cast<unsigned char>(v >> sh));
-    }
-    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});  // 8-bit, RGBA, deflate, no filter set, no interlace
-    chunk("IHDR", ihdr);
-    chunk("IDAT", z);
-    chunk("IEND", {});
-
+    std::vector<png_bytep> rows(static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        rows[static_cast<size_t>(y)] = rgba.data() + static_cast<size_t>(y) * 4 * w;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr)
         return false;
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+    bool ok =
+        WriteRgbaPng(f, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), rows.data());
     return std::fclose(f) == 0 && ok;
 }
 
