@@ -1,9 +1,11 @@
-# qi_add_test(<name> SOURCES ... [LIBS ...] [THREADED] [SERIAL])
+# qi_add_test(<name> SOURCES ... [LIBS ...] [THREADED] [SERIAL] [CHILD])
 #
 # One GoogleTest executable, registered test by test with CTest. THREADED marks a
 # program whose tests run threads; only those are built and run in the ThreadSanitizer
 # build, where they carry the CTest label "threaded". SERIAL runs each of its tests
-# alone (for tests that end processes by name machine-wide).
+# alone (for tests that end processes by name machine-wide). CHILD is for tests that start
+# the helper program qi_test_child (tests/support/TestChild.cpp): it is built with them and
+# its path is the string macro QI_TEST_CHILD.
 if(QI_BUILD_TESTS)
   enable_testing()
   find_package(GTest REQUIRED)
@@ -17,7 +19,7 @@ function(qi_add_test name)
   if(NOT QI_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "THREADED;SERIAL" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADED;SERIAL;CHILD" "" "SOURCES;LIBS" ${ARGN})
   if(QI_SANITIZE STREQUAL "thread" AND NOT T_THREADED)
     return()
   endif()
@@ -28,6 +30,10 @@ function(qi_add_test name)
   if(T_THREADED)
     set(labels threaded)
     add_dependencies(qi_threaded_tests ${name})
+  endif()
+  if(T_CHILD)
+    add_dependencies(${name} qi_test_child)
+    target_compile_definitions(${name} PRIVATE QI_TEST_CHILD="$<TARGET_FILE:qi_test_child>")
   endif()
   set(serial FALSE)
   if(T_SERIAL)

@@ -11,9 +11,9 @@
 #include <sstream>
 
 #include "platform/DebugOutput.h"
-#include "platform/Module.h"
 #include "platform/Process.h"
 #include "platform/SystemInfo.h"
+#include "platform/Text.h"
 #include "tests/support/FileFaults.h"
 #include "tests/support/TempRegistry.h"
 
@@ -439,30 +439,7 @@ TEST_F(RegistryTest, AFailedWriteLeavesTheHiveWhole) {
     RegCloseKey(k);
 }
 
-// Child side of the next test: adds its share of values to one key, one write each.
 constexpr int kValuesPerChild = 40;
-
-TEST(RegistryChild, AddValues) {
-    const char* id = std::getenv("QI_REG_CHILD");
-    if (id == nullptr)
-        GTEST_SKIP() << "runs only as a child of the concurrency test";
-    HKEY k = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Shared", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &k, nullptr),
-              ERROR_SUCCESS);
-    // All children start writing at once, so that their changes really overlap.
-    std::string dir = std::getenv("QI_REGISTRY_DIR");
-    WriteAll(dir + "/ready" + id, "");
-    for (int waited = 0; ::access((dir + "/go").c_str(), F_OK) != 0 && waited < 20000; ++waited)
-        ::usleep(1000);
-    for (int i = 0; i < kValuesPerChild; ++i) {
-        std::wstring name = L"c" + std::to_wstring(std::atoi(id)) + L"_" + std::to_wstring(i);
-        uint32_t v = static_cast<uint32_t>(i);
-        ASSERT_EQ(RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<uint8_t*>(&v), 4),
-                  ERROR_SUCCESS);
-    }
-    RegCloseKey(k);
-}
 
 // Several processes write one hive while this one reads it: no reader ever sees a torn file
 // (the sentinel stays readable), and no writer's change is lost.
@@ -472,14 +449,13 @@ TEST_F(RegistryTest, ConcurrentProcessesLoseNothing) {
     constexpr int kChildren = 4;
     std::vector<ChildProcess> children(kChildren);
     for (int c = 0; c < kChildren; ++c) {
-        ::setenv("QI_REG_CHILD", std::to_string(c).c_str(), 1);
+        // Each child adds its share of values to the key, one write each, once "go" exists.
         SpawnOptions options;
-        options.commandLine =
-            L"\"" + GetModuleFileName() + L"\" --gtest_filter=RegistryChild.AddValues";
+        options.commandLine = L"\"" + Utf8ToWide(QI_TEST_CHILD) + L"\" registry-add-values " +
+                              std::to_wstring(c) + L" " + std::to_wstring(kValuesPerChild);
         int error = 0;
         ASSERT_TRUE(SpawnProcess(options, children[c], error)) << error;
     }
-    ::unsetenv("QI_REG_CHILD");
     for (int waited = 0; waited < 20000; ++waited) {
         int ready = 0;
         for (int c = 0; c < kChildren; ++c)
