@@ -15,7 +15,7 @@
 namespace {
 
 // Counts reports as the installer's listener would receive them.
-class CCountingListener : public CLibcurlDownCallback {
+class CCountingListener final : public CLibcurlDownCallback {
 public:
     void OnDownloadProgress(int, int, double, double) override { ++m_nReports; }
     void OnUploadProgress(int, double, double) override {}
