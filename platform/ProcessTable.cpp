@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <utility>
 
