@@ -5,7 +5,7 @@
 #include "install/EventInstallCallBack.h"
 #include "platform/Time.h"
 #include "sys/DebugLog.h"
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 #include "sys/TextHelpers.h"
 
 namespace {

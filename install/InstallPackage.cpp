@@ -15,7 +15,7 @@
 #include "platform/WideFormat.h"
 #include "sys/DebugLog.h"
 #include "sys/FileUtil.h"
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 #include "sys/TextHelpers.h"
 #include "sys/TextUtil.h"
 

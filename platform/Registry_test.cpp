@@ -10,8 +10,8 @@
 #include <set>
 #include <sstream>
 
+#include "platform/ChildProcess.h"
 #include "platform/DebugOutput.h"
-#include "platform/Process.h"
 #include "platform/SystemInfo.h"
 #include "platform/Text.h"
 #include "tests/support/FileFaults.h"

@@ -11,7 +11,7 @@
 
 #include "platform/ShellFolders.h"
 #include "platform/Text.h"
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 #include "sys/TextHelpers.h"
 #include "sys/TextUtil.h"
 

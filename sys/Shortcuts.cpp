@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "platform/ChildProcess.h"
 #include "platform/File.h"
-#include "platform/Process.h"
 #include "platform/ShellFolders.h"
 #include "platform/Text.h"
 #include "sys/FileUtil.h"

@@ -10,7 +10,7 @@
 #include "platform/DebugOutput.h"
 #include "platform/ShellFolders.h"
 #include "platform/Text.h"
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 #include "tests/support/FileFaults.h"
 #include "tests/support/TempDir.h"
 

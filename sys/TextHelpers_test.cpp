@@ -7,7 +7,7 @@
 
 #include "platform/Module.h"
 #include "platform/Text.h"
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <regex>
 #include <set>
 
+#include "platform/ChildProcess.h"
 #include "platform/Guid.h"
-#include "platform/Process.h"
 #include "platform/Text.h"
 #include "platform/Time.h"
 

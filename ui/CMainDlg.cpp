@@ -7,7 +7,7 @@
 #include "install/InstallMgr.h"
 #include "net/StopFlag.h"
 #include "sys/DebugLog.h"
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 #include "sys/TextUtil.h"
 #include "ui/CMsgBoxDlg.h"
 #include "ui/InstallDir.h"

@@ -13,7 +13,7 @@
 
 #include "platform/Module.h"
 #include "platform/Text.h"
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
-#include "platform/Process.h"
+#include "platform/ChildProcess.h"
 #include "platform/Text.h"
 #include "sys/TextUtil.h"
 

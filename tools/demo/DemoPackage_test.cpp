@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Process.h"
+#include "platform/ChildProcess.h"
 #include "platform/Text.h"
 #include "tools/demo/DemoLayout.h"
 #include "tools/demo/DemoPackage.h"

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/Process.h"
+#include "platform/ChildProcess.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 

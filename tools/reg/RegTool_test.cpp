@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "platform/Process.h"
+#include "platform/ChildProcess.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"

@@ -1,10 +1,10 @@
-#include "sys/Devices.h"
+#include "sys/DeviceInfo.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "platform/Devices.h"
+#include "platform/SysfsDevices.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;

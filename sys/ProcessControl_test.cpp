@@ -1,12 +1,12 @@
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <filesystem>
 
+#include "platform/ChildProcess.h"
 #include "platform/DebugOutput.h"
-#include "platform/Process.h"
 #include "platform/Text.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "platform/Process.h"
+#include "platform/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,8 +1,8 @@
-#include "sys/Devices.h"
+#include "sys/DeviceInfo.h"
 
 #include <vector>
 
-#include "platform/Devices.h"
+#include "platform/SysfsDevices.h"
 #include "sys/TextHelpers.h"
 
 namespace {

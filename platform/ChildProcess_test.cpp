@@ -1,4 +1,4 @@
-#include "platform/Process.h"
+#include "platform/ChildProcess.h"
 
 #include <gtest/gtest.h>
 

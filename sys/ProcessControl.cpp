@@ -1,4 +1,4 @@
-#include "sys/Process.h"
+#include "sys/ProcessControl.h"
 
 #include <unistd.h>
 
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ChildProcess.h"
 #include "platform/DebugOutput.h"
-#include "platform/Process.h"
 #include "platform/ProcessTable.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"

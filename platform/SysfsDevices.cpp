@@ -1,4 +1,4 @@
-#include "platform/Devices.h"
+#include "platform/SysfsDevices.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
