@@ -55,46 +55,11 @@ void LogReadFailure(const char* function, const wchar_t* fileName, int error) {
 }
 
 std::wstring DecodeUtf16Le(std::string_view bytes) {
-    std::wstring out;
-    size_t i = 0;
-    while (i + 1 < bytes.size()) {
-        char32_t u =
-            static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-        i += 2;
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < bytes.size()) {
-            char32_t lo = static_cast<unsigned char>(bytes[i]) |
-                          (static_cast<unsigned char>(bytes[i + 1]) << 8);
-            if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
-                i += 2;
-            } else {
-                u = 0xFFFD;
-            }
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            u = 0xFFFD;
-        }
-        out.push_back(static_cast<wchar_t>(u));
-    }
-    return out;
+    return Utf16LeToWide(bytes);
 }
 
 std::string EncodeUtf16Le(std::wstring_view text) {
-    std::string out;
-    auto unit = [&out](char32_t u) {
-        out.push_back(static_cast<char>(u & 0xFF));
-        out.push_back(static_cast<char>((u >> 8) & 0xFF));
-    };
-    for (wchar_t ch : text) {
-        char32_t c = static_cast<char32_t>(ch);
-        if (c > 0xFFFF && c <= 0x10FFFF) {
-            c -= 0x10000;
-            unit(0xD800 + (c >> 10));
-            unit(0xDC00 + (c & 0x3FF));
-        } else {
-            unit(c > 0x10FFFF ? 0xFFFD : c);
-        }
-    }
-    return out;
+    return WideToUtf16Le(text);
 }
 
 std::wstring Decode(Encoding enc, std::string_view raw) {

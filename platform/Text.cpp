@@ -29,8 +29,8 @@ bool IsAsciiCodeset(const char* codeset) {
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = 0xFFFD;
+    if (!IsScalarValue(cp))
+        cp = kReplacementCharacter;
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -48,12 +48,92 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+void AppendUtf16Le(std::string& out, char32_t cp) {
+    auto unit = [&out](char32_t u) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    };
+    if (!IsScalarValue(cp))
+        cp = kReplacementCharacter;
+    if (cp < 0x10000) {
+        unit(cp);
+    } else {
+        cp -= 0x10000;
+        unit(0xD800 + (cp >> 10));
+        unit(0xDC00 + (cp & 0x3FF));
+    }
+}
+
+constexpr DecodedChar kIllFormedUnit{kReplacementCharacter, false, 1};
+
+// Without Unicode case tables (no C.UTF-8 locale) only ASCII letters fold.
+locale_t FoldLocale() {
+    static const locale_t s_locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return s_locale;
+}
+
+wchar_t FoldChar(wchar_t c, locale_t loc) {
+    if (c < 0x80)
+        return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+    if (loc == static_cast<locale_t>(0))
+        return c;
+    return static_cast<wchar_t>(towupper_l(static_cast<wint_t>(c), loc));
+}
+
 }  // namespace
 
 bool NarrowIsUtf8() {
     const char* codeset = nl_langinfo(CODESET);
     return IsAsciiCodeset(codeset) || strcasecmp(codeset, "UTF-8") == 0 ||
            strcasecmp(codeset, "UTF8") == 0;
+}
+
+DecodedChar DecodeUtf8At(std::string_view bytes, size_t pos) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + pos;
+    const size_t left = bytes.size() - pos;
+    const unsigned char lead = p[0];
+    if (lead < 0x80)
+        return {lead, true, 1};
+    size_t extra = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1, cp = lead & 0x1F, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, cp = lead & 0x0F, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, cp = lead & 0x07, min = 0x10000;
+    } else {
+        return kIllFormedUnit;  // a continuation byte, or F8..FF
+    }
+    if (left <= extra)
+        return kIllFormedUnit;
+    for (size_t i = 1; i <= extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return kIllFormedUnit;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || !IsScalarValue(cp))
+        return kIllFormedUnit;
+    return {cp, true, extra + 1};
+}
+
+DecodedChar DecodeUtf16LeAt(std::string_view bytes, size_t pos) {
+    auto unit = [&bytes](size_t i) {
+        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    };
+    if (bytes.size() - pos < 2)
+        return kIllFormedUnit;
+    const char32_t u = unit(pos);
+    if (u < 0xD800 || u > 0xDFFF)
+        return {u, true, 2};
+    if (u <= 0xDBFF && bytes.size() - pos >= 4) {
+        const char32_t low = unit(pos + 2);
+        if (low >= 0xDC00 && low <= 0xDFFF)
+            return {0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), true, 4};
+    }
+    return {kReplacementCharacter, false, 2};
 }
 
 std::string WideToUtf8(std::wstring_view text) {
@@ -70,51 +150,48 @@ std::wstring Utf8ToWide(std::string_view text) {
     // Never more characters than bytes: size once, fill, trim.
     std::wstring out(text.size(), L'\0');
     wchar_t* dst = out.data();
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        unsigned char b = *p;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const auto b = static_cast<unsigned char>(text[pos]);
         if (b < 0x80) {
             *dst++ = b;
-            ++p;
+            ++pos;
             continue;
         }
-        int extra = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if ((b & 0xE0) == 0xC0) {
-            extra = 1, cp = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2, cp = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3, cp = b & 0x07, min = 0x10000;
-        } else {
-            *dst++ = 0xFFFD;
-            ++p;
-            continue;
-        }
-        if (end - p <= extra) {
-            *dst++ = 0xFFFD;
-            ++p;
-            continue;
-        }
-        bool ok = true;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            *dst++ = 0xFFFD;
-            ++p;
-            continue;
-        }
-        *dst++ = static_cast<wchar_t>(cp);
-        p += extra + 1;
+        const DecodedChar c = DecodeUtf8At(text, pos);
+        *dst++ = static_cast<wchar_t>(c.value);
+        pos += c.length;
     }
     out.resize(static_cast<size_t>(dst - out.data()));
+    return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (size_t pos = 0; pos < text.size();) {
+        const DecodedChar c = DecodeUtf8At(text, pos);
+        if (!c.valid)
+            return false;
+        pos += c.length;
+    }
+    return true;
+}
+
+std::string WideToUtf16Le(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (wchar_t ch : text)
+        AppendUtf16Le(out, static_cast<char32_t>(ch));
+    return out;
+}
+
+std::wstring Utf16LeToWide(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size() / 2);
+    for (size_t pos = 0; pos + 1 < bytes.size();) {
+        const DecodedChar c = DecodeUtf16LeAt(bytes, pos);
+        out.push_back(static_cast<wchar_t>(c.value));
+        pos += c.length;
+    }
     return out;
 }
 
@@ -167,18 +244,20 @@ std::wstring MultiByteToWide(std::string_view text) {
     return out;
 }
 
+std::wstring FoldName(std::wstring_view name) {
+    const locale_t loc = FoldLocale();
+    std::wstring out(name);
+    for (wchar_t& c : out)
+        c = FoldChar(c, loc);
+    return out;
+}
+
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size())
         return false;
-    // Case rules of Unicode, whatever the process locale: a name must compare the same
-    // in the C locale and in a Chinese one.
-    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    const locale_t loc = FoldLocale();
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] == b[i])
-            continue;
-        wint_t x = static_cast<wint_t>(a[i]), y = static_cast<wint_t>(b[i]);
-        if (unicode != static_cast<locale_t>(0) ? towlower_l(x, unicode) != towlower_l(y, unicode)
-                                                : std::towlower(x) != std::towlower(y))
+        if (a[i] != b[i] && FoldChar(a[i], loc) != FoldChar(b[i], loc))
             return false;
     }
     return true;

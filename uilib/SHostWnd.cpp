@@ -19,13 +19,7 @@ std::set<SHostWnd*>& AliveWindows() {
 }
 
 bool Is(const std::string& a, const char* b) {
-    if (a.size() != std::strlen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return EqualsNoCase(platform::Utf8ToWide(a), platform::Utf8ToWide(b));
 }
 
 constexpr UINT kFrameMs = 10;

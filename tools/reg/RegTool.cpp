@@ -19,10 +19,9 @@ const wchar_t kNotFound[] =
     L"ERROR: The system was unable to find the specified registry key or value.\n";
 const wchar_t kDone[] = L"The operation completed successfully.\n";
 
-std::wstring Upper(std::wstring s) {
-    for (wchar_t& c : s)
-        c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-    return s;
+// Operations, switches and type names in any case, the same under every locale.
+std::wstring Upper(const std::wstring& s) {
+    return FoldName(s);
 }
 
 struct TypeName {
@@ -326,7 +325,7 @@ int CRegTool::Query() {
     std::wstring fullName = path.empty() ? rootName : rootName + L"\\" + path;
     if (m_bValue) {
         for (const ValueEntry& v : ListValues(key.key)) {
-            if (Upper(v.name) == Upper(m_strValueName)) {
+            if (EqualsNoCase(v.name, m_strValueName)) {
                 m_fnOut(L"\n" + fullName + L"\n" + ValueLine(v) + L"\n");
                 return 0;
             }

@@ -1,6 +1,6 @@
 #include "uilib/components/render-cairo/SFontCairo.h"
 
-#include "uilib/components/render-cairo/Utf8.h"
+#include "platform/Text.h"
 
 namespace SOUI {
 namespace {
@@ -12,7 +12,7 @@ std::string SFontCairo::MapFace(const std::wstring& face) {
         face == L"黑体" || face == L"Microsoft YaHei" || face == L"SimSun" || face == L"SimHei")
         return kCjkFamily;
     // Other faces keep the CJK family as fallback so that Chinese text never shows boxes.
-    return WideToUtf8(face) + "," + kCjkFamily;
+    return platform::WideToUtf8(face) + "," + kCjkFamily;
 }
 
 SFontCairo::SFontCairo(const FontDesc& desc) : m_desc(desc) {

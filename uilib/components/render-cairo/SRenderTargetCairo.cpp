@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/Text.h"
+
 #include "uilib/components/render-cairo/SBitmapCairo.h"
 #include "uilib/components/render-cairo/SFontCairo.h"
-#include "uilib/components/render-cairo/Utf8.h"
 
 namespace SOUI {
 
@@ -167,7 +168,7 @@ CSize SRenderTargetCairo::PrepareLayout(const wchar_t* text, int len, int wrapWi
                                         bool singleLine) {
     if (len < 0)
         len = static_cast<int>(std::wcslen(text));
-    std::string utf8 = WideToUtf8(text, static_cast<size_t>(len));
+    std::string utf8 = platform::WideToUtf8(std::wstring_view(text, static_cast<size_t>(len)));
     auto* font = dynamic_cast<SFontCairo*>(m_pFont);
     if (font == nullptr)
         font = static_cast<SFontCairo*>(m_pDefFont);  // a foreign font
@@ -261,7 +262,7 @@ void SRenderTargetCairo::MeasureCharEdges(const wchar_t* text, int len, int* rig
     PrepareLayout(text, len, 0, true);
     // The layout reports byte offsets of its UTF-8 text; map them back to characters
     // (each wide character is one code point there).
-    std::string utf8 = WideToUtf8(text, static_cast<size_t>(len));
+    std::string utf8 = platform::WideToUtf8(std::wstring_view(text, static_cast<size_t>(len)));
     std::vector<int> charOfByte(utf8.size());
     int c = -1;
     for (size_t b = 0; b < utf8.size(); ++b) {
@@ -291,7 +292,7 @@ void SRenderTargetCairo::GetTextBoundaries(const wchar_t* text, int len, BYTE* f
         return;
     if (len < 0)
         len = static_cast<int>(std::wcslen(text));
-    std::string utf8 = WideToUtf8(text, static_cast<size_t>(len));
+    std::string utf8 = platform::WideToUtf8(std::wstring_view(text, static_cast<size_t>(len)));
     std::vector<PangoLogAttr> attrs(static_cast<size_t>(len) + 1);
     pango_get_log_attrs(utf8.c_str(), static_cast<int>(utf8.size()), -1,
                         pango_language_from_string("zh-cn"), attrs.data(), len + 1);

@@ -2,7 +2,7 @@
 
 #include <pugixml.hpp>
 
-#include "uilib/components/translator/Utf.h"
+#include "platform/Text.h"
 
 namespace SOUI {
 
@@ -15,16 +15,16 @@ bool STranslatorLang::Load(const void* pData, unsigned int uType) {
         lang = lang.child("language");
     if (!lang)
         return false;
-    m_strName = Utf8ToWide(lang.attribute("name").value());
+    m_strName = platform::Utf8ToWide(lang.attribute("name").value());
     m_texts.clear();
     for (pugi::xml_node ctx : lang.children("context")) {
-        SStringW ctxName = Utf8ToWide(ctx.attribute("name").value());
+        SStringW ctxName = platform::Utf8ToWide(ctx.attribute("name").value());
         for (pugi::xml_node msg : ctx.children("message")) {
-            SStringW src = Utf8ToWide(msg.child("source").text().get());
+            SStringW src = platform::Utf8ToWide(msg.child("source").text().get());
             pugi::xml_node tr = msg.child("translation");
             if (src.empty() || !tr)
                 continue;
-            m_texts[{ctxName, src}] = Utf8ToWide(tr.text().get());
+            m_texts[{ctxName, src}] = platform::Utf8ToWide(tr.text().get());
         }
     }
     return true;
