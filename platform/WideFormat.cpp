@@ -1,17 +1,26 @@
 #include "platform/WideFormat.h"
 
+#include <locale.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cwchar>
+#include <optional>
 #include <vector>
 
 #include "platform/DebugOutput.h"
+#include "platform/Text.h"
 
 namespace platform {
 
-std::wstring TranslateWideFormat(const wchar_t* format) {
+namespace {
+
+// The format for glibc, and whether a conversion takes narrow text.
+std::wstring Translate(const wchar_t* format, bool* narrowArguments) {
     std::wstring out;
+    bool narrow = false;
     if (format == nullptr)
         return out;
     const wchar_t* p = format;
@@ -50,9 +59,11 @@ std::wstring TranslateWideFormat(const wchar_t* format) {
         ++p;
         switch (conv) {
             case L's':  // wide unless 'h'
+                narrow = narrow || length == L"h";
                 out += (length == L"h") ? L"s" : L"ls";
                 break;
             case L'S':  // the opposite width
+                narrow = narrow || !(length == L"l" || length == L"w");
                 out += (length == L"l" || length == L"w") ? L"ls" : L"s";
                 break;
             case L'c':
@@ -67,7 +78,49 @@ std::wstring TranslateWideFormat(const wchar_t* format) {
                 break;
         }
     }
+    if (narrowArguments != nullptr)
+        *narrowArguments = narrow;
     return out;
+}
+
+// While alive on a thread, the C library's wide printf family reads narrow text arguments
+// as MultiByteToWide does: under the plain C/POSIX locale, as UTF-8 (where the C library
+// alone refuses every byte above 0x7F). Under any other locale it changes nothing.
+class NarrowTextAsUtf8Scope {
+public:
+    NarrowTextAsUtf8Scope() {
+        // One byte a character and narrow text that is UTF-8: the plain C/POSIX locale.
+        if (MB_CUR_MAX != 1 || !NarrowIsUtf8())
+            return;
+        // Only the character type changes; numbers and the rest keep the thread's locale.
+        locale_t base = duplocale(uselocale(static_cast<locale_t>(0)));
+        if (base == static_cast<locale_t>(0))
+            return;
+        m_utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", base);
+        if (m_utf8 == static_cast<locale_t>(0)) {
+            freelocale(base);
+            return;
+        }
+        m_previous = uselocale(m_utf8);
+    }
+    ~NarrowTextAsUtf8Scope() {
+        if (m_utf8 == static_cast<locale_t>(0))
+            return;
+        uselocale(m_previous);
+        freelocale(m_utf8);
+    }
+    NarrowTextAsUtf8Scope(const NarrowTextAsUtf8Scope&) = delete;
+    NarrowTextAsUtf8Scope& operator=(const NarrowTextAsUtf8Scope&) = delete;
+
+private:
+    locale_t m_utf8 = static_cast<locale_t>(0);
+    locale_t m_previous = static_cast<locale_t>(0);
+};
+
+}  // namespace
+
+std::wstring TranslateWideFormat(const wchar_t* format) {
+    return Translate(format, nullptr);
 }
 
 }  // namespace platform
@@ -77,7 +130,11 @@ namespace platform {
 std::wstring VFormatW(const wchar_t* format, va_list args) {
     // Far beyond any text this program formats; a longer one is refused, not cut.
     constexpr size_t kMaxChars = size_t{1} << 24;
-    std::wstring translated = TranslateWideFormat(format);
+    bool narrow = false;
+    std::wstring translated = Translate(format, &narrow);
+    std::optional<NarrowTextAsUtf8Scope> narrowAsUtf8;
+    if (narrow)
+        narrowAsUtf8.emplace();
     std::vector<wchar_t> buf(256);
     for (;;) {
         va_list copy;
@@ -86,6 +143,12 @@ std::wstring VFormatW(const wchar_t* format, va_list args) {
         int n = vswprintf(buf.data(), buf.size(), translated.c_str(), copy);
         int error = errno;
         va_end(copy);
+        // The C library's UTF-8 reading lets code points above U+10FFFF through; such
+        // narrow text is refused like any other that is not well formed.
+        if (n >= 0 && narrow && !std::all_of(buf.data(), buf.data() + n, [](wchar_t c) {
+                return IsScalarValue(static_cast<char32_t>(c));
+            }))
+            n = -1, error = EILSEQ;
         if (n >= 0)
             return std::wstring(buf.data(), static_cast<size_t>(n));
         // -1 is "did not fit" unless errno says an argument could not be converted: then a

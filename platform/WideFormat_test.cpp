@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/DebugOutput.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -18,6 +19,25 @@ TEST(FormatW, AnArgumentThatIsNoTextFailsAtOnce) {
     // Not text in any encoding: neither a bigger buffer nor a cut result would help.
     EXPECT_EQ(platform::FormatW(L"x%hsy", "ab\xff\xfe"), L"");
     EXPECT_EQ(capture.Text(), "FormatW: cannot format \"x%hsy\": an argument is not valid text\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Narrow text reaches %hs as MultiByteToWide reads it: UTF-8 under the plain C locale of
+// this test program, and what is not well formed is refused there as well.
+TEST(FormatW, NarrowTextDecodesLikeTheCodec) {
+    ASSERT_TRUE(platform::NarrowIsUtf8());
+    const char* utf8 = "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80";
+    EXPECT_EQ(platform::FormatW(L"[%hs]", utf8), L"[" + platform::MultiByteToWide(utf8) + L"]");
+    EXPECT_EQ(platform::FormatW(L"[%S]", utf8), L"[\u00E9\u4E2D\U0001F600]");
+
+    platform::ScopedDebugCapture capture;
+    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8"}) {
+        EXPECT_FALSE(platform::IsValidUtf8(bad));
+        EXPECT_EQ(platform::FormatW(L"%hs", bad), L"") << "refused, not guessed";
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "sys/DebugLog.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cwchar>
 #include <string>
@@ -9,14 +10,11 @@
 #include "platform/WideFormat.h"
 
 void DebugLogUnchecked(const wchar_t* format, ...) {
-    wchar_t message[4096] = {0};
-    std::wstring translated = platform::TranslateWideFormat(format);
     va_list args;
     va_start(args, format);
-    // On overflow glibc cuts the text at 4095 characters and still terminates it.
-    vswprintf(message, 4096, translated.c_str(), args);
+    std::wstring message = platform::VFormatW(format, args);
     va_end(args);
-    message[4095] = 0;
+    message.resize(std::min<size_t>(message.size(), 4095));
 
     platform::SystemTime st = platform::GetLocalTime();
     wchar_t prefix[64] = {0};
@@ -24,6 +22,6 @@ void DebugLogUnchecked(const wchar_t* format, ...) {
              st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
 
     platform::OutputDebugStringW(prefix);
-    platform::OutputDebugStringW(message);
+    platform::OutputDebugStringW(message.c_str());
     platform::OutputDebugStringW(L"\n");
 }
