@@ -94,44 +94,7 @@ constexpr wchar_t kUndecodable = static_cast<wchar_t>(0x110000);
 
 // Strict UTF-8 check: a line with bytes we would not write back unchanged is not ours.
 bool IsStrictUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c == 0)
-            return false;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t n = 0;
-        uint32_t cp = 0;
-        if ((c & 0xE0) == 0xC0) {
-            n = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            n = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            n = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        for (size_t k = 1; k <= n; ++k) {
-            if (i + k >= s.size())
-                return false;
-            auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if ((n == 1 && cp < 0x80) || (n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) ||
-            cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += n + 1;
-    }
-    return true;
+    return s.find('\0') == std::string_view::npos && IsValidUtf8(s);
 }
 
 }  // namespace
@@ -140,27 +103,13 @@ std::wstring DecodeRegFile(const std::string& bytes) {
     std::wstring text;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        auto unit = [&bytes](size_t i) {
-            return static_cast<uint32_t>(static_cast<unsigned char>(bytes[i]) |
-                                         (static_cast<unsigned char>(bytes[i + 1]) << 8));
-        };
-        text.reserve(bytes.size() / 2);
-        size_t i = 2;
-        for (; i + 1 < bytes.size(); i += 2) {
-            uint32_t u = unit(i);
-            if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
-                unit(i + 2) <= 0xDFFF) {
-                text.push_back(
-                    static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (unit(i + 2) - 0xDC00)));
-                i += 2;
-            } else if (u == 0 || (u >= 0xD800 && u <= 0xDFFF)) {
-                text.push_back(kUndecodable);
-            } else {
-                text.push_back(static_cast<wchar_t>(u));
-            }
+        std::string_view units = std::string_view(bytes).substr(2);
+        text.reserve(units.size() / 2);
+        for (size_t i = 0; i < units.size();) {
+            DecodedChar c = DecodeUtf16LeAt(units, i);
+            text.push_back(c.valid && c.value != 0 ? static_cast<wchar_t>(c.value) : kUndecodable);
+            i += c.length;
         }
-        if (i < bytes.size())
-            text.push_back(kUndecodable);
         return text;
     }
     std::string_view body(bytes);
@@ -414,8 +363,7 @@ void AppendKey(std::wstring& out, const Key& key, const std::wstring& fullName) 
 }  // namespace
 
 bool IsValidCodePoint(wchar_t c) {
-    auto u = static_cast<uint32_t>(c);
-    return u != 0 && u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF);
+    return c != 0 && IsScalarValue(static_cast<char32_t>(c));
 }
 
 bool IsStorableName(std::wstring_view name) {
@@ -484,51 +432,16 @@ std::wstring FormatRegText(const Key& key, const std::wstring& fullName) {
 namespace platform {
 
 std::vector<uint8_t> RegStringBytes(std::wstring_view text, bool terminate) {
-    std::vector<uint8_t> out;
-    out.reserve((text.size() + 1) * 2);
-    auto put = [&out](uint32_t unit) {
-        out.push_back(static_cast<uint8_t>(unit & 0xFF));
-        out.push_back(static_cast<uint8_t>(unit >> 8));
-    };
-    for (wchar_t c : text) {
-        auto u = static_cast<uint32_t>(c);
-        if (u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF))
-            u = 0xFFFD;
-        if (u >= 0x10000) {
-            u -= 0x10000;
-            put(0xD800 + (u >> 10));
-            put(0xDC00 + (u & 0x3FF));
-        } else {
-            put(u);
-        }
-    }
+    std::string bytes = WideToUtf16Le(text);
     if (terminate)
-        put(0);
-    return out;
+        bytes.append(2, '\0');
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 std::wstring RegBytesToString(const uint8_t* data, size_t size) {
-    std::wstring out;
     if (data == nullptr)
-        return out;
-    size_t units = size / 2;
-    out.reserve(units);
-    for (size_t i = 0; i < units; ++i) {
-        uint32_t u = data[2 * i] | (data[2 * i + 1] << 8);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-            uint32_t next = data[2 * i + 2] | (data[2 * i + 3] << 8);
-            if (next >= 0xDC00 && next <= 0xDFFF) {
-                out.push_back(
-                    static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00)));
-                ++i;
-                continue;
-            }
-        }
-        if (u >= 0xD800 && u <= 0xDFFF)
-            u = 0xFFFD;
-        out.push_back(static_cast<wchar_t>(u));
-    }
-    return out;
+        return std::wstring();
+    return Utf16LeToWide(std::string_view(reinterpret_cast<const char*>(data), size));
 }
 
 std::wstring GetRootKeyName(HKEY root) {

@@ -1,32 +1,15 @@
 #include "platform/RegistryTree.h"
 
+#include "platform/Text.h"
+
 #include <locale.h>
 #include <wctype.h>
 
 namespace platform::registry {
-namespace {
-
 // Case folding independent of the process locale, so that a hive written under one locale
 // matches under another.
-locale_t FoldLocale() {
-    static locale_t s_locale = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    return s_locale;
-}
-
-}  // namespace
-
 std::wstring FoldName(std::wstring_view name) {
-    std::wstring out(name);
-    locale_t loc = FoldLocale();
-    for (wchar_t& c : out) {
-        if (c < 0x80) {
-            if (c >= L'a' && c <= L'z')
-                c = static_cast<wchar_t>(c - L'a' + L'A');
-        } else if (loc != static_cast<locale_t>(0)) {
-            c = static_cast<wchar_t>(::towupper_l(static_cast<wint_t>(c), loc));
-        }
-    }
-    return out;
+    return platform::FoldName(name);
 }
 
 bool SameName(std::wstring_view a, std::wstring_view b) {
