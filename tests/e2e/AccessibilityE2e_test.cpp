@@ -191,6 +191,8 @@ TEST_F(Accessibility, WelcomePageIsToldAndItsCheckBoxActs) {
     const CAccLine* browse = Find(tree, "push button", "选择安装目录");
     ASSERT_NE(browse, nullptr) << raw;
     EXPECT_TRUE(browse->Has("visible") && !browse->Has("showing")) << raw;
+    // The directory field is named by the layout, not by the path it holds.
+    EXPECT_NE(Find(tree, "entry", "安装目录"), nullptr) << raw;
     // Only the current page: the finished page's button is not told.
     EXPECT_EQ(Find(tree, "push button", "立即体验"), nullptr) << raw;
 
@@ -228,6 +230,7 @@ TEST_F(Accessibility, NamesFollowTheLanguage) {
     const std::string& raw = m_raw;
     EXPECT_NE(Find(tree, "frame", kMainTitleEnglish), nullptr) << raw;
     EXPECT_NE(Find(tree, "push button", "Close"), nullptr) << raw;
+    EXPECT_NE(Find(tree, "entry", "Install folder"), nullptr) << raw;
     EXPECT_NE(Find(tree, "push button", "Minimize"), nullptr) << raw;
     EXPECT_NE(Find(tree, "check box", "I accept the"), nullptr) << raw;
     EXPECT_NE(Find(tree, "page tab", "Page 1"), nullptr) << raw;
