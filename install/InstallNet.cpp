@@ -9,8 +9,6 @@
 #include "install/InstallMgr.h"
 #include "install/InstallPackDown.h"
 #include "install/InstallTransfer.h"
-#include "net/ClusterCurl.h"
-#include "net/StopFlag.h"
 #include "platform/Registry.h"
 #include "sys/DebugLog.h"
 #include "sys/FileUtil.h"
@@ -57,17 +55,9 @@ bool CInstallMgr::DownNetFile() {
         return false;
     }
     CInstallPackDown progress(20, 40, L"正在下载net包...", this);
-    CurlResult result;
-    {
-        ClusterCurl curl;
-        curl.m_nTaskId = 0;
-        curl.m_pCallback = &progress;
-        curl.m_pStopFlag = &g_bStopFlag;
-        ApplyTransferConfig(curl, ini, L"CInstallMgr::DownNetFile");
-        curl.m_nRetries = kDownloadRetries;
-        curl.m_strSha256 = digest.hex;  // checked before the file takes its name
-        result = curl.downloadFile(WideToAnsi(url), dir, kNetFileName);
-    }
+    const CurlResult result =
+        DownloadForInstall(WideToAnsi(url), dir, kNetFileName, ini, digest.hex, &progress,
+                           L"CInstallMgr::DownNetFile");
     if (result.code == 200) {
         DebugLog(L"%s success 下载net包成功", L"CInstallMgr::DownNetFile");
         return true;

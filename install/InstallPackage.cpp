@@ -10,7 +10,6 @@
 #include "install/InstallPackDown.h"
 #include "install/InstallTransfer.h"
 #include "net/ClusterCurl.h"
-#include "net/StopFlag.h"
 #include "platform/Text.h"
 #include "platform/WideFormat.h"
 #include "sys/DebugLog.h"
@@ -55,17 +54,8 @@ bool CInstallMgr::DownInstallFile() {
     }
 
     CInstallPackDown progress(kDownloadStart, kDownloadEnd, L"正在下载安装包...", this);
-    CurlResult result;
-    {
-        ClusterCurl client;
-        client.m_nTaskId = 0;
-        client.m_pCallback = &progress;
-        client.m_pStopFlag = &g_bStopFlag;
-        ApplyTransferConfig(client, ini, L"CInstallMgr::DownInstallFile");
-        client.m_nRetries = kDownloadRetries;
-        client.m_strSha256 = digest.hex;  // checked before the file takes its name
-        result = client.downloadFile(url, dir, fileName);
-    }
+    const CurlResult result = DownloadForInstall(url, dir, fileName, ini, digest.hex, &progress,
+                                                 L"CInstallMgr::DownInstallFile");
 
     if (result.code == 200) {
         DebugLog(L"%s success 下载安装包成功", L"CInstallMgr::DownInstallFile");

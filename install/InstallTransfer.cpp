@@ -4,6 +4,7 @@
 
 #include "net/ClusterCurl.h"
 #include "net/Sha256.h"
+#include "net/StopFlag.h"
 #include "net/TransferSettings.h"
 #include "sys/DebugLog.h"
 #include "sys/TextHelpers.h"
@@ -48,4 +49,18 @@ bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, co
              AnsiToWide(digest.hex).c_str(), read ? AnsiToWide(actual).c_str() : L"(unreadable)");
     std::remove(narrow.c_str());  // the next run fetches it afresh
     return false;
+}
+
+CurlResult DownloadForInstall(const std::string& url, const std::string& dir,
+                              const std::string& fileName, const std::wstring& iniPath,
+                              const std::string& sha256, CLibcurlDownCallback* progress,
+                              const wchar_t* who) {
+    ClusterCurl client;
+    client.m_nTaskId = 0;
+    client.m_pCallback = progress;
+    client.m_pStopFlag = &g_bStopFlag;
+    ApplyTransferConfig(client, iniPath, who);
+    client.m_nRetries = kDownloadRetries;
+    client.m_strSha256 = sha256;
+    return client.downloadFile(url, dir, fileName);
 }
