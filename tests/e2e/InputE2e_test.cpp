@@ -86,14 +86,19 @@ TEST_F(Input, SpaceTogglesTheAgreementAndPressesTheFocusedButton) {
     ASSERT_FALSE(checked.Empty());
 
     // Tab order at 400: install button, agreement, licence link, custom install, ...
-    PressKeys("Tab Tab space");
-    EXPECT_TRUE(WaitUntil([&] { return m_window.Shot().Crop(ctl::kAgree) != checked; }, 5000))
+    // Reached by the keyboard, the box is outlined; Space then toggles it and toggles it back.
+    PressKeys("Tab Tab");
+    ASSERT_TRUE(WaitUntil([&] { return m_window.Shot().Crop(ctl::kAgree) != checked; }, 5000))
+        << "no focus outline on the agreement after Tab";
+    const CShot focused = SteadyCrop(ctl::kAgree);
+    PressKeys("space");
+    EXPECT_TRUE(WaitUntil([&] { return m_window.Shot().Crop(ctl::kAgree) != focused; }, 5000))
         << "Space did not toggle the agreement";
     PressKeys("space");
     CShot back;
     EXPECT_TRUE(
-        WaitUntil([&] { return (back = m_window.Shot().Crop(ctl::kAgree)) == checked; }, 5000))
-        << back.CountDifferent(checked) << " pixels differ after the second Space";
+        WaitUntil([&] { return (back = m_window.Shot().Crop(ctl::kAgree)) == focused; }, 5000))
+        << back.CountDifferent(focused) << " pixels differ after the second Space";
 
     // Space on "自定义安装": pressed while held, clicked on release.
     PressKeys("Tab Tab");
@@ -145,6 +150,7 @@ TEST_F(Input, FocusRectangleAfterTabButNotAfterAClick) {
     RestPointer();
     const CShot plain = SteadyCrop(ctl::kBtnExtend);
     ASSERT_FALSE(plain.Empty());
+    const CShot agreePlain = m_window.Shot().Crop(ctl::kAgree);
 
     // Clicked twice (unfolded and folded again): focused, with no outline.
     ASSERT_TRUE(ClickExtendTwice());
@@ -161,6 +167,18 @@ TEST_F(Input, FocusRectangleAfterTabButNotAfterAClick) {
         5000))
         << tabbed.CountDifferent(plain) << " pixels differ after Tab";
     EXPECT_EQ(WindowHeight(), 400) << "Tab clicked something";
+
+    // The agreement box (two back, past the link) is outlined too when the keyboard reaches it.
+    PressKeys("shift+Tab shift+Tab");
+    CShot agreeTabbed;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return (agreeTabbed = m_window.Shot().Crop(ctl::kAgree)).CountDifferent(agreePlain) >
+                   40;
+        },
+        5000))
+        << agreeTabbed.CountDifferent(agreePlain) << " pixels differ on the agreement box";
+    PressKeys("Tab Tab");
 
     // The next click hides it again.
     ASSERT_TRUE(ClickExtendTwice());
