@@ -184,6 +184,7 @@ void SHostWnd::OnNativeKey(UINT vk, bool bDown, UINT flags) {
     std::shared_ptr<bool> keep = m_alive;
     if (!keep || !*keep)
         return;
+    UpdateLayoutIfNeeded();  // the focus may have left the visible area
     SWindow* focus = m_pFocus;
     bool usable = focus && !focus->IsDisabled(true);
     if (!bDown) {
@@ -212,6 +213,7 @@ void SHostWnd::OnNativeKey(UINT vk, bool bDown, UINT flags) {
 }
 
 void SHostWnd::OnNativeText(const SStringW& text) {
+    UpdateLayoutIfNeeded();
     if (m_pFocus && !m_pFocus->IsDisabled(true))
         m_pFocus->OnChar(text);
 }
@@ -250,6 +252,22 @@ void SHostWnd::OnSetFocus(SWindow* wnd) {
         m_pNative->GrabFocus();
     if (m_pNative)
         m_pNative->OnAccFocus(wnd);
+}
+
+bool SHostWnd::CanBeSeen(const SWindow* wnd) const {
+    CRect shown = wnd->GetWindowRect();
+    for (const SWindow* w = wnd; w != nullptr; w = w->GetParent()) {
+        if (!w->IsVisible() || w->IsDisabled())
+            return false;
+        shown = shown & w->GetWindowRect();
+    }
+    shown = shown & m_rcWindow;
+    return !shown.IsRectEmpty();
+}
+
+void SHostWnd::KeepFocusInSight() {
+    if (m_pFocus && !CanBeSeen(m_pFocus))
+        OnSetFocus(nullptr);
 }
 
 std::vector<SWindow*> SHostWnd::FocusOrder() {

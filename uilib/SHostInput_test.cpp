@@ -196,9 +196,15 @@ TEST_F(HostInputTest, TabVisitsOnlyWhatCanBeSeen) {
     }
     SHeadlessHost::KeyPress(&wnd, VK_TAB, MK_SHIFT);
     EXPECT_EQ(wnd.GetFocus(), W(L"field"));
-    // Wholly outside the window: at 130 the lower band keeps only its top ten pixels.
+    SHeadlessHost::KeyPress(&wnd, VK_TAB, MK_SHIFT);
+    EXPECT_EQ(wnd.GetFocus(), W(L"chk"));
+    // Wholly outside the window: at 130 the lower band keeps only its top ten pixels. The
+    // focused box that went out of sight gives up the focus.
     wnd.SetWindowPos(nullptr, 0, 0, 300, 130, SWP_NOMOVE);
     EXPECT_EQ(FocusOrderNames(), (std::vector<std::wstring>{L"field"}));
+    EXPECT_EQ(wnd.GetFocus(), nullptr);
+    SHeadlessHost::KeyPress(&wnd, VK_TAB);
+    EXPECT_EQ(wnd.GetFocus(), W(L"field"));
     W(L"off")->EnableWindow(true);
     wnd.SetWindowPos(nullptr, 0, 0, 300, 200, SWP_NOMOVE);
     EXPECT_EQ(FocusOrderNames(),

@@ -289,6 +289,7 @@ bool SHostWnd::SetWindowPos(HWND, int x, int y, int cx, int cy, UINT flags) {
         Move(CRect(0, 0, rc.Width(), rc.Height()));
         m_bLayoutDirty = false;
         OnInvalidate(m_rcWindow);
+        KeepFocusInSight();
     }
     if (flags & SWP_SHOWWINDOW)
         ShowWindow(SW_SHOW);
@@ -367,6 +368,7 @@ void SHostWnd::UpdateLayoutIfNeeded() {
     m_bLayoutDirty = false;
     UpdateChildrenPosition();
     OnInvalidate(m_rcWindow);
+    KeepFocusInSight();
 }
 
 IRenderTarget* SHostWnd::RenderAll() {

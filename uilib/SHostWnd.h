@@ -113,6 +113,12 @@ public:
     // The windows Tab visits, in tree order: focusable, shown, enabled and not wholly
     // outside the visible part of their ancestors.
     std::vector<SWindow*> FocusOrder();
+    // Whether some of `wnd` can be seen: it and its ancestors are shown and enabled, and the
+    // window and their rectangles leave some of it.
+    bool CanBeSeen(const SWindow* wnd) const;
+    // After a new layout or size: a focused window put out of sight gives up the focus, so
+    // that keys cannot change it unseen.
+    void KeepFocusInSight();
     // Whether keys should go through the input method: the focus is an enabled text field.
     bool WantsTextInput() const override;
 
