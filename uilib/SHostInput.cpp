@@ -254,19 +254,11 @@ void SHostWnd::OnSetFocus(SWindow* wnd) {
         m_pNative->OnAccFocus(wnd);
 }
 
-bool SHostWnd::CanBeSeen(const SWindow* wnd) const {
-    CRect shown = wnd->GetWindowRect();
-    for (const SWindow* w = wnd; w != nullptr; w = w->GetParent()) {
-        if (!w->IsVisible() || w->IsDisabled())
-            return false;
-        shown = shown & w->GetWindowRect();
-    }
-    shown = shown & m_rcWindow;
-    return !shown.IsRectEmpty();
-}
-
 void SHostWnd::KeepFocusInSight() {
-    if (m_pFocus && !CanBeSeen(m_pFocus))
+    if (!m_pFocus)
+        return;
+    const std::vector<SWindow*> order = FocusOrder();
+    if (std::find(order.begin(), order.end(), m_pFocus) == order.end())
         OnSetFocus(nullptr);
 }
 

@@ -113,9 +113,6 @@ public:
     // The windows Tab visits, in tree order: focusable, shown, enabled and not wholly
     // outside the visible part of their ancestors.
     std::vector<SWindow*> FocusOrder();
-    // Whether some of `wnd` can be seen: it and its ancestors are shown and enabled, and the
-    // window and their rectangles leave some of it.
-    bool CanBeSeen(const SWindow* wnd) const;
     // After a new layout or size: a focused window put out of sight gives up the focus, so
     // that keys cannot change it unseen.
     void KeepFocusInSight();
