@@ -55,11 +55,12 @@ int GetConfigLanguage(const std::wstring& iniPath) {
 }
 
 CDigestSetting GetConfigDigest(const std::wstring& iniPath, const wchar_t* key) {
-    // A default no file can hold tells a missing key from an empty one.
-    static const wchar_t kMissing[] = L"\x01";
+    // A file can hold any text, so no single default tells a missing key from a value:
+    // the key is missing only when two different defaults both come back. A value that
+    // equals one of them is present, and malformed, so the check fails closed.
     CDigestSetting setting;
-    std::wstring value = ReadText(iniPath, key, kMissing, 1024);
-    if (value == kMissing)
+    std::wstring value = ReadText(iniPath, key, L"\x01", 1024);
+    if (value == L"\x01" && ReadText(iniPath, key, L"\x02", 1024) == L"\x02")
         return setting;
     setting.set = true;
     setting.raw = value;

@@ -144,6 +144,11 @@ TEST_F(InstallTrustTest, DigestKeysReadStrictly) {
     EXPECT_FALSE(empty.valid);
     EXPECT_FALSE(GetConfigDigest(ini, L"net45_sha256").valid);
     EXPECT_FALSE(GetConfigDigest(L"/nonexistent/Install.ini", L"install_pack_sha256").set);
+    for (const char* odd : {"\x01", "\x02", "\x01\x02"}) {  // any text at all is a value
+        WriteIni(std::string("install_pack_sha256=") + odd + "\r\n");
+        CDigestSetting setting = GetConfigDigest(ini, L"install_pack_sha256");
+        EXPECT_TRUE(setting.set && !setting.valid) << int(odd[0]);
+    }
     EXPECT_TRUE(GetConfigTlsVerify(ini));
     WriteIni("tls_verify=0\r\nproxy=socks5h://127.0.0.1:9\r\n");
     EXPECT_FALSE(GetConfigTlsVerify(ini));
@@ -200,9 +205,11 @@ TEST_F(InstallTrustTest, MalformedDigestRefusesWithAClearLine) {
         << capture.Text();
 
     exeDir.WriteScript("QuilloraSetup.exe", "echo ran >> '" + (target / "ran") + "'\n");
-    WriteIni("install_pack_sha256=\r\n");  // present and empty is no digest either
-    RunInstallation();
-    ExpectRefusedPackage();
+    for (const char* value : {"", "\x01"}) {  // present and empty, or odd, is no digest either
+        WriteIni(std::string("install_pack_sha256=") + value + "\r\n");
+        RunInstallation();
+        ExpectRefusedPackage();
+    }
 }
 
 TEST_F(InstallTrustTest, RuntimeDigestFailsItsOwnStepOnly) {

@@ -2,7 +2,6 @@
 
 #include <cwchar>
 #include <cwctype>
-#include <limits>
 
 #include "platform/DebugOutput.h"
 #include "uilib/SApplication.h"
@@ -16,12 +15,10 @@ namespace {
 const wchar_t* const kDrawModeWords[] = {L"freeDraw", L"vertIconText", L"vertTextIcon",
                                          L"horzIconText", L"horzTextIcon"};
 
+// Clamped to the coordinate range of the style rules, so that the sums a measurement
+// makes of a few of these (icon + gap + text, position + size) stay inside an int.
 int ClampToInt(long long v) {
-    if (v > std::numeric_limits<int>::max())
-        return std::numeric_limits<int>::max();
-    if (v < std::numeric_limits<int>::min())
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(v);
+    return ClampCoord(v);
 }
 
 // One "%d" as wide scanf reads it: blanks, an optional sign, at least one digit. Values

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "uilib/SApplication.h"
+#include "uilib/SStyle.h"
 #include "uilib/testing/SRecordingTarget.h"
 
 using namespace SOUI;
@@ -139,6 +140,19 @@ TEST_F(ButtonExTest, MeasuresContentPlusPaddingInEachArrangement) {
     b->SetAttribute(L"iconPos", L"50,30", FALSE);
     b->SetAttribute(L"textPos", L"4,6", FALSE);
     EXPECT_EQ(b->GetDesiredSize(nullptr), CSize(66, 46));  // max(4+60, 50+16), max(6+20, 30+16)
+    // Huge values are clamped as the style rules clamp coordinates: the sums stay defined.
+    b->SetAttribute(L"iconPos", L"99999999999,-99999999999", FALSE);
+    b->SetAttribute(L"textPos", L"99999999999,1", FALSE);
+    EXPECT_EQ(b->GetDesiredSize(nullptr).cx, kMaxCoord + 60);
+    b->SetAttribute(L"sepSize", L"0x7fffffffff", FALSE);
+    b->SetAttribute(L"drawMode", L"horzIconText", FALSE);
+    EXPECT_GE(b->GetDesiredSize(nullptr).cx, kMaxCoord);
+    b->SetAttribute(L"drawMode", L"vertIconText", FALSE);
+    EXPECT_GE(b->GetDesiredSize(nullptr).cy, kMaxCoord);
+    b->SetAttribute(L"sepSize", L"0x2", FALSE);
+    b->SetAttribute(L"drawMode", L"freeDraw", FALSE);
+    b->SetAttribute(L"iconPos", L"50,30", FALSE);
+    b->SetAttribute(L"textPos", L"4,6", FALSE);
     EXPECT_GE(m_factory->m_nTargets, 1) << "measures on a target of the render factory";
 
     // A button whose icon skin does not exist measures its text alone.

@@ -1,6 +1,7 @@
 // Attribute strings: the input is lines of "name=value". Each value goes through the
 // parsers of its own (colour, font, position, rectangle, number), and each pair is set
-// on one window of every class, which then lay out, paint and take mouse input.
+// on one window of every class (the program's icon-and-text button among them), which then
+// lay out, paint and take mouse input.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,6 +10,8 @@
 
 #include "fuzz/UiFuzzEnv.h"
 #include "platform/Text.h"
+#include "ui/SButtonEx.h"
+#include "uilib/SApplication.h"
 #include "uilib/SLayout.h"
 #include "uilib/SStyle.h"
 
@@ -29,6 +32,7 @@ const char* kLayout = R"(<SOUI width="300" height="200"><root>
   <tabctrl name="w9" pos="200,0,-0,100"><page title="a"><text pos="0,0,20,20">a</text></page>
     <page title="b"/></tabctrl>
   <button name="w10" pos="0,175,@60,@20">button</button>
+  <buttonex name="w11" pos="[5,{0,@-1,@-1" icon="list" drawMode="horzTextIcon">buttonex</buttonex>
 </root></SOUI>)";
 
 }  // namespace
@@ -63,10 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         g_pairs.emplace_back(std::move(name), std::move(value));
     }
     fuzz::WithUi({{"LAYOUT", "w", kLayout}}, [] {
+        SOUI::SApplication::getSingleton().RegisterFactory(
+            SOUI::TplSObjectFactory<SOUI::SButtonEx>());
         SOUI::SHostWnd wnd(L"LAYOUT:w");
         if (wnd.Create() == nullptr)
             return;
-        for (int i = 0; i <= 10; ++i) {
+        for (int i = 0; i <= 11; ++i) {
             SOUI::SWindow* target = wnd.FindChildByName(L"w" + std::to_wstring(i));
             if (target == nullptr)
                 continue;
