@@ -6,6 +6,14 @@
 # alone (for tests that end processes by name machine-wide). CHILD is for tests that start
 # the helper program qi_test_child (tests/support/TestChild.cpp): it is built with them and
 # its path is the string macro QI_TEST_CHILD.
+# The Windows programs built here run under Wine, which sees this machine's files on drive Z:.
+# Paths compiled into a test as strings get this in front.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  set(QI_TEST_PATH_PREFIX "Z:")
+else()
+  set(QI_TEST_PATH_PREFIX "")
+endif()
+
 if(QI_BUILD_TESTS)
   enable_testing()
   find_package(GTest REQUIRED)
@@ -33,13 +41,20 @@ function(qi_add_test name)
   endif()
   if(T_CHILD)
     add_dependencies(${name} qi_test_child)
-    target_compile_definitions(${name} PRIVATE QI_TEST_CHILD="$<TARGET_FILE:qi_test_child>")
+    target_compile_definitions(${name} PRIVATE
+      QI_TEST_CHILD="${QI_TEST_PATH_PREFIX}$<TARGET_FILE:qi_test_child>")
   endif()
   set(serial FALSE)
   if(T_SERIAL)
     set(serial TRUE)
   endif()
+  # A cross build lists a program's tests when ctest runs (under the emulator), not while
+  # building.
+  set(discovery POST_BUILD)
+  if(CMAKE_CROSSCOMPILING)
+    set(discovery PRE_TEST)
+  endif()
   gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
+    DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${discovery}
     PROPERTIES LABELS "${labels}" TIMEOUT 300 RUN_SERIAL ${serial})
 endfunction()

@@ -1,10 +1,9 @@
 #include "install/InstallMgr.h"
 
-#include <unistd.h>
-
 #include "install/EventInstallCallBack.h"
 #include "platform/Time.h"
 #include "sys/DebugLog.h"
+#include "sys/FileUtil.h"
 #include "sys/ProcessControl.h"
 #include "sys/TextHelpers.h"
 
@@ -86,7 +85,7 @@ void CInstallMgr::IntallSoftware() {
 
     // A package left beside the installer (by an earlier run or by hand) is used as it is.
     const std::wstring package = GetExeDirectory() + L"/" + L"QuilloraSetup.exe";
-    if (::access(WideToAnsi(package).c_str(), F_OK) != 0) {
+    if (!LongPathExists(package)) {
         if (!DownInstallFile())
             return;
     } else if (!VerifyInstallFile()) {

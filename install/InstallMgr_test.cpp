@@ -1,16 +1,22 @@
 #include "install/InstallMgr.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
-#include <filesystem>
+#include <set>
+#include <thread>
 
 #include "install/EventInstallCallBack.h"
 #include "platform/DebugOutput.h"
 #include "platform/Module.h"
+#include "platform/ProcessTable.h"
 #include "platform/Text.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
@@ -19,16 +25,14 @@ using qitest::InstallEvents;
 class InstallMgrTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_TRUE(m_registry.Ok());  // an empty registry of our own
         platform::SetModuleFileNameForTest(platform::Utf8ToWide(m_dir / "installer"));
-        ::setenv("QI_REGISTRY_DIR", m_dir.Path().c_str(), 1);  // an empty store of our own
         // Later steps end quickly: no network, and a setup that fails at once.
         m_dir.Write("Install.ini", qitest::OfflineInstallIni());
-        m_dir.WriteScript("QuilloraSetup.exe", "exit 1\n");
+        ASSERT_TRUE(qitest::WriteRecordingScript(m_dir / "QuilloraSetup.exe", m_dir / "args", 1));
     }
-    void TearDown() override {
-        platform::SetModuleFileNameForTest(L"");
-        ::unsetenv("QI_REGISTRY_DIR");
-    }
+    void TearDown() override { platform::SetModuleFileNameForTest(L""); }
+    qitest::TempRegistry m_registry;
     qitest::TempDir m_dir;
     InstallEvents m_events;
 };
@@ -91,20 +95,37 @@ TEST_F(InstallMgrTest, DestroyedBeforeItsThreadRunsLeavesNothingBehind) {
     m_events.Pump(std::chrono::milliseconds(20));  // events of ended managers are harmless
 }
 
+// The ids of the running processes of this name.
+std::set<uint32_t> ProcessesNamed(const std::wstring& name) {
+    std::set<uint32_t> pids;
+    for (const platform::ProcessEntry& entry : platform::ListProcesses())
+        if (entry.exeName == name)
+            pids.insert(entry.pid);
+    return pids;
+}
+
 TEST_F(InstallMgrTest, DestroyedWhileItsThreadWaitsOnTheSetupReturnsPromptly) {
-    std::string marker = m_dir / "setup.pid";
-    m_dir.WriteScript("QuilloraSetup.exe", "echo $$ > \"" + marker + "\"\nexec sleep 120\n");
+    ASSERT_TRUE(
+        qitest::WriteRecordingScript(m_dir / "QuilloraSetup.exe", m_dir / "args", 0, "", 120));
+    const std::set<uint32_t> before = ProcessesNamed(L"QuilloraSetup.exe");
     auto start = std::chrono::steady_clock::now();
-    pid_t setup = 0;
+    uint32_t setup = 0;
     {
         CInstallMgr mgr;
         mgr.SetInstallDir(platform::Utf8ToWide(m_dir / "target"));
         mgr.BeginInstallThread();
-        setup = qitest::WaitForPidFile(marker, 30000);
-        ASSERT_GT(setup, 0) << "the setup never started";
+        // The setup runs once the process table lists a new process of its name.
+        for (int waited = 0; setup == 0 && waited < 30000; waited += 10) {
+            for (uint32_t pid : ProcessesNamed(L"QuilloraSetup.exe"))
+                if (before.count(pid) == 0)
+                    setup = pid;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_GT(setup, 0u) << "the setup never started";
     }  // the destructor stops the wait, ends the setup and joins the thread
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     EXPECT_TRUE(qitest::WaitUntilGone(setup)) << "the setup outlived its manager";
+    EXPECT_FALSE(qitest::FileExists(m_dir / "args"));  // ended before it came to record
     m_events.Pump(std::chrono::milliseconds(20));
     for (const auto& e : m_events.Seen())
         EXPECT_NE(e.progress, 90) << "no step after the cancelled one";

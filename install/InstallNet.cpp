@@ -10,6 +10,7 @@
 #include "install/InstallPackDown.h"
 #include "install/InstallTransfer.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 #include "sys/DebugLog.h"
 #include "sys/FileUtil.h"
 #include "sys/OsInfo.h"
@@ -42,7 +43,7 @@ bool CInstallMgr::CheckNetFile() {
 bool CInstallMgr::DownNetFile() {
     PostInstallEvent(this, 20, 0, L"下载 Net Framework 组件");
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownNetFile", 20);
-    std::string dir = WideToAnsi(GetExeDirectory());
+    std::string dir = platform::PathToNarrow(GetExeDirectory());
     std::wstring ini = GetInstallIniPath();
     const bool oldOs = GetOsVersionCode() <= kLastXpVersionCode;
     std::wstring url = oldOs ? GetConfigNet40Url(ini) : GetConfigNet45Url(ini);

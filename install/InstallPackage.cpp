@@ -42,8 +42,9 @@ bool CInstallMgr::DownInstallFile() {
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownInstallFile", kDownloadStart);
 
     const std::wstring ini = GetInstallIniPath();
-    const std::string fileName = WideToAnsi(kPackageName);
-    const std::string dir = WideToAnsi(GetExeDirectory());
+    // File names in their system form: a folder outside the ANSI code page must still work.
+    const std::string fileName = platform::PathToNarrow(kPackageName);
+    const std::string dir = platform::PathToNarrow(GetExeDirectory());
     const std::string url = WideToAnsi(GetConfigInstallPackUrl(ini));
 
     const CDigestSetting digest = GetConfigDigest(ini, kDigestKey);
@@ -77,7 +78,7 @@ bool CInstallMgr::VerifyInstallFile() {
     const std::wstring package = GetExeDirectory() + L"/" + kPackageName;
     if (!digest.valid) {
         LogMalformedDigest(L"CInstallMgr::VerifyInstallFile", kDigestKey, digest);
-        std::remove(WideToAnsi(package).c_str());
+        LongPathRemove(package);
     } else if (VerifyFileDigest(package, digest, L"CInstallMgr::VerifyInstallFile")) {
         return true;
     }

@@ -1,11 +1,10 @@
 // The package steps through the real sequence: a real install thread, a local HTTP
-// server for the package, and shell scripts standing in for the setup program.
+// server for the package, and recording programs standing in for the setup program.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
-#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,9 +12,12 @@
 #include "install/InstallMgr.h"
 #include "net/HttpMgr.h"
 #include "platform/Module.h"
+#include "platform/Profile.h"
 #include "platform/Text.h"
+#include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
 
@@ -30,31 +32,38 @@ struct CExpected {
     std::wstring text;
 };
 
+const wchar_t kNdp[] = L"Software\\Microsoft\\NET Framework Setup\\NDP";
+const wchar_t kNdpV4[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4";
+
 class InstallPackageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
-        platform::SetModuleFileNameForTest(platform::Utf8ToWide(exeDir / "quillora-installer"));
-        // The runtime prerequisite is present in the test's own registry store; should its
-        // check still fail, its downloads lead nowhere.
-        ::setenv("QI_REGISTRY_DIR", (target / "registry").c_str(), 1);
-        target.Write("registry/machine.reg",
-                     "Windows Registry Editor Version 5.00\r\n\r\n"
-                     "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\NET Framework Setup\\NDP\\v4]"
-                     "\r\n\r\n");
-        exeDir.Write("Install.ini",
-                     "[Config]\r\nnet40_url=http://127.0.0.1:1/net40.exe\r\n"
-                     "net45_url=http://127.0.0.1:1/net45.exe\r\n"
-                     "install_pack_url=" +
-                         server.Url("/pack.exe") +
-                         "\r\ninstall_statistics_url=" + server.Url("/stats") + "\r\n");
+        ASSERT_TRUE(registry.Ok());
+        // The runtime prerequisite is present in the test's own registry; should its check
+        // still fail, its downloads lead nowhere.
+        ASSERT_TRUE(CRegSettings(platform::HKEY_LOCAL_MACHINE, kNdpV4, true, true).IsOpen());
+        setupDir = exeDir.Path();
+        UseSetupFolder("http://127.0.0.1:1");
         installDir = target / "Program Files/Quillora";  // blanks reach the setup whole
     }
     void TearDown() override {
         mgr.reset();
         CHttpMgr::GetInstance()->TerminateAll();
         platform::SetModuleFileNameForTest(L"");
-        ::unsetenv("QI_REGISTRY_DIR");
+    }
+
+    // The installer runs from `setupDir`, with an Install.ini there whose runtime URLs begin
+    // with `runtimeBase`.
+    void UseSetupFolder(const std::string& runtimeBase) {
+        std::error_code ec;
+        std::filesystem::create_directories(qitest::FsPath(setupDir), ec);
+        platform::SetModuleFileNameForTest(platform::Utf8ToWide(setupDir + "/quillora-installer"));
+        ASSERT_TRUE(qitest::WriteFile(
+            setupDir + "/Install.ini",
+            "[Config]\r\nnet40_url=" + runtimeBase + "/net40.exe\r\nnet45_url=" + runtimeBase +
+                "/net45.exe\r\ninstall_pack_url=" + server.Url("/pack.exe") +
+                "\r\ninstall_statistics_url=" + server.Url("/stats") + "\r\n"));
     }
 
     // The events of the runs so far, without the prerequisite check's own: the runtime is
@@ -67,13 +76,18 @@ protected:
         return seen;
     }
 
+    std::string PackagePath() const { return setupDir + "/QuilloraSetup.exe"; }
     // The package the server hands out: records its arguments, prints a line, exits.
-    std::string PackageScript(int exitCode) {
-        std::string path = target / "script";
-        EXPECT_TRUE(qitest::WriteRecordingScript(path, target / "args", exitCode, "setup says hi"));
-        std::string script;
-        EXPECT_TRUE(qitest::ReadFile(path, script));
-        return script;
+    std::string PackageBytes(int exitCode) {
+        std::string bytes =
+            qitest::RecordingProgramBytes(PackagePath(), target / "args", exitCode, "setup says hi");
+        EXPECT_FALSE(bytes.empty());
+        return bytes;
+    }
+    // The same package, already beside the installer.
+    void PackageBeside(int exitCode) {
+        ASSERT_TRUE(
+            qitest::WriteRecordingScript(PackagePath(), target / "args", exitCode, "setup says hi"));
     }
 
     // Runs the installation until its last event (100, or a failure).
@@ -101,8 +115,10 @@ protected:
     std::vector<std::string> RecordedArguments() { return qitest::ReadLines(target / "args"); }
 
     qitest::CTestHttpServer server;
+    qitest::TempRegistry registry;
     qitest::TempDir exeDir;
     qitest::TempDir target;
+    std::string setupDir;  // where the installer runs from
     std::string installDir;
     qitest::InstallEvents events;
     std::unique_ptr<CInstallMgr> mgr;
@@ -110,8 +126,8 @@ protected:
 
 TEST_F(InstallPackageTest, DownloadedPackageRunsSilentlyIntoTheChosenDirectory) {
     CCannedResponse package;
-    package.body = PackageScript(0) + "#" + std::string(30000, 'p') + "\n";
-    package.pieceSize = 1000;
+    package.body = PackageBytes(0) + std::string(30000, 'p');
+    package.pieceSize = package.body.size() / 30;
     package.pieceDelayMs = 50;  // about 1.5 s: progress reports arrive on the way
     server.Set("/pack.exe", package);
     RunInstallation();
@@ -144,9 +160,9 @@ TEST_F(InstallPackageTest, DownloadedPackageRunsSilentlyIntoTheChosenDirectory) 
     }
 
     // The package stays beside the installer, runnable by its owner.
-    struct stat info {};
-    ASSERT_EQ(::stat((exeDir / "QuilloraSetup.exe").c_str(), &info), 0);
-    EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+    std::error_code ec;
+    const auto perms = std::filesystem::status(qitest::FsPath(PackagePath()), ec).permissions();
+    EXPECT_NE(perms & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
     EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
     EXPECT_EQ(RecordedArguments(),
               (std::vector<std::string>{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/DIR=" + installDir}));
@@ -157,8 +173,10 @@ TEST_F(InstallPackageTest, DownloadedPackageRunsSilentlyIntoTheChosenDirectory) 
 
 TEST_F(InstallPackageTest, PackageBesideTheInstallerIsUsedWithoutDownload) {
     // Not executable yet: the step sets the owner's execute bit itself.
-    exeDir.Write("QuilloraSetup.exe", PackageScript(0));
-    ::chmod((exeDir / "QuilloraSetup.exe").c_str(), 0644);
+    PackageBeside(0);
+    std::error_code ec;
+    std::filesystem::permissions(qitest::FsPath(PackagePath()), std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::remove, ec);
     RunInstallation();
     ExpectEvents({{5, 0, L"检测环境..."},
                   {80, 0, L"正在安装..."},
@@ -173,7 +191,7 @@ TEST_F(InstallPackageTest, PackageBesideTheInstallerIsUsedWithoutDownload) {
 }
 
 TEST_F(InstallPackageTest, SetupExitingWithOneEndsTheRun) {
-    exeDir.Write("QuilloraSetup.exe", PackageScript(1));
+    PackageBeside(1);
     RunInstallation();
     ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}});
     EXPECT_EQ(RecordedArguments().size(), 3u);
@@ -187,7 +205,7 @@ TEST_F(InstallPackageTest, DirectoryThatCouldBreakTheCommandLineIsRefused) {
         SCOPED_TRACE(dir);
         const size_t from = Seen().size();
         installDir = target / dir;
-        exeDir.Write("QuilloraSetup.exe", PackageScript(0));
+        PackageBeside(0);
         RunInstallation();
         ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}},
                      from);
@@ -197,7 +215,7 @@ TEST_F(InstallPackageTest, DirectoryThatCouldBreakTheCommandLineIsRefused) {
 
 TEST_F(InstallPackageTest, DirectoryEndingInBackslashStaysOneArgument) {
     installDir = target / "odd\\";
-    exeDir.Write("QuilloraSetup.exe", PackageScript(0));
+    PackageBeside(0);
     RunInstallation();
     EXPECT_EQ(RecordedArguments(),
               (std::vector<std::string>{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/DIR=" + installDir}));
@@ -222,7 +240,7 @@ TEST_F(InstallPackageTest, FailedDownloadEndsTheRunWithoutLeftovers) {
 }
 
 TEST_F(InstallPackageTest, PackagePathTakenByAFolderCountsAsPresent) {
-    ASSERT_EQ(::mkdir((exeDir / "QuilloraSetup.exe").c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(qitest::FsPath(PackagePath())));
     RunInstallation();
     ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}});
     EXPECT_TRUE(server.Requests().empty());
@@ -242,6 +260,43 @@ TEST_F(InstallPackageTest, ManagerDestroyedDuringADownloadStopsIt) {
     EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
     EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
     EXPECT_FALSE(qitest::FileExists(target / "args"));
+}
+
+// A folder outside the ANSI code page, for the installer and for the product: "ÿ" is in
+// code page 1252 but not in 936, "𠀀" (U+20000) in neither. The runtime and the package are
+// downloaded into the one and run, and user.ini is written into the other.
+TEST_F(InstallPackageTest, FoldersOutsideTheAnsiCodePageWorkThroughout) {
+    const std::string odd = "\xC3\xBF \xF0\xA0\x80\x80";
+    setupDir = exeDir / ("Setup " + odd);
+    UseSetupFolder(server.Url(""));
+    installDir = target / ("Quillora " + odd);
+    std::error_code ec;
+    std::filesystem::create_directories(qitest::FsPath(installDir), ec);  // as the setup would
+    ASSERT_TRUE(CRegSettings(platform::HKEY_LOCAL_MACHINE, kNdp, true, false).DeleteKeyTree(L"v4"));
+    const std::string runtime =
+        qitest::RecordingProgramBytes(setupDir + "/net4.exe", target / "net-args", 0);
+    server.Set("/net40.exe", CCannedResponse::Status(200, runtime));
+    server.Set("/net45.exe", CCannedResponse::Status(200, runtime));
+    server.Set("/pack.exe", CCannedResponse::Status(200, PackageBytes(0)));
+    server.Set("/stats", CCannedResponse::Status(200, "ok"));
+    RunInstallation();
+
+    ASSERT_FALSE(events.Seen().empty());
+    EXPECT_EQ(events.Seen().back().progress, 100);
+    EXPECT_EQ(events.Seen().back().text, L"安装完成");
+    for (const InstallEventRecord& e : events.Seen())
+        EXPECT_EQ(e.status, 0) << e.progress << " " << platform::WideToUtf8(e.text);
+    EXPECT_TRUE(qitest::FileExists(target / "net-args"));
+    EXPECT_TRUE(qitest::FileExists(PackagePath()));
+    EXPECT_EQ(RecordedArguments(),
+              (std::vector<std::string>{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/DIR=" + installDir}));
+    wchar_t channel[64] = {0};
+    platform::GetPrivateProfileStringW(L"Config", L"channel", L"<missing>", channel, 64,
+                                       platform::Utf8ToWide(installDir + "/user.ini").c_str());
+    EXPECT_STREQ(channel, L"mokra");
+    ASSERT_TRUE(server.WaitForRequests(3, 30000));  // the runtime, the package, the report
+    EXPECT_EQ(server.Requests().back().path, "/stats");
+    EXPECT_EQ(server.Requests().back().body.compare(0, 5, "info="), 0);
 }
 
 }  // namespace

@@ -6,14 +6,18 @@
 #include "tests/support/InstallEvents.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
 TEST(InstallProcesses, EndsOneOfEachProductAndFiftyCompanions) {
+    qitest::TempRegistry registry;
+    ASSERT_TRUE(registry.Ok());
     qitest::TempDir dir;
     platform::SetModuleFileNameForTest(platform::Utf8ToWide(dir / "installer"));
     dir.Write("Install.ini", qitest::OfflineInstallIni());
-    dir.WriteScript("QuilloraSetup.exe", "exit 1\n");
+    ASSERT_TRUE(qitest::WriteRecordingScript(dir / "QuilloraSetup.exe", dir / "args", 1));
     qitest::InstallEvents events;
     qitest::NamedProcesses product(dir, "Quillora.exe", 2);
     qitest::NamedProcesses helper(dir, "Renovar.exe", 1);

@@ -6,7 +6,9 @@
 #include "net/Sha256.h"
 #include "net/StopFlag.h"
 #include "net/TransferSettings.h"
+#include "platform/Text.h"
 #include "sys/DebugLog.h"
+#include "sys/FileUtil.h"
 #include "sys/TextHelpers.h"
 
 namespace {
@@ -40,14 +42,13 @@ void LogMalformedDigest(const wchar_t* who, const wchar_t* key, const CDigestSet
 }
 
 bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, const wchar_t* who) {
-    const std::string narrow = WideToAnsi(path);
     std::string actual;
-    const bool read = Sha256OfFile(narrow, actual);
+    const bool read = Sha256OfFile(platform::PathToNarrow(path), actual);
     if (read && actual == digest.hex)
         return true;
     DebugLog(L"%s error 校验失败 file=[%s] expected=%s actual=%s", who, path.c_str(),
              AnsiToWide(digest.hex).c_str(), read ? AnsiToWide(actual).c_str() : L"(unreadable)");
-    std::remove(narrow.c_str());  // the next run fetches it afresh
+    LongPathRemove(path);  // the next run fetches it afresh
     return false;
 }
 

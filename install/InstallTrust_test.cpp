@@ -1,12 +1,13 @@
 // The install steps with the keys of downloads a user can trust: digests of the package
 // and the runtime, certificate checking, proxies, and a package that arrives over a line
-// that keeps breaking. A real install thread, local servers, scripts as the programs.
+// that keeps breaking. A real install thread, local servers, recording programs as the
+// programs.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +21,10 @@
 #include "platform/DebugOutput.h"
 #include "platform/Module.h"
 #include "platform/Text.h"
+#include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 #include "tests/support/TestCerts.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
@@ -44,9 +47,9 @@ class InstallTrustTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
+        ASSERT_TRUE(registry.Ok());
         ClusterCurl::SetBackoffForTest(5, 50);
         platform::SetModuleFileNameForTest(platform::Utf8ToWide(exeDir / "quillora-installer"));
-        ::setenv("QI_REGISTRY_DIR", (target / "registry").c_str(), 1);
         RuntimePresent(true);
         server.Set("/stats", CCannedResponse::Status(200, "ok"));
         installDir = target / "Program Files/Quillora";
@@ -57,15 +60,16 @@ protected:
         ClusterCurl::SetBackoffForTest(0, 0);
         SetDefaultTransferSettings(CTransferSettings());
         platform::SetModuleFileNameForTest(L"");
-        ::unsetenv("QI_REGISTRY_DIR");
     }
 
     void RuntimePresent(bool present) {
-        target.Write("registry/machine.reg",
-                     std::string("Windows Registry Editor Version 5.00\r\n\r\n") +
-                         (present ? "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\NET Framework "
-                                    "Setup\\NDP\\v4]\r\n\r\n"
-                                  : ""));
+        const wchar_t ndp[] = L"Software\\Microsoft\\NET Framework Setup\\NDP";
+        if (present)
+            ASSERT_TRUE(CRegSettings(platform::HKEY_LOCAL_MACHINE,
+                                     (std::wstring(ndp) + L"\\v4").c_str(), true, true)
+                            .IsOpen());
+        else
+            CRegSettings(platform::HKEY_LOCAL_MACHINE, ndp, true, false).DeleteKeyTree(L"v4");
     }
 
     // Install.ini pointing at `base` (the test server unless said otherwise) plus `extra`.
@@ -77,16 +81,29 @@ protected:
                                         server.Url("/stats") + "\r\n" + extra);
     }
 
-    // A setup package that records that it ran, padded to `size` bytes behind its exit.
+    // A setup package that records that it ran (in "ran"), padded to `size` bytes.
     std::string Package(size_t size = 0) {
-        std::string script = "#!/bin/sh\necho ran >> '" + (target / "ran") + "'\nexit 0\n";
-        if (size > script.size())
-            script += CTestHttpServer::GeneratedBytes(0, size - script.size());
-        return script;
+        std::string bytes =
+            qitest::RecordingProgramBytes(exeDir / "QuilloraSetup.exe", target / "ran", 0);
+        EXPECT_FALSE(bytes.empty());
+        if (size > bytes.size())
+            bytes += CTestHttpServer::GeneratedBytes(0, size - bytes.size());
+        return bytes;
     }
-    // A runtime installer that records that it ran.
+    // The same, already beside the installer.
+    void PackageBeside() {
+        ASSERT_TRUE(qitest::WriteRecordingScript(exeDir / "QuilloraSetup.exe", target / "ran", 0));
+    }
+    // A runtime installer that records that it ran (in "net-ran").
     std::string Runtime() {
-        return "#!/bin/sh\necho ran > '" + (target / "net-ran") + "'\nexit 0\n";
+        return qitest::RecordingProgramBytes(exeDir / "net4.exe", target / "net-ran", 0);
+    }
+    bool Ran(const char* record) const {
+        return qitest::FileExists(target / record);
+    }
+    void Forget(const char* record) {
+        std::error_code ec;
+        std::filesystem::remove(qitest::FsPath(target / record), ec);
     }
 
     void RunInstallation() {
@@ -113,7 +130,7 @@ protected:
         EXPECT_EQ(Last().text, L"安装包校验失败");
         EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
         EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
-        EXPECT_FALSE(qitest::FileExists(target / "ran")) << "the package ran";
+        EXPECT_FALSE(Ran("ran")) << "the package ran";
     }
     size_t Requests(const std::string& path) const {
         size_t n = 0;
@@ -123,6 +140,7 @@ protected:
     }
 
     CTestHttpServer server;
+    qitest::TempRegistry registry;
     qitest::TempDir exeDir;
     qitest::TempDir target;
     std::string installDir;
@@ -163,15 +181,15 @@ TEST_F(InstallTrustTest, CorrectDigestOfEitherCaseInstalls) {
     WriteIni("install_pack_sha256=" + Sha256Hex(package) + "\r\n");
     RunInstallation();
     EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(qitest::TempDir::Read(target / "ran"), "ran\n");
+    EXPECT_TRUE(Ran("ran"));
 
     // Found beside the installer on the next run, an upper-case digest still matches.
-    ::remove((target / "ran").c_str());
+    Forget("ran");
     WriteIni("install_pack_sha256=" + Upper(Sha256Hex(package)) + "\r\n");
     RunInstallation();
     EXPECT_TRUE(Succeeded());
     EXPECT_EQ(Requests("/pack.exe"), 1u);  // not fetched again
-    EXPECT_EQ(qitest::TempDir::Read(target / "ran"), "ran\n");
+    EXPECT_TRUE(Ran("ran"));
 }
 
 TEST_F(InstallTrustTest, WrongDigestNeverRunsTheFileDownloadedOrBeside) {
@@ -187,7 +205,7 @@ TEST_F(InstallTrustTest, WrongDigestNeverRunsTheFileDownloadedOrBeside) {
     EXPECT_NE(capture.Text().find(Sha256Hex(package)), std::string::npos);
 
     // Beside the installer: deleted, so the next run downloads it afresh.
-    exeDir.WriteScript("QuilloraSetup.exe", "echo ran >> '" + (target / "ran") + "'\n");
+    PackageBeside();
     RunInstallation();
     ExpectRefusedPackage();
     EXPECT_EQ(Requests("/pack.exe"), 1u);  // only the first run's download
@@ -204,7 +222,7 @@ TEST_F(InstallTrustTest, MalformedDigestRefusesWithAClearLine) {
               std::string::npos)
         << capture.Text();
 
-    exeDir.WriteScript("QuilloraSetup.exe", "echo ran >> '" + (target / "ran") + "'\n");
+    PackageBeside();
     for (const char* value : {"", "\x01"}) {  // present and empty, or odd, is no digest either
         WriteIni(std::string("install_pack_sha256=") + value + "\r\n");
         RunInstallation();
@@ -220,15 +238,16 @@ TEST_F(InstallTrustTest, RuntimeDigestFailsItsOwnStepOnly) {
              "\r\nnet40_sha256=" + Sha256Hex(Runtime()) + "\r\n");
     RunInstallation();
     EXPECT_TRUE(Saw(40, -1, L"下载 Net Framework 组件失败"));
-    EXPECT_FALSE(qitest::FileExists(target / "net-ran"));
+    EXPECT_FALSE(Ran("net-ran"));
     EXPECT_FALSE(qitest::FileExists(exeDir / "net4.exe"));
     EXPECT_TRUE(Succeeded());  // the package installs all the same
 
-    ::remove((exeDir / "QuilloraSetup.exe").c_str());
+    std::error_code ec;
+    std::filesystem::remove(qitest::FsPath(exeDir / "QuilloraSetup.exe"), ec);
     WriteIni("net45_sha256=" + Upper(Sha256Hex(Runtime())) + "\r\n");
     RunInstallation();
     EXPECT_TRUE(Saw(40, 0, L"安装 Net Framework 组件成功"));
-    EXPECT_EQ(qitest::TempDir::Read(target / "net-ran"), "ran\n");
+    EXPECT_TRUE(Ran("net-ran"));
 }
 
 // ------------------------------------------------------------------ a line that breaks
@@ -283,24 +302,25 @@ TEST_F(InstallTrustTest, FiveFailuresEndWithTheDownloadFailure) {
 
 // ------------------------------------------------------------------ certificates, proxies
 
+// The client is given the test CA (the self-signed certificate is not of it): without a CA
+// file, Wine's Schannel would accept any certificate.
 TEST_F(InstallTrustTest, SelfSignedServerNeedsTlsVerifyZero) {
-    qitest::TempDir certDir;
-    qitest::CTestCertificates certs;
-    ASSERT_TRUE(qitest::MakeTestCertificates(certDir.Path(), certs));
-    CTestHttpServer tls(certs.selfCert, certs.selfKey);
-    ASSERT_TRUE(tls.IsRunning());
-    tls.Set("/pack.exe", CCannedResponse::Status(200, Package()));
+    CTransferSettings withCa;
+    withCa.caFile = qitest::TestCaFile();
+    SetDefaultTransferSettings(withCa);
+    const qitest::CTlsSite site(qitest::TlsCertificate::SelfSigned);
+    ASSERT_TRUE(site.Put("/pack.exe", Package()));
 
-    WriteIni("", tls.Url(""));
+    WriteIni("", site.Url(""));
     RunInstallation();
     EXPECT_EQ(Last().text, L"下载安装包失败");
-    EXPECT_FALSE(qitest::FileExists(target / "ran"));
+    EXPECT_FALSE(Ran("ran"));
 
     platform::ScopedDebugCapture capture;
-    WriteIni("tls_verify=0\r\n", tls.Url(""));
+    WriteIni("tls_verify=0\r\n", site.Url(""));
     RunInstallation();
     EXPECT_TRUE(Succeeded());
-    EXPECT_EQ(qitest::TempDir::Read(target / "ran"), "ran\n");
+    EXPECT_TRUE(Ran("ran"));
     EXPECT_NE(capture.Text().find("CInstallMgr::DownInstallFile warning tls_verify=0"),
               std::string::npos)
         << capture.Text();

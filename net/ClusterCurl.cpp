@@ -1,9 +1,9 @@
 #include "net/ClusterCurl.h"
 
-#include <fcntl.h>
+#include <curl/curl.h>
+
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,12 +13,14 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <type_traits>
 
 #include "net/Sha256.h"
 #include "net/StopFlag.h"
 #include "net/SystemProxy.h"
 #include "net/TransferSettings.h"
 #include "platform/DebugOutput.h"
+#include "platform/File.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"
@@ -62,24 +64,15 @@ std::string FormatText(const char* format, ...) {
     return buffer;
 }
 
+// A file name in the narrow text encoding the messages are in: on Windows the file
+// system's narrow form is UTF-8, the messages are ANSI.
+std::string PathText(const std::string& path) {
+    return platform::WideToMultiByte(platform::PathFromNarrow(path));
+}
+
 // A text formatted beforehand is traced as it is: a '%' in it is not a conversion.
 void TracePlain(const std::string& text) {
     traceError("%s", text.c_str());
-}
-
-bool PathExists(const std::string& path) {
-    return ::access(path.c_str(), F_OK) == 0;
-}
-
-// Something stands under the name, a dangling symbolic link too.
-bool EntryExists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
-// The platform's "file in use" errors; the rename waits for them to clear.
-bool IsInUseError(int error) {
-    return error == EBUSY || error == ETXTBSY;
 }
 
 // Owner of the file a download writes.
@@ -221,7 +214,19 @@ CURLcode MultiFailure(const char* call, CURLMcode code) {
 }
 }  // namespace
 
-CURLcode ClusterCurl::perform() {
+static_assert(std::is_same_v<curl_off_t, int64_t>, "the progress callbacks' type");
+
+void ClusterCurl::CEasyCleanup::operator()(CURL* curl) const {
+    curl_easy_cleanup(curl);
+}
+void ClusterCurl::CMultiCleanup::operator()(CURLM* multi) const {
+    curl_multi_cleanup(multi);
+}
+void ClusterCurl::CSlistFree::operator()(curl_slist* list) const {
+    curl_slist_free_all(list);
+}
+
+int ClusterCurl::perform() {
     if (m_pMulti == nullptr)
         m_pMulti.reset(curl_multi_init());
     if (m_pMulti == nullptr) {
@@ -270,7 +275,8 @@ CURLcode ClusterCurl::perform() {
     return result;
 }
 
-CurlResult ClusterCurl::setupFailure(CURLcode curlCode) {
+CurlResult ClusterCurl::setupFailure(int code) {
+    const auto curlCode = static_cast<CURLcode>(code);
     CurlResult result;
     result.code = static_cast<int>(curlCode);
     result.message = curl_easy_strerror(curlCode);
@@ -279,7 +285,8 @@ CurlResult ClusterCurl::setupFailure(CURLcode curlCode) {
     return result;
 }
 
-CurlResult ClusterCurl::makeResult(CURLcode curlCode) {
+CurlResult ClusterCurl::makeResult(int code) {
+    auto curlCode = static_cast<CURLcode>(code);
     long status = 0;
     if (const CURLcode info = curl_easy_getinfo(m_pCurl.get(), CURLINFO_RESPONSE_CODE, &status);
         info != CURLE_OK) {
@@ -352,8 +359,7 @@ struct ClusterCurl::CDownload {
 
     // Empties the file for a body that starts over.
     bool Truncate() {
-        if (std::fflush(file) != 0 || ::ftruncate(::fileno(file), 0) != 0 ||
-            std::fseek(file, 0, SEEK_SET) != 0)
+        if (!platform::TruncateStream(file))
             return false;
         onDisk = 0;
         validator.clear();
@@ -455,8 +461,7 @@ size_t ClusterCurl::fileDataReader(char* data, size_t size, size_t nmemb, void* 
     return std::fread(data, size, nmemb, static_cast<FILE*>(file));
 }
 
-int ClusterCurl::downloadProgress(void* client, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t,
-                                  curl_off_t) {
+int ClusterCurl::downloadProgress(void* client, int64_t dlTotal, int64_t dlNow, int64_t, int64_t) {
     if (platform::IsCurrentThreadCancelled())
         return 1;  // the owner is going away
     auto* self = static_cast<ClusterCurl*>(client);
@@ -491,8 +496,7 @@ int ClusterCurl::downloadProgress(void* client, curl_off_t dlTotal, curl_off_t d
     return 0;
 }
 
-int ClusterCurl::uploadProgress(void* client, curl_off_t, curl_off_t, curl_off_t ulTotal,
-                                curl_off_t ulNow) {
+int ClusterCurl::uploadProgress(void* client, int64_t, int64_t, int64_t ulTotal, int64_t ulNow) {
     if (platform::IsCurrentThreadCancelled())
         return 1;
     auto* self = static_cast<ClusterCurl*>(client);
@@ -502,7 +506,7 @@ int ClusterCurl::uploadProgress(void* client, curl_off_t, curl_off_t, curl_off_t
     return 0;
 }
 
-int ClusterCurl::cancelProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+int ClusterCurl::cancelProgress(void*, int64_t, int64_t, int64_t, int64_t) {
     return platform::IsCurrentThreadCancelled() ? 1 : 0;
 }
 
@@ -635,7 +639,7 @@ bool ClusterCurl::waitBeforeRetry(uint32_t milliseconds) {
     }
 }
 
-CURLcode ClusterCurl::downloadAttempt(const std::string& url, CDownload& download) {
+int ClusterCurl::downloadAttempt(const std::string& url, CDownload& download) {
     download.decided = false;
     download.keepBody = false;
     download.rangeMismatch = false;
@@ -687,7 +691,7 @@ CURLcode ClusterCurl::downloadAttempt(const std::string& url, CDownload& downloa
         set(CURLOPT_HTTPHEADER, headers.get());
 
     download.setupFailed = !set.Ok();
-    CURLcode code = download.setupFailed ? set.FirstError() : perform();
+    CURLcode code = download.setupFailed ? set.FirstError() : static_cast<CURLcode>(perform());
 
     // Later transfers on this handle ask for whole bodies with the caller's own headers,
     // without a stall limit; a handle that kept this attempt's settings fails this attempt.
@@ -716,9 +720,9 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
     if (!checkHandle(result))
         return result;
     try {
-        if (!PathExists(dir)) {
+        if (!platform::EntryExists(dir)) {
             // The exclamation mark is the full-width one, in the locale's encoding.
-            result.message = FormatText("save dir=%s is not exsit%s", dir.c_str(),
+            result.message = FormatText("save dir=%s is not exsit%s", PathText(dir).c_str(),
                                         platform::WideToMultiByte(L"\uFF01").c_str());
             TracePlain(result.message);
             return result;
@@ -727,21 +731,20 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         const std::string tempPath = finalPath + ".temp";
         // Whatever stands under either name goes, a symbolic link itself rather than
         // what it points to.
-        if (EntryExists(finalPath))
-            std::remove(finalPath.c_str());
-        if (EntryExists(tempPath))
-            std::remove(tempPath.c_str());
+        if (platform::EntryExists(finalPath))
+            platform::RemoveFile(finalPath);
+        if (platform::EntryExists(tempPath))
+            platform::RemoveFile(tempPath);
 
         // Made afresh: never an existing file, never through a link put there meanwhile.
-        int fd =
-            ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        FILE* stream = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
-        if (fd >= 0 && stream == nullptr)
-            ::close(fd);
-        CFileHandle file(stream);
+        int openError = 0;
+        CFileHandle file(platform::StreamFromDescriptor(
+            platform::OpenFile(tempPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644, openError),
+            "wb"));
         if (file.Get() == nullptr) {
             result.message =
-                FormatText("downloadFile open file error(%d), %s", errno, finalPath.c_str());
+                FormatText("downloadFile open file error(%d), %s",
+                           openError != 0 ? openError : errno, PathText(finalPath).c_str());
             TracePlain(result.message);
             return result;
         }
@@ -761,7 +764,7 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         int backoffStep = 0;
         for (int attempt = 0;; ++attempt) {
             const int64_t before = download.onDisk;
-            curlCode = downloadAttempt(url, download);
+            curlCode = static_cast<CURLcode>(downloadAttempt(url, download));
             const long status = download.status;
             if (curlCode == CURLE_OK && (status == 200 || status == 206))
                 break;
@@ -816,8 +819,8 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         result = download.setupFailed ? setupFailure(curlCode) : makeResult(curlCode);
         if (result.code != 200) {
             TracePlain(result.message);
-            if (EntryExists(tempPath))
-                std::remove(tempPath.c_str());
+            if (platform::EntryExists(tempPath))
+                platform::RemoveFile(tempPath);
             return result;
         }
 
@@ -825,7 +828,7 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         if (!m_strSha256.empty()) {
             const std::string actual = sha.FinalHex();
             if (actual != m_strSha256) {
-                std::remove(tempPath.c_str());
+                platform::RemoveFile(tempPath);
                 result.code = kSha256Mismatch;
                 result.message = "sha256 mismatch expected=" + m_strSha256 + " actual=" + actual;
                 TracePlain(result.message);
@@ -839,13 +842,13 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
             // Closing down: the finished body stays in the temporary file.
             if (m_pStopFlag != nullptr && m_pStopFlag->load())
                 return result;
-            if (std::rename(tempPath.c_str(), finalPath.c_str()) == 0) {
+            lastError = platform::RenameFile(tempPath, finalPath);
+            if (lastError == 0) {
                 result.code = 200;
                 result.message = okMessage;
                 return result;
             }
-            lastError = errno;
-            if (IsInUseError(lastError)) {
+            if (platform::IsInUseError(lastError)) {
                 result.code = -2;
                 if (platform::SleepUnlessCancelled(kRenameWaitMs))
                     break;
@@ -975,10 +978,14 @@ CurlResult ClusterCurl::uploadFile(const std::string& url, const std::string& lo
     CurlResult result;
     if (!checkHandle(result))
         return result;
-    CFileHandle file(std::fopen(localPath.c_str(), "rb"));
+    int openError = 0;
+    CFileHandle file(platform::StreamFromDescriptor(
+        platform::OpenFile(localPath, O_RDONLY, 0, openError), "rb"));
     struct stat info {};
     if (file.Get() == nullptr || ::fstat(::fileno(file.Get()), &info) != 0) {
-        result.message = FormatText("uploadFile open file error(%d), %s", errno, localPath.c_str());
+        result.message =
+            FormatText("uploadFile open file error(%d), %s", openError != 0 ? openError : errno,
+                       PathText(localPath).c_str());
         TracePlain(result.message);
         return result;
     }
@@ -997,7 +1004,7 @@ CurlResult ClusterCurl::uploadFile(const std::string& url, const std::string& lo
     std::string body;
     set(CURLOPT_WRITEDATA, &body);
     const bool configured = set.Ok();
-    CURLcode code = configured ? perform() : set.FirstError();
+    CURLcode code = configured ? static_cast<CURLcode>(perform()) : set.FirstError();
     // Later transfers on this object are not uploads.
     COptions restore(m_pCurl.get());
     restore(CURLOPT_UPLOAD, 0L);

@@ -2,9 +2,10 @@
 // The installer's HTTP client: one libcurl easy handle, blocking transfers on the calling
 // thread. Made on the caller's stack, configured, used and destroyed in one scope.
 //
-// All texts given to it (URL, directory, file name, post data) are narrow text in the
-// process locale's encoding. It writes its own diagnostic lines, "[...]" without time
-// stamp, to the debugger output stream.
+// The texts given to it (URL, post data) and its messages are narrow text in the process
+// locale's encoding; directories and file names are in the narrow form of file names
+// (platform::PathToNarrow: UTF-8 on Windows). It writes its own diagnostic lines, "[...]"
+// without time stamp, to the debugger output stream.
 //
 // A transfer succeeds only when libcurl reports no failure and the status is 200. A
 // transfer run on a thread whose owner asks it to stop (platform/Thread.h) is aborted
@@ -21,8 +22,6 @@
 // transfer it belongs to fails (with that libcurl code) instead of running on settings
 // other than the caller's.
 
-#include <curl/curl.h>
-
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -30,6 +29,12 @@
 
 #include "net/CurlResult.h"
 #include "net/LibcurlDownCallback.h"
+
+// libcurl's handle types, as its own headers declare them; the header itself stays out of
+// this one, since on Windows it brings windows.h and its macros to every includer.
+typedef void CURL;
+typedef void CURLM;
+struct curl_slist;
 
 class ClusterCurl {
 public:
@@ -113,13 +118,13 @@ private:
     class COptions;    // checked curl_easy_setopt calls of one transfer
 
     struct CEasyCleanup {
-        void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+        void operator()(CURL* curl) const;
     };
     struct CMultiCleanup {
-        void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+        void operator()(CURLM* multi) const;
     };
     struct CSlistFree {
-        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+        void operator()(curl_slist* list) const;
     };
     using CEasyPtr = std::unique_ptr<CURL, CEasyCleanup>;
     using CMultiPtr = std::unique_ptr<CURLM, CMultiCleanup>;
@@ -130,15 +135,16 @@ private:
     void setMemoryBody(COptions& set, std::string& body);
     // Runs the transfer configured on m_pCurl, waking at least every 100 ms so that a
     // stop request of the thread's owner is seen even while nothing arrives.
-    CURLcode perform();
-    CurlResult makeResult(CURLcode curlCode);
+    // Codes are libcurl's CURLcode values.
+    int perform();
+    CurlResult makeResult(int curlCode);
     // A HEAD request on a handle of its own; runs `read` on the finished handle.
     template <class Read>
     static bool probe(const std::string& url, Read read);
     // The result of a transfer that did not start: libcurl refused a setting of it.
-    static CurlResult setupFailure(CURLcode curlCode);
+    static CurlResult setupFailure(int curlCode);
     // One attempt of downloadFile into the open temporary file of `download`.
-    CURLcode downloadAttempt(const std::string& url, CDownload& download);
+    int downloadAttempt(const std::string& url, CDownload& download);
     // Waits `milliseconds` unless the stop flag or the owner's stop request comes first
     // (then false, within about 20 ms).
     bool waitBeforeRetry(uint32_t milliseconds);
@@ -147,12 +153,13 @@ private:
     static size_t fileDataWriter(char* data, size_t size, size_t nmemb, void* download);
     static size_t headerReader(char* data, size_t size, size_t nmemb, void* download);
     static size_t fileDataReader(char* data, size_t size, size_t nmemb, void* file);
-    static int downloadProgress(void* client, curl_off_t dlTotal, curl_off_t dlNow,
-                                curl_off_t ulTotal, curl_off_t ulNow);
-    static int uploadProgress(void* client, curl_off_t dlTotal, curl_off_t dlNow,
-                              curl_off_t ulTotal, curl_off_t ulNow);
-    static int cancelProgress(void* client, curl_off_t dlTotal, curl_off_t dlNow,
-                              curl_off_t ulTotal, curl_off_t ulNow);
+    // int64_t is libcurl's curl_off_t on both systems (checked where they are defined).
+    static int downloadProgress(void* client, int64_t dlTotal, int64_t dlNow, int64_t ulTotal,
+                                int64_t ulNow);
+    static int uploadProgress(void* client, int64_t dlTotal, int64_t dlNow, int64_t ulTotal,
+                              int64_t ulNow);
+    static int cancelProgress(void* client, int64_t dlTotal, int64_t dlNow, int64_t ulTotal,
+                              int64_t ulNow);
 
     CEasyPtr m_pCurl;         // null when libcurl made none
     CMultiPtr m_pMulti;       // drives m_pCurl so that waits stay short; made on first use

@@ -1,10 +1,7 @@
 #include "net/ClusterCurl.h"
 
-#include <arpa/inet.h>
+#include <curl/curl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -12,6 +9,7 @@
 #include <vector>
 
 #include "platform/DebugOutput.h"
+#include "platform/Text.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"
 #include "tests/support/TempDir.h"
@@ -55,17 +53,10 @@ public:
     std::atomic<bool>* pStopOnFirst = nullptr;
 };
 
-// A port on 127.0.0.1 where nothing listens.
+// A port on 127.0.0.1 where nothing listens any more.
 int ClosedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    socklen_t len = sizeof(addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
+    CTestHttpServer gone;
+    return gone.Port();
 }
 
 // A body that arrives in 1 KiB pieces, 60 ms apart.
@@ -264,9 +255,12 @@ TEST_F(ClusterCurlTest, DownloadIntoMissingDirectoryTouchesNothing) {
     ClusterCurl client;
     CurlResult result = client.downloadFile(server.Url("/x"), missing, "pkg.exe");
     EXPECT_EQ(result.code, -1);
-    // C locale: narrow text is UTF-8, so the full-width mark is EF BC 81.
-    EXPECT_EQ(result.message, "save dir=" + missing + " is not exsit\xEF\xBC\x81");
-    EXPECT_EQ(capture.Text(), "[" + result.message + "]");  // '%' traced literally
+    // The full-width mark in the narrow encoding: EF BC 81 in the C locale.
+    EXPECT_EQ(result.message,
+              "save dir=" + missing + " is not exsit" + platform::WideToMultiByte(L"\uFF01"));
+    // '%' traced literally; the capture gives UTF-8.
+    EXPECT_EQ(capture.Text(),
+              "[" + platform::WideToUtf8(platform::MultiByteToWide(result.message)) + "]");
     EXPECT_FALSE(FileExists(missing));
     EXPECT_TRUE(server.Requests().empty());
 }

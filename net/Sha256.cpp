@@ -1,47 +1,31 @@
 #include "net/Sha256.h"
 
-#include <fcntl.h>
-#include <openssl/evp.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <vector>
 
-CSha256::CSha256() : m_pCtx(EVP_MD_CTX_new()), m_bValid(false) {
-    Reset();
-}
+#include "platform/File.h"
 
-CSha256::~CSha256() {
-    EVP_MD_CTX_free(m_pCtx);
-}
+CSha256::CSha256() = default;
+CSha256::~CSha256() = default;
 
 bool CSha256::Reset() {
-    m_bValid = m_pCtx != nullptr && EVP_DigestInit_ex(m_pCtx, EVP_sha256(), nullptr) == 1;
-    return m_bValid;
+    return m_context.Reset();
 }
 
 bool CSha256::Update(const void* data, size_t size) {
-    if (!m_bValid)
-        return false;
-    if (size > 0 && EVP_DigestUpdate(m_pCtx, data, size) != 1)
-        m_bValid = false;
-    return m_bValid;
+    return m_context.Update(data, size);
 }
 
 std::string CSha256::FinalHex() {
-    if (!m_bValid)
-        return "";
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    m_bValid = false;  // a finished context takes no more data until Reset
-    if (EVP_DigestFinal_ex(m_pCtx, digest, &length) != 1)
+    platform::Sha256Context::Digest digest{};
+    if (!m_context.Final(digest))
         return "";
     static const char kHex[] = "0123456789abcdef";
     std::string hex;
-    hex.reserve(length * 2);
-    for (unsigned int i = 0; i < length; ++i) {
-        hex.push_back(kHex[digest[i] >> 4]);
-        hex.push_back(kHex[digest[i] & 0x0f]);
+    hex.reserve(digest.size() * 2);
+    for (uint8_t byte : digest) {
+        hex.push_back(kHex[byte >> 4]);
+        hex.push_back(kHex[byte & 0x0f]);
     }
     return hex;
 }
@@ -53,16 +37,15 @@ std::string Sha256Hex(const std::string& bytes) {
 }
 
 bool Sha256OfFile(const std::string& path, std::string& hexDigest) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    int error = 0;
+    platform::FileDescriptor fd = platform::OpenFile(path, O_RDONLY, 0, error);
+    if (!fd.IsOpen())
         return false;
     CSha256 sha;
     std::vector<char> buffer(1 << 20);
     bool ok = sha.IsValid();
     while (ok) {
-        ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = platform::ReadSome(fd.Get(), buffer.data(), buffer.size());
         if (got < 0) {
             ok = false;  // EISDIR for a folder
             break;
@@ -71,7 +54,6 @@ bool Sha256OfFile(const std::string& path, std::string& hexDigest) {
             break;
         ok = sha.Update(buffer.data(), static_cast<size_t>(got));
     }
-    ::close(fd);
     if (!ok)
         return false;
     hexDigest = sha.FinalHex();

@@ -1,11 +1,11 @@
 #pragma once
-// SHA-256 through OpenSSL's EVP interface: a digest fed piece by piece (a download hashes
-// its body as it arrives) and the digest of a file read in pieces, never whole.
+// SHA-256 in hex: a digest fed piece by piece (a download hashes its body as it arrives)
+// and the digest of a file read in pieces, never whole.
 
 #include <cstddef>
 #include <string>
 
-struct evp_md_ctx_st;
+#include "platform/Crypto.h"
 
 class CSha256 {
 public:
@@ -14,8 +14,8 @@ public:
     CSha256(const CSha256&) = delete;
     CSha256& operator=(const CSha256&) = delete;
 
-    // False when OpenSSL could not set up a context; every later call then fails too.
-    bool IsValid() const { return m_bValid; }
+    // False when the system could not set up a context; every later call then fails too.
+    bool IsValid() const { return m_context.IsValid(); }
     // Starts over, as if nothing had been fed.
     bool Reset();
     bool Update(const void* data, size_t size);
@@ -24,8 +24,7 @@ public:
     std::string FinalHex();
 
 private:
-    evp_md_ctx_st* m_pCtx;
-    bool m_bValid;
+    platform::Sha256Context m_context;
 };
 
 // The SHA-256 of `bytes` (64 lower-case hex digits).

@@ -1,13 +1,16 @@
 #pragma once
-// Child processes started from Windows-style command lines.
+// Child processes started from Windows command lines.
 //
-// The command line is split by the Windows rules into arguments; a program name without
-// '/' is searched in PATH. The child leads its own process group, so ending the group
-// ends whatever it started. Error codes are errno values (2: file not found).
+// Windows: CreateProcessW takes the command line as it is (the child's runtime splits it);
+// the child runs in a job object of its own, so ending it ends whatever it started. Linux:
+// the command line is split by the Windows rules (SplitCommandLine) into arguments, a
+// program name without '/' is searched in PATH, and the child leads its own process group.
+// Error codes are the system's (GetLastError values, errno values); 2 is "file not found"
+// on both.
 
-#include <sys/types.h>
-
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,68 +33,62 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine);
 struct SpawnOptions {
     std::wstring commandLine;      // the program and its arguments
     std::wstring applicationName;  // when not empty, the program to run instead of argv[0]
-    bool captureOutput = false;    // standard output and error into one pipe (OutputFd)
+    bool captureOutput = false;    // standard output and error into one pipe (ReadOutput);
+                                   // otherwise the child shares ours
+    bool hidden = false;           // no window (CREATE_NO_WINDOW, SW_HIDE); nothing on Linux
 };
 
-// Owner of one started child: its pid, its output pipe and, until reaped, its exit
-// status. Move-only; destroying an owner whose child still runs ends the child's
-// process group and reaps it.
-enum class SpawnFailure;
+enum class SpawnFailure { None, Pipe, Start };
 
+// Owner of one started child, its output pipe and, once it has ended, its exit code.
+// Move-only; destroying an owner whose child still runs ends the child with everything it
+// started (KillGroup). A child that ended by itself leaves what it started running.
 class ChildProcess {
 public:
-    ChildProcess() = default;
+    ChildProcess();
     ~ChildProcess();
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool IsValid() const { return m_pid > 0; }
-    pid_t Pid() const { return m_pid; }
-    // Read end of the output pipe (non-blocking), or -1 without capture.
-    int OutputFd() const { return m_outFd; }
+    bool IsValid() const;
+    uint32_t Pid() const;
 
     // Waits until the output pipe has data or the child has ended, at most `timeoutMs`
-    // (-1: no limit). Returns true when the child has ended (and was reaped). Once every
-    // writer has closed the pipe and it is drained, the pipe is closed (OutputFd -1).
+    // (-1: no limit). Returns true when the child has ended. Once every writer has closed
+    // the pipe and it is drained, the pipe is closed and no longer waited on.
     bool WaitForOutputOrExit(int timeoutMs);
     // Bytes waiting in the output pipe.
     size_t PendingOutput() const;
-    // Waits for the child to end, at most `timeoutMs` (-1: no limit); true once reaped.
+    // Reads up to `size` bytes of what waits in the pipe without blocking: the count read,
+    // 0 when nothing waits (or without capture), -1 on a read error.
+    int64_t ReadOutput(char* buffer, size_t size);
+    // Waits for the child to end, at most `timeoutMs` (-1: no limit); true once it has.
     bool WaitForExit(int timeoutMs);
-    bool HasExited() const { return m_reaped; }
-    // Exit code of an ended child (128 + signal number when a signal ended it), else 259.
+    bool HasExited() const;
+    // Exit code of an ended child, else kStillActive. kExitCodeKilled after KillGroup
+    // ended it; on Linux 128 + the signal number when another signal did.
     uint32_t ExitCode() const;
 
-    // Ends the child's whole process group at once (SIGKILL) and reaps the child.
+    // Ends the child and everything it started at once, and waits for the child to end.
     void KillGroup();
+
+    struct Impl;
 
 private:
     friend bool SpawnProcess(const SpawnOptions&, ChildProcess&, int&, SpawnFailure*);
-    void Reset();
-    bool TryReap(bool block);
-
-    pid_t m_pid = -1;
-    int m_outFd = -1;
-    int m_pidFd = -1;
-    bool m_reaped = false;
-    int m_status = 0;
+    std::unique_ptr<Impl> m_impl;
 };
 
-enum class SpawnFailure { None, Pipe, Start };
-
-// Starts a child. On failure returns false with `error` set to the errno value and
-// `failure` telling whether the pipe or the start failed.
+// Starts a child. On failure returns false with `error` set to the system's error code
+// and `failure` telling whether the pipe or the start failed.
 bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
                   SpawnFailure* failure = nullptr);
 
-// Starts a program detached in its own session; it is not our child, so nothing is left
-// to reap. On failure returns false with `error` set.
+// Starts a program that is not our child to own: nothing waits for it, nothing ends it
+// with us (on Linux it gets a session of its own and leaves no zombie). On failure returns
+// false with `error` set.
 bool LaunchDetached(const SpawnOptions& options, int& error);
-
-// Resolves the program of a command line as SpawnProcess would (PATH search for a name
-// without '/'). Empty when it cannot be found.
-std::string ResolveProgram(std::string_view program);
 
 }  // namespace platform

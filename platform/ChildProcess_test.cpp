@@ -2,12 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "platform/Text.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 using Args = std::vector<std::wstring>;
+
+const std::wstring kChild = L"\"" + platform::Utf8ToWide(QI_TEST_CHILD) + L"\"";
+
+platform::SpawnOptions Options(std::wstring commandLine, bool captureOutput) {
+    platform::SpawnOptions options;
+    options.commandLine = std::move(commandLine);
+    options.captureOutput = captureOutput;
+    return options;
+}
 
 TEST(SplitCommandLine, FollowsTheWindowsRules) {
     EXPECT_EQ(platform::SplitCommandLine(L"a\tb  c "), (Args{L"a", L"b", L"c"}));
@@ -29,38 +49,120 @@ TEST(SplitCommandLine, TheProgramNameHasItsOwnRules) {
     EXPECT_EQ(platform::SplitCommandLine(L"  a b"), (Args{L"", L"a", L"b"}));
 }
 
+// Everything the child writes until it ends, read for at most a minute.
+std::string CollectOutput(platform::ChildProcess& child) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    std::string out;
+    std::vector<char> buffer(1 << 16);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const bool ended = child.WaitForOutputOrExit(100);
+        int64_t n;
+        while ((n = child.ReadOutput(buffer.data(), buffer.size())) > 0)
+            out.append(buffer.data(), static_cast<size_t>(n));
+        if (ended && child.PendingOutput() == 0)
+            break;
+    }
+    return out;
+}
+
+// On Windows the child's C runtime splits the line; on Linux SplitCommandLine does. The
+// lines avoid what runtimes read differently ("" inside quotes, quotes in the program name).
+TEST(SpawnProcess, TheChildGetsTheArgumentsSplitCommandLineReads) {
+    const std::wstring lines[] = {
+        L" /VERYSILENT /DIR=\"C:/my dir/安装\" /LOG",
+        LR"( a\\\"b c\\"d e" f\\g "" "x \"y\"")",
+        L"\t  spaced\targs  ",
+    };
+    for (const std::wstring& args : lines) {
+        const std::wstring line = kChild + L" args" + args;
+        platform::ChildProcess child;
+        int error = 0;
+        ASSERT_TRUE(platform::SpawnProcess(Options(line, true), child, error)) << error;
+        std::string expected;
+        Args words = platform::SplitCommandLine(line);
+        for (size_t i = 2; i < words.size(); ++i)
+            expected += "[" + platform::WideToUtf8(words[i]) + "]";
+        EXPECT_EQ(CollectOutput(child), expected) << platform::WideToUtf8(line);
+        EXPECT_EQ(child.ExitCode(), 0u);
+    }
+}
+
+TEST(SpawnProcess, CapturesBothStreamsByteForByte) {
+    // Zero bytes, and far more than any pipe holds, through standard output and error.
+    platform::ChildProcess child;
+    int error = 0;
+    ASSERT_TRUE(platform::SpawnProcess(
+        Options(kChild + L" run out:a\\0b err:c fill:3000000 err:end exit:7", true), child, error));
+    std::string expected("a\0bc", 4);
+    for (size_t i = 0; i < 3000000; ++i)
+        expected.push_back(static_cast<char>(i % 251));
+    expected += "end";
+    const std::string out = CollectOutput(child);
+    EXPECT_EQ(out.size(), expected.size());
+    EXPECT_TRUE(out == expected);
+    EXPECT_EQ(child.ExitCode(), 7u);
+}
+
+TEST(SpawnProcess, NoOtherHandleReachesTheChild) {
+    qitest::TempDir dir;
+    const std::string held = dir.Write("held.txt", "x");
+#ifdef _WIN32  // the C runtime opens files in inheritable handles
+    const int fd = ::_open(held.c_str(), _O_RDONLY);
+    const intptr_t handle = ::_get_osfhandle(fd);
+#else  // without O_CLOEXEC a descriptor stays open across exec
+    const int fd = ::open(held.c_str(), O_RDONLY);
+    const intptr_t handle = fd;
+#endif
+    ASSERT_GE(fd, 0);
+    platform::ChildProcess child;
+    int error = 0;
+    ASSERT_TRUE(platform::SpawnProcess(
+        Options(kChild + L" run held:" + std::to_wstring(handle), true), child, error));
+    EXPECT_EQ(CollectOutput(child), "");
+#ifdef _WIN32
+    ::_close(fd);
+#else
+    ::close(fd);
+#endif
+}
+
 TEST(SpawnProcess, ReportsWhyAProgramCannotStart) {
     qitest::TempDir dir;
     platform::ChildProcess child;
     int error = 0;
-    platform::SpawnOptions missing{L"no-such-program-qi --flag", L"", true};
-    EXPECT_FALSE(platform::SpawnProcess(missing, child, error));
+    EXPECT_FALSE(
+        platform::SpawnProcess(Options(L"no-such-program-qi --flag", false), child, error));
+    EXPECT_EQ(error, 2);
+    EXPECT_FALSE(platform::SpawnProcess(Options(L"  ", false), child, error));
     EXPECT_EQ(error, 2);
 
-    std::string notExecutable = dir.Write("plain.txt", "data");
-    platform::SpawnOptions denied{
-        L"\"" + std::wstring(notExecutable.begin(), notExecutable.end()) + L"\"", L"", false};
-    EXPECT_FALSE(platform::SpawnProcess(denied, child, error));
-    EXPECT_EQ(error, 13);  // permission denied
+    const std::wstring plain = platform::Utf8ToWide(dir.Write("plain.txt", "data"));
+    EXPECT_FALSE(platform::SpawnProcess(Options(L"\"" + plain + L"\"", false), child, error));
+#ifdef _WIN32
+    EXPECT_EQ(error, 193);  // not a program: Windows names the bad format
+#else
+    EXPECT_EQ(error, 13);  // not a program: Linux only sees that it may not run it
+#endif
     EXPECT_FALSE(child.IsValid());
 }
 
-TEST(SpawnProcess, ChildLeadsItsOwnGroupAndKillGroupEndsGrandchildren) {
+TEST(SpawnProcess, KillGroupEndsTheChildAndWhatItStarted) {
     qitest::TempDir dir;
-    std::string marker = dir / "grandchild.pid";
-    std::string script =
-        dir.WriteScript("spawner.sh", "sleep 60 &\necho $! > " + marker + "\nwait\n");
+    const std::string marker = dir / "grandchild.pid";
     platform::ChildProcess child;
     int error = 0;
-    ASSERT_TRUE(platform::SpawnProcess({std::wstring(script.begin(), script.end()), L"", false},
-                                       child, error));
-    EXPECT_EQ(::getpgid(child.Pid()), child.Pid());
-    pid_t grandchild = qitest::WaitForPidFile(marker);
-    ASSERT_GT(grandchild, 0);
+    ASSERT_TRUE(platform::SpawnProcess(
+        Options(kChild + L" run spawn:60000:\"" + platform::Utf8ToWide(marker) + L"\" sleep:60000",
+                false),
+        child, error));
+    const uint32_t grandchild = qitest::WaitForPidFile(marker);
+    ASSERT_NE(grandchild, 0u);
+    EXPECT_FALSE(child.WaitForExit(0));
+    EXPECT_EQ(child.ExitCode(), platform::kStillActive);
     child.KillGroup();
     EXPECT_TRUE(child.HasExited());
-    EXPECT_EQ(child.ExitCode(), 128u + 9u);
-    EXPECT_TRUE(qitest::WaitUntilGone(grandchild));  // reparented, but ended with the group
+    EXPECT_EQ(child.ExitCode(), platform::kExitCodeKilled);
+    EXPECT_TRUE(qitest::WaitUntilGone(grandchild));
 }
 
 }  // namespace

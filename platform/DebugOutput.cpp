@@ -1,15 +1,16 @@
 #include "platform/DebugOutput.h"
 
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <memory>
 #include <mutex>
 
 #include "platform/Text.h"
 
 namespace platform {
+
+// The debugger output stream itself (DebugOutput_posix.cpp, DebugOutput_win.cpp).
+void WriteDebugStream(std::string_view utf8);
+
 namespace {
 
 std::mutex g_sinkLock;
@@ -18,23 +19,11 @@ std::shared_ptr<DebugSink> g_sink;  // guarded by g_sinkLock
 // for one another.
 std::atomic<bool> g_hasSink{false};
 
-void WriteAll(std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(STDERR_FILENO, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return;  // nobody listening is no failure
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-}
-
 void Emit(std::string_view utf8) {
     if (utf8.empty())
         return;
     if (!g_hasSink.load(std::memory_order_acquire)) {
-        WriteAll(utf8);
+        WriteDebugStream(utf8);
         return;
     }
     std::lock_guard<std::mutex> lock(g_sinkLock);
@@ -42,7 +31,7 @@ void Emit(std::string_view utf8) {
         (*g_sink)(utf8);
         return;
     }
-    WriteAll(utf8);
+    WriteDebugStream(utf8);
 }
 
 }  // namespace

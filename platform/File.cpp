@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,16 +12,20 @@
 #include "platform/Text.h"
 
 namespace platform {
+
+// The system's part (File_posix.cpp, File_win.cpp).
+const FileSystemCalls& SystemFileCalls();
+// Syncs the folder `dir` through `calls` so that a rename in it survives a crash; 0 or the
+// errno (EINVAL where the file system cannot sync folders).
+int SyncDirectory(const std::string& dir, const FileSystemCalls& calls);
+// A number that differs between processes and calls, for temporary names.
+unsigned long long TemporaryNameSeed();
+// True when `path` names something, link or not (for the mode a replaced file keeps).
+bool ExistingMode(const std::string& path, mode_t& mode);
+
 namespace {
 
-int SysOpen(const char* path, int flags, mode_t mode) {
-    return ::open(path, flags, mode);
-}
-
-const FileSystemCalls s_realCalls{SysOpen, ::read,   ::write,  ::fsync, ::fchmod,
-                                  ::fstat, ::rename, ::unlink, ::close};
-
-std::atomic<const FileSystemCalls*> s_calls{&s_realCalls};
+std::atomic<const FileSystemCalls*> s_calls{&SystemFileCalls()};
 
 const FileSystemCalls& Sys() {
     return *s_calls.load(std::memory_order_acquire);
@@ -39,13 +42,10 @@ void LogFailure(const char* what, const std::string& path, int error) {
 std::string TemporaryNameFor(const std::string& path) {
     static std::atomic<unsigned> s_counter{0};
     std::string dir = DirectoryOf(path);
-    size_t slash = path.rfind('/');
+    size_t slash = path.find_last_of(kPathSeparators);
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    struct timespec now {};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    unsigned long long mix = (static_cast<unsigned long long>(::getpid()) << 32) ^
-                             static_cast<unsigned long long>(now.tv_nsec) ^
-                             (static_cast<unsigned long long>(s_counter.fetch_add(1)) << 20);
+    unsigned long long mix =
+        TemporaryNameSeed() ^ (static_cast<unsigned long long>(s_counter.fetch_add(1)) << 20);
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
     std::string suffix;
     for (int i = 0; i < 8; ++i, mix >>= 5)
@@ -65,17 +65,6 @@ FileDescriptor CreateTemporary(const std::string& path, std::string& tmpPath, in
             return fd;
     }
     return FileDescriptor();
-}
-
-// Syncs the folder so that the rename survives a crash.
-int SyncDirectory(const std::string& dir) {
-    int error = 0;
-    FileDescriptor fd = OpenFile(dir, O_RDONLY | O_DIRECTORY, 0, error);
-    if (!fd.IsOpen())
-        return error;
-    if (Sys().fsync(fd.Get()) != 0)
-        return errno;
-    return fd.Close();
 }
 
 }  // namespace
@@ -145,6 +134,14 @@ int ReadWholeFile(const std::string& path, std::string& data, struct stat* st) {
     return 0;
 }
 
+ssize_t ReadSome(int fd, void* buffer, size_t size) {
+    for (;;) {
+        const ssize_t n = Sys().read(fd, buffer, size);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
 int WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         ssize_t n = Sys().write(fd, data.data(), data.size());
@@ -162,9 +159,9 @@ int WriteAll(int fd, std::string_view data) {
 int ReplaceFileAtomically(const std::string& path, std::string_view data,
                           const ReplaceOptions& options) {
     mode_t mode = options.mode;
-    struct stat existing {};
-    if (options.keepExistingMode && ::stat(path.c_str(), &existing) == 0)
-        mode = existing.st_mode & 07777;
+    mode_t existing = 0;
+    if (options.keepExistingMode && ExistingMode(path, existing))
+        mode = existing;
 
     std::string tmpPath;
     int error = 0;
@@ -192,24 +189,47 @@ int ReplaceFileAtomically(const std::string& path, std::string_view data,
         return fail("renaming over", errno);
     // The new file is in place whatever follows. A file system that cannot sync folders says
     // EINVAL; nothing to report then.
-    if (int syncError = SyncDirectory(DirectoryOf(path)); syncError != 0 && syncError != EINVAL)
+    if (int syncError = SyncDirectory(DirectoryOf(path), Sys());
+        syncError != 0 && syncError != EINVAL)
         LogFailure("syncing the folder of", path, syncError);
     return 0;
 }
 
+int RenameFile(const std::string& from, const std::string& to) {
+    return Sys().rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const std::string& path) {
+    return Sys().unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+FILE* StreamFromDescriptor(FileDescriptor fd, const char* mode) {
+    if (!fd.IsOpen())
+        return nullptr;
+    FILE* stream = ::fdopen(fd.Get(), mode);
+    if (stream != nullptr)
+        fd.Release();  // the stream owns it now
+    return stream;
+}
+
+bool TruncateStream(FILE* file) {
+    return std::fflush(file) == 0 && ::ftruncate(::fileno(file), 0) == 0 &&
+           std::fseek(file, 0, SEEK_SET) == 0;
+}
+
 std::string DirectoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
+    size_t slash = path.find_last_of(kPathSeparators);
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 const FileSystemCalls& RealFileSystemCalls() {
-    return s_realCalls;
+    return SystemFileCalls();
 }
 
 void SetFileSystemCallsForTest(const FileSystemCalls* calls) {
-    s_calls.store(calls != nullptr ? calls : &s_realCalls, std::memory_order_release);
+    s_calls.store(calls != nullptr ? calls : &SystemFileCalls(), std::memory_order_release);
 }
 
 }  // namespace platform

@@ -11,8 +11,22 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <fcntl.h>
+
+#include <cstdio>
+
 #include <string>
 #include <string_view>
+
+#include "platform/Path.h"
+
+#ifdef _WIN32
+// Flags Windows' C runtime does not know: no links to refuse, folders are never opened as
+// files, and O_CLOEXEC is the runtime's no-inherit flag.
+#define O_NOFOLLOW 0
+#define O_DIRECTORY 0
+#define O_CLOEXEC _O_NOINHERIT
+#endif
 
 namespace platform {
 
@@ -53,6 +67,10 @@ FileDescriptor OpenFile(const std::string& path, int flags, mode_t mode, int& er
 // status of the file that was read, taken after the read.
 int ReadWholeFile(const std::string& path, std::string& data, struct stat* st = nullptr);
 
+// Reads what is there, up to `size` bytes, retrying when interrupted: the count, 0 at the
+// end, or -1 with errno set.
+ssize_t ReadSome(int fd, void* buffer, size_t size);
+
 // Writes all of `data` to `fd`, retrying after interruptions and short writes; 0 or the errno.
 int WriteAll(int fd, std::string_view data);
 
@@ -69,8 +87,30 @@ struct ReplaceOptions {
 int ReplaceFileAtomically(const std::string& path, std::string_view data,
                           const ReplaceOptions& options = {});
 
+// Renames `from` to `to`, replacing what stands there; 0 or the errno (see IsInUseError).
+int RenameFile(const std::string& from, const std::string& to);
+// Removes the file (or link) `path`; 0 or the errno.
+int RemoveFile(const std::string& path);
+// True when something stands under the name: a file, a folder, a dangling link too.
+bool EntryExists(const std::string& path);
+// True for the errors of a file that another program holds open or runs (Windows refuses to
+// replace such a file; Linux refuses to write a running program): worth waiting out.
+bool IsInUseError(int error);
+// A stdio stream over an open descriptor, taking it over; null (and the descriptor closed)
+// when that fails.
+FILE* StreamFromDescriptor(FileDescriptor fd, const char* mode);
+// Empties the file behind a stream and goes back to its start; false on failure.
+bool TruncateStream(FILE* file);
+
 // The folder part of `path` ("." when it has none, "/" for a file in the root).
 std::string DirectoryOf(const std::string& path);
+
+#ifdef _WIN32
+// The form of a narrow path (UTF-8 on Windows) for the system's wide functions: an absolute
+// path in its long form (FileSystem.h: LongPathForm), any other with `\` for `/`; neither the
+// ANSI code page nor MAX_PATH limits it.
+std::wstring WidePath(std::string_view path);
+#endif
 
 // The system calls the functions above make. A test installs a table of its own to make a call
 // fail; everything else uses the real calls.

@@ -1,13 +1,19 @@
+// The INI rules both systems share: run against Windows' own profile functions (under Wine)
+// and against the Linux stand-in, so that the stand-in stays faithful.
 #include "platform/Profile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include "platform/DebugOutput.h"
 #include "platform/Text.h"
-#include "tests/support/FileFaults.h"
 #include "tests/support/TempDir.h"
+#ifndef _WIN32
+#include "platform/DebugOutput.h"
+#include "tests/support/FileFaults.h"
+#endif
 
 namespace {
 
@@ -29,6 +35,7 @@ protected:
     std::wstring Write(const std::string& bytes) {
         return platform::PathFromNarrow(m_dir.Write("a.ini", bytes));
     }
+    std::string Read(const std::string& name) const { return qitest::TempDir::Read(m_dir / name); }
     qitest::TempDir m_dir;
 };
 
@@ -74,10 +81,23 @@ TEST_F(ProfileTest, ReadsUtf8WithBomAndUtf16) {
     EXPECT_EQ(Get(wide, L"Config", L"channel", L""), L"渠道");
 }
 
+// A zero ends a value in either encoding; the lines after it still read.
+TEST_F(ProfileTest, AZeroEndsTheValue) {
+    using namespace std::string_literals;
+    std::wstring u8 = Write("[C]\r\nk=ab\0cd\r\nn=after\r\n"s);
+    EXPECT_EQ(Get(u8, L"C", L"k", L"d"), L"ab");
+    EXPECT_EQ(Get(u8, L"C", L"n", L"d"), L"after");
+    std::wstring u16 = Write(
+        "\xFF\xFE"s + platform::WideToUtf16Le(std::wstring(L"[C]\r\nk=ab\0cd\r\nn=after\r\n", 21)));
+    EXPECT_EQ(Get(u16, L"C", L"k", L"d"), L"ab");
+    EXPECT_EQ(Get(u16, L"C", L"n", L"d"), L"after");
+    EXPECT_EQ(Get(u16, L"C", nullptr, L""), std::wstring(L"k\0n\0", 4));
+}
+
 TEST_F(ProfileTest, IntegersFromSignPrefixAndLeadingDigits) {
     std::wstring ini = Write(
-        "[Config]\na=2\nb=abc\nc=12xyz\nd=\ne=-5\nf=+3\ng=0x10\nh=0o17\ni=0B101\nj=-0x1f\n"
-        "k=0x\nl=\"7\"\n");
+        "[Config]\na=2\nb=abc\nc=12xyz\nd=\ne=-5\nf=+3\ng=0x1F\nh=0o17\ni=0b101\nj=-0x1f\n"
+        "k=0x\nl=\"7\"\nm=0X1F\nn=0B101\no=0O17\np=4294967297\nq=017\n");
     auto get = [&](const wchar_t* key, int def = 1) {
         return GetPrivateProfileIntW(L"Config", key, def, ini.c_str());
     };
@@ -87,12 +107,17 @@ TEST_F(ProfileTest, IntegersFromSignPrefixAndLeadingDigits) {
     EXPECT_EQ(get(L"d"), 1);
     EXPECT_EQ(get(L"e"), -5);
     EXPECT_EQ(get(L"f"), 3);
-    EXPECT_EQ(get(L"g"), 16);
+    EXPECT_EQ(get(L"g"), 31);
     EXPECT_EQ(get(L"h"), 15);
     EXPECT_EQ(get(L"i"), 5);
     EXPECT_EQ(get(L"j"), -31);
     EXPECT_EQ(get(L"k"), 0);
     EXPECT_EQ(get(L"l"), 7);
+    EXPECT_EQ(get(L"m"), 0);  // the prefixes are lower case only
+    EXPECT_EQ(get(L"n"), 0);
+    EXPECT_EQ(get(L"o"), 0);
+    EXPECT_EQ(get(L"p"), 1);  // wraps at 32 bits
+    EXPECT_EQ(get(L"q"), 17);
     EXPECT_EQ(get(L"zz", 9), 9);
 }
 
@@ -105,20 +130,32 @@ TEST_F(ProfileTest, LinesAsWindowsReadsThem) {
         "[broken\n"
         "after=still in A\n"
         "[x]y]\n"
-        "k=in x]y\n");
-    EXPECT_EQ(Get(ini, L"", L"top", L"d"), L"before any section");
+        "k=in x]y\n"
+        "[]\n"
+        "empty=named\n"
+        "[B]\n"
+        "b=1\n");
     EXPECT_EQ(Get(ini, L"A", L"novalue", L"d"), L"d");  // no '=': not a key
     EXPECT_EQ(Get(ini, L"A", L";semi", L"d"), L"colon");
     EXPECT_EQ(Get(ini, L"A", L"after", L"d"), L"still in A");
     EXPECT_EQ(Get(ini, L"broken", L"after", L"d"), L"d");
     EXPECT_EQ(Get(ini, L"x]y", L"k", L"d"), L"in x]y");
-    // The listings show what lookups find, and nothing they ignore.
-    EXPECT_EQ(Get(ini, nullptr, nullptr, L""), std::wstring(L"A\0x]y\0", 6));
-    EXPECT_EQ(Get(ini, L"A", nullptr, L""), std::wstring(L";semi\0after\0", 12));
-    // Keys before any section are written there too.
-    ASSERT_TRUE(WritePrivateProfileStringW(L"", L"top2", L"v", ini.c_str()));
-    const std::string head = "top=before any section\ntop2=v\n[A]\n";
-    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini").substr(0, head.size()), head);
+    // The listings show what lookups find, but for commented-out keys; the empty section
+    // name does not end the list.
+    EXPECT_EQ(Get(ini, nullptr, nullptr, L""), std::wstring(L"A\0x]y\0B\0", 8));
+    EXPECT_EQ(Get(ini, L"A", nullptr, L""), std::wstring(L"after\0", 6));  // ";" comments out
+#ifndef _WIN32
+    // "[]" is the section with the empty name, and the lines before the first header are in
+    // no section, as on Windows. Wine deviates here (its own tests mark it as a known fault):
+    // it reads those lines as the empty section.
+    EXPECT_EQ(Get(ini, L"", L"top", L"d"), L"d");
+    EXPECT_EQ(Get(ini, L"", L"empty", L"d"), L"named");
+    EXPECT_EQ(Get(ini, L"", nullptr, L""), std::wstring(L"empty\0", 6));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"", L"more", L"v", ini.c_str()));
+    const std::string tail = "[]\nempty=named\nmore=v\n[B]\nb=1\n";
+    std::string after = Read("a.ini");
+    EXPECT_EQ(after.substr(after.size() - tail.size()), tail);
+#endif
 }
 
 TEST_F(ProfileTest, QuotedValueFillingTheBufferIsCut) {
@@ -129,6 +166,87 @@ TEST_F(ProfileTest, QuotedValueFillingTheBufferIsCut) {
     EXPECT_EQ(Get(ini, L"C", L"q", L"", 2), L"a");
 }
 
+TEST_F(ProfileTest, MalformedFilesGiveDefaults) {
+    std::string binary;
+    for (int i = 0; i < 4096; ++i)
+        binary.push_back(static_cast<char>((i * 37) & 0xFF));
+    std::wstring junk = Write(binary);
+    EXPECT_EQ(Get(junk, L"Config", L"version", L"d"), L"d");
+    std::wstring huge =
+        Write("[Config]\nversion=" + std::string(1 << 20, 'x'));  // 1 MB line, no line end
+    EXPECT_EQ(Get(huge, L"Config", L"version", L"", 64), std::wstring(63, L'x'));
+    std::wstring odd = Write(std::string("\xFF\xFE", 2) + "[");  // odd-length UTF-16
+    EXPECT_EQ(Get(odd, L"Config", L"version", L"d"), L"d");
+    EXPECT_EQ(Get(platform::PathFromNarrow(m_dir.Path()), L"Config", L"version", L"d"),
+              L"d");  // a folder
+}
+
+// A write keeps the file's encoding and the key's spelling; a new key goes to the end of its
+// section, a new section to the end of the file, and deleting what is missing succeeds. (The
+// lines are in the form Windows writes them: Wine rewrites the whole file, see below.)
+TEST_F(ProfileTest, WritesKeepTheEncoding) {
+    using namespace std::string_literals;
+    const std::string bom = "\xEF\xBB\xBF";
+    std::wstring ini = Write(bom + "[Config]\r\nchannel=old\r\nother=\xE4\xB8\xAD\r\n");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"config", L"CHANNEL", L"新", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"language", L"2", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"New", L"k", L"v", ini.c_str()));
+    EXPECT_EQ(Read("a.ini"), bom +
+                                 "[Config]\r\nchannel=\xE6\x96\xB0\r\nother=\xE4\xB8\xAD\r\n"
+                                 "language=2\r\n[New]\r\nk=v\r\n");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"language", nullptr, ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"New", nullptr, nullptr, ini.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringW(L"Config", L"missing", nullptr, ini.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringW(L"Missing", nullptr, nullptr, ini.c_str()));
+    EXPECT_EQ(Read("a.ini"), bom + "[Config]\r\nchannel=\xE6\x96\xB0\r\nother=\xE4\xB8\xAD\r\n");
+
+    std::wstring wide = Write("\xFF\xFE"s + platform::WideToUtf16Le(L"[C]\r\nk=v\r\n"));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"n", L"新", wide.c_str()));
+    EXPECT_EQ(Read("a.ini"), "\xFF\xFE"s + platform::WideToUtf16Le(L"[C]\r\nk=v\r\nn=新\r\n"));
+    EXPECT_EQ(Get(wide, L"C", L"n", L""), L"新");
+
+    std::wstring fresh = platform::PathFromNarrow(m_dir / "user.ini");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"channel", L"abc", fresh.c_str()));
+    EXPECT_EQ(Read("user.ini"), "[Config]\r\nchannel=abc\r\n");
+    EXPECT_FALSE(WritePrivateProfileStringW(L"C", L"k", L"v", L"/nonexistent-dir/x.ini"));
+}
+
+TEST_F(ProfileTest, WriteIntoUtf16WithATornLastUnitShiftsNothing) {
+    std::wstring wide = Write(std::string("\xFF\xFE[\0C\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0\x41", 21));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"n", L"新", wide.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"D", L"m", L"w", wide.c_str()));
+    EXPECT_EQ(Get(wide, L"C", L"k", L"d"), L"v");
+    EXPECT_EQ(Get(wide, L"C", L"n", L"d"), L"新");
+    EXPECT_EQ(Get(wide, L"D", L"m", L"d"), L"w");
+    EXPECT_EQ(Read("a.ini").size() % 2, 0u);
+}
+
+#ifndef _WIN32
+// Windows changes only the line a write concerns. Wine rewrites the whole file from what it
+// parsed, dropping blank lines, blanks around "=", bytes it cannot decode and the file's line
+// ends (its own tests mark this as a known fault), so this runs on Linux only. Files without
+// a BOM are UTF-8 here, where Windows reads them in the ANSI code page.
+TEST_F(ProfileTest, WriteChangesOnlyItsOwnLine) {
+    using namespace std::string_literals;
+    std::wstring ini = Write(
+        "; keep me\r\n\r\n[Config]\r\nchannel = old\r\nother = \xFF\xFE raw\r\n\r\n[B]\nb=1\n");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"config", L"CHANNEL", L"新", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"language", L"2", ini.c_str()));
+    EXPECT_EQ(Read("a.ini"),
+              "; keep me\r\n\r\n[Config]\r\nchannel=\xE6\x96\xB0\r\nother = \xFF\xFE raw\r\n"
+              "language=2\r\n\r\n[B]\nb=1\n");
+
+    std::wstring wide = Write("\xFF\xFE"s + platform::WideToUtf16Le(L"[C]\n"));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"k", L"v", wide.c_str()));
+    EXPECT_EQ(Read("a.ini"), "\xFF\xFE"s + platform::WideToUtf16Le(L"[C]\nk=v\n"));
+
+    std::wstring fresh = platform::PathFromNarrow(m_dir / "user.ini");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"channel", L"渠道", fresh.c_str()));
+    EXPECT_EQ(Read("user.ini"), "[Config]\r\nchannel=\xE6\xB8\xA0\xE9\x81\x93\r\n");
+}
+
+// The Linux files' own: read errors and failed writes, made through the file layer's hooks.
+
 TEST_F(ProfileTest, ReadErrorIsNoEndOfFile) {
     std::string original = "[Config]\nchannel=abc\nversion=1.2\n";
     std::wstring ini = Write(original);
@@ -137,7 +255,7 @@ TEST_F(ProfileTest, ReadErrorIsNoEndOfFile) {
     EXPECT_EQ(Get(ini, L"Config", L"version", L"d"), L"d");
     EXPECT_FALSE(WritePrivateProfileStringW(L"Config", L"language", L"2", ini.c_str()));
     platform::SetProfileReadFailureForTest(std::nullopt);
-    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"), original);
+    EXPECT_EQ(Read("a.ini"), original);
     EXPECT_NE(capture.Text().find("WritePrivateProfileStringW: cannot read "), std::string::npos)
         << capture.Text();
     EXPECT_NE(capture.Text().find("a.ini (errno 5)"), std::string::npos);
@@ -160,70 +278,12 @@ TEST_F(ProfileTest, AFailedWriteLeavesTheFileWhole) {
         }
         EXPECT_NE(capture.Text().find(m_dir / "a.ini"), std::string::npos) << capture.Text();
         EXPECT_NE(capture.Text().find(std::strerror(fault.error)), std::string::npos);
-        EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"), original);
+        EXPECT_EQ(Read("a.ini"), original);
         EXPECT_EQ(qitest::FolderEntries(m_dir.Path()), entries);
     }
     EXPECT_TRUE(WritePrivateProfileStringW(L"Config", L"channel", L"new", ini.c_str()));
     EXPECT_EQ(Get(ini, L"Config", L"channel", L""), L"new");
 }
-
-TEST_F(ProfileTest, MalformedFilesGiveDefaults) {
-    std::string binary;
-    for (int i = 0; i < 4096; ++i)
-        binary.push_back(static_cast<char>((i * 37) & 0xFF));
-    std::wstring junk = Write(binary);
-    EXPECT_EQ(Get(junk, L"Config", L"version", L"d"), L"d");
-    std::wstring huge =
-        Write("[Config]\nversion=" + std::string(1 << 20, 'x'));  // 1 MB line, no line end
-    EXPECT_EQ(Get(huge, L"Config", L"version", L"", 64), std::wstring(63, L'x'));
-    std::wstring odd = Write(std::string("\xFF\xFE", 2) + "[");  // odd-length UTF-16
-    EXPECT_EQ(Get(odd, L"Config", L"version", L"d"), L"d");
-    EXPECT_EQ(Get(platform::PathFromNarrow(m_dir.Path()), L"Config", L"version", L"d"),
-              L"d");  // a folder
-}
-
-TEST_F(ProfileTest, WriteChangesOnlyItsOwnLineAndKeepsTheEncoding) {
-    std::string original = "; keep me\r\n[Config]\r\nchannel=old\r\nother = \xFF\xFE raw\r\n";
-    std::wstring ini = Write(original);
-    ASSERT_TRUE(WritePrivateProfileStringW(L"config", L"CHANNEL", L"新", ini.c_str()));
-    std::string after = qitest::TempDir::Read(m_dir / "a.ini");
-    EXPECT_EQ(after, "; keep me\r\n[Config]\r\nCHANNEL=\xE6\x96\xB0\r\nother = \xFF\xFE raw\r\n");
-
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"language", L"2", ini.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"New", L"k", L"v", ini.c_str()));
-    EXPECT_EQ(GetPrivateProfileIntW(L"Config", L"language", 1, ini.c_str()), 2);
-    EXPECT_EQ(Get(ini, L"New", L"k", L""), L"v");
-    EXPECT_NE(qitest::TempDir::Read(m_dir / "a.ini").find("\xFF\xFE raw"), std::string::npos);
-
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"language", nullptr, ini.c_str()));
-    EXPECT_EQ(GetPrivateProfileIntW(L"Config", L"language", 1, ini.c_str()), 1);
-    ASSERT_TRUE(WritePrivateProfileStringW(L"New", nullptr, nullptr, ini.c_str()));
-    EXPECT_EQ(Get(ini, L"New", L"k", L"gone"), L"gone");
-}
-
-TEST_F(ProfileTest, WriteCreatesUtf8AndKeepsUtf16) {
-    std::wstring fresh = platform::PathFromNarrow(m_dir / "user.ini");
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Config", L"channel", L"渠道", fresh.c_str()));
-    EXPECT_EQ(qitest::TempDir::Read(m_dir / "user.ini"),
-              "[Config]\r\nchannel=\xE6\xB8\xA0\xE9\x81\x93\r\n");
-
-    std::wstring wide = Write(std::string("\xFF\xFE[\0C\0]\0\n\0", 10));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"k", L"v", wide.c_str()));
-    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini"),
-              std::string("\xFF\xFE[\0C\0]\0\n\0k\0=\0v\0\n\0", 18));
-    EXPECT_EQ(Get(wide, L"C", L"k", L""), L"v");
-
-    EXPECT_FALSE(WritePrivateProfileStringW(L"C", L"k", L"v", L"/nonexistent-dir/x.ini"));
-}
-
-TEST_F(ProfileTest, WriteIntoUtf16WithATornLastUnitShiftsNothing) {
-    std::wstring wide = Write(std::string("\xFF\xFE[\0C\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0\x41", 21));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"C", L"n", L"新", wide.c_str()));
-    ASSERT_TRUE(WritePrivateProfileStringW(L"D", L"m", L"w", wide.c_str()));
-    EXPECT_EQ(Get(wide, L"C", L"k", L"d"), L"v");
-    EXPECT_EQ(Get(wide, L"C", L"n", L"d"), L"新");
-    EXPECT_EQ(Get(wide, L"D", L"m", L"d"), L"w");
-    EXPECT_EQ(qitest::TempDir::Read(m_dir / "a.ini").size() % 2, 0u);
-}
+#endif
 
 }  // namespace

@@ -1,7 +1,13 @@
 #pragma once
-// The registry store: the advapi32 registry calls over one text file per hive.
+// The advapi32 registry calls. On Windows they are Windows' own (platform::HKEY is the real
+// handle, the predefined roots included, and every status passes through); on Linux a
+// registry store stands in for them. Both follow the same rules: names compare
+// case-insensitively and keep the case they were first written in; subkeys enumerate in
+// sorted order, values in the order they were first written; value data is the bytes Windows
+// stores (strings as UTF-16LE with their terminator, so every size is a byte count);
+// RegStringBytes / RegBytesToString convert between wide text and those bytes.
 //
-// Where the hives live:
+// The Linux store keeps one text file per hive:
 //   QI_REGISTRY_DIR set and not empty:  $QI_REGISTRY_DIR/machine.reg and $QI_REGISTRY_DIR/user.reg
 //   otherwise:                          /var/lib/quillora-installer/registry/machine.reg (machine)
 //                                       $XDG_CONFIG_HOME/quillora-installer/registry/user.reg
@@ -9,26 +15,21 @@
 // The variable is read at every call, so a test can point the store at a temporary folder.
 //
 // A hive file is what regedit exports ("Windows Registry Editor Version 5.00"), so a person can
-// read and edit it: written as UTF-8, read as UTF-8 (BOM optional) or UTF-16LE with BOM. Names
-// compare case-insensitively and keep their case; subkeys enumerate in sorted order, values in
-// the order they were first written. Every change takes an exclusive lock (flock on
-// "<hive>.lock"), re-reads the hive, and replaces it atomically, so a reader in another process
-// always sees a whole file and concurrent writers lose nothing. A parsed hive is kept in memory
-// and read again only when its file changed (inode, size, times). A line that does not parse is
-// skipped with a log line naming it and the rest still reads; a file without the header line
-// reads as empty. Either way the hive is never overwritten until repaired: writes fail with
-// ERROR_BADDB, so nothing in it is lost. Quoted strings hold the escapes \\ \" \n \r \0.
+// read and edit it: written as UTF-8, read as UTF-8 (BOM optional) or UTF-16LE with BOM. Every
+// change takes an exclusive lock (flock on "<hive>.lock"), re-reads the hive, and replaces it
+// atomically, so a reader in another process always sees a whole file and concurrent writers
+// lose nothing. A parsed hive is kept in memory and read again only when its file changed
+// (inode, size, times). A line that does not parse is skipped with a log line naming it and
+// the rest still reads; a file without the header line reads as empty. Either way the hive is
+// never overwritten until repaired: writes fail with ERROR_BADDB, so nothing in it is lost.
+// Quoted strings hold the escapes \\ \" \n \r \0.
 //
-// Value data is always the bytes Windows would store: strings are UTF-16LE with their
-// terminator, so every size is a byte count as on Windows. RegStringBytes / RegBytesToString
-// convert between wide text and those bytes.
-//
-// HKEY_LOCAL_MACHINE\Software is seen through WOW6432Node by the 32-bit view, as on 64-bit
-// Windows. The 32-bit view is the default of a 32-bit build on a 64-bit system (see
+// In the store HKEY_LOCAL_MACHINE\Software is seen through WOW6432Node by the 32-bit view, as
+// on 64-bit Windows. The 32-bit view is the default of a 32-bit build on a 64-bit system (see
 // IsWow64Process), and can be asked for with KEY_WOW64_32KEY; KEY_WOW64_64KEY asks for the native
 // view. Without either flag a key opened under another open key keeps that key's view.
 //
-// Access masks are checked against what a call does (a key opened for reading cannot be
+// The store checks access masks against what a call does (a key opened for reading cannot be
 // written). A hive the user may not write (the machine hive of an ordinary user) still opens with
 // full access; its writes fail with ERROR_ACCESS_DENIED.
 
@@ -42,7 +43,7 @@ namespace platform {
 struct RegKeyObject;
 using HKEY = RegKeyObject*;
 
-// The predefined roots.
+// The predefined roots, with the handle values Windows gives them.
 extern const HKEY HKEY_LOCAL_MACHINE;
 extern const HKEY HKEY_CURRENT_USER;
 
@@ -51,7 +52,8 @@ constexpr LSTATUS ERROR_SUCCESS = 0;
 constexpr LSTATUS ERROR_FILE_NOT_FOUND = 2;      // key or value missing
 constexpr LSTATUS ERROR_ACCESS_DENIED = 5;       // access mask, file permissions, key has subkeys
 constexpr LSTATUS ERROR_INVALID_HANDLE = 6;      // null, closed or unknown key
-constexpr LSTATUS ERROR_INVALID_PARAMETER = 87;  // a name the store cannot hold, bad arguments
+constexpr LSTATUS ERROR_INVALID_PARAMETER = 87;  // bad arguments; on Linux a name the store
+                                                 // cannot hold
 constexpr LSTATUS ERROR_MORE_DATA = 234;         // buffer too small; the size tells what is needed
 constexpr LSTATUS ERROR_NO_MORE_ITEMS = 259;     // enumeration past the end
 constexpr LSTATUS ERROR_BADDB = 1009;            // the hive file does not parse
@@ -130,6 +132,29 @@ LSTATUS RegDeleteValueW(HKEY key, const wchar_t* valueName);
 LSTATUS RegDeleteKeyExW(HKEY key, const wchar_t* subKey, uint32_t samDesired, uint32_t reserved);
 LSTATUS RegDeleteKeyW(HKEY key, const wchar_t* subKey);
 
+// UTF-16LE bytes of `text` (which may hold zero characters), with one terminating zero unit
+// when `terminate` is set.
+std::vector<uint8_t> RegStringBytes(std::wstring_view text, bool terminate = true);
+// Wide text of UTF-16LE bytes, every unit kept (zeros included); an odd last byte is ignored
+// and unpaired surrogates become U+FFFD.
+std::wstring RegBytesToString(const uint8_t* data, size_t size);
+
+// The root's name as the hive files and the reg tool spell it ("HKEY_LOCAL_MACHINE"); empty
+// for anything but a predefined root.
+std::wstring GetRootKeyName(HKEY root);
+// The predefined root for a name (long form or HKLM / HKCU, any case), or null.
+HKEY RootKeyFromName(std::wstring_view name);
+
+#ifdef _WIN32
+// Test hook: points HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER of this process at two new, empty
+// keys (under HKEY_CURRENT_USER\Software\QiTest-<guid>), so that tests running side by side
+// in one registry neither see each other's keys nor leave any behind. EndTestRegistry puts
+// the roots back and deletes the keys. One at a time; false when the keys cannot be made.
+bool BeginTestRegistry();
+void EndTestRegistry();
+#else
+// The Linux store's own: the reg tool's export and import, and where the hives live.
+
 // The key `subKey` under `key` (in the view `samDesired` asks for) and everything below it, as
 // regedit exports it: the header line, then each key's "[full name]" line and its values, with
 // CRLF line ends. ERROR_FILE_NOT_FOUND when the key does not exist.
@@ -141,23 +166,12 @@ LSTATUS RegExportKey(HKEY key, const wchar_t* subKey, uint32_t samDesired, std::
 // hive changes in one atomic write.
 LSTATUS RegImportFile(const std::string& bytes, size_t& badLine);
 
-// UTF-16LE bytes of `text` (which may hold zero characters), with one terminating zero unit
-// when `terminate` is set.
-std::vector<uint8_t> RegStringBytes(std::wstring_view text, bool terminate = true);
-// Wide text of UTF-16LE bytes, every unit kept (zeros included); an odd last byte is ignored
-// and unpaired surrogates become U+FFFD.
-std::wstring RegBytesToString(const uint8_t* data, size_t size);
-
 // Test hook: how many times a hive file was parsed so far.
 unsigned GetHiveParseCountForTest();
 
 // The file of the machine hive or of the user hive, as the rules above place it.
 std::string GetRegistryHivePath(bool machine);
 
-// The root's name as the hive files and the reg tool spell it ("HKEY_LOCAL_MACHINE"); empty
-// for anything but a predefined root.
-std::wstring GetRootKeyName(HKEY root);
-// The predefined root for a name (long form or HKLM / HKCU, any case), or null.
-HKEY RootKeyFromName(std::wstring_view name);
+#endif
 
 }  // namespace platform

@@ -428,37 +428,3 @@ std::wstring FormatRegText(const Key& key, const std::wstring& fullName) {
 }
 
 }  // namespace platform::registry
-
-namespace platform {
-
-std::vector<uint8_t> RegStringBytes(std::wstring_view text, bool terminate) {
-    std::string bytes = WideToUtf16Le(text);
-    if (terminate)
-        bytes.append(2, '\0');
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
-std::wstring RegBytesToString(const uint8_t* data, size_t size) {
-    if (data == nullptr)
-        return std::wstring();
-    return Utf16LeToWide(std::string_view(reinterpret_cast<const char*>(data), size));
-}
-
-std::wstring GetRootKeyName(HKEY root) {
-    if (root == HKEY_LOCAL_MACHINE)
-        return registry::kMachineRootName;
-    if (root == HKEY_CURRENT_USER)
-        return registry::kUserRootName;
-    return std::wstring();
-}
-
-HKEY RootKeyFromName(std::wstring_view name) {
-    std::wstring folded = registry::FoldName(name);
-    if (folded == L"HKEY_LOCAL_MACHINE" || folded == L"HKLM")
-        return HKEY_LOCAL_MACHINE;
-    if (folded == L"HKEY_CURRENT_USER" || folded == L"HKCU")
-        return HKEY_CURRENT_USER;
-    return nullptr;
-}
-
-}  // namespace platform

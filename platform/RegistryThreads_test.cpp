@@ -14,6 +14,7 @@ namespace {
 // Threads of one process share the cached hive: each sees the others' writes and none is lost.
 TEST(RegistryThreads, WritersAndReadersShareTheCachedHive) {
     qitest::TempRegistry registry;
+    ASSERT_TRUE(registry.Ok());
     constexpr int kThreads = 4;
     constexpr int kValues = 25;
     std::vector<std::thread> threads;

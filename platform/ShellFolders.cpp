@@ -1,125 +1,48 @@
 #include "platform/ShellFolders.h"
 
-#include <errno.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
 #include <map>
 #include <mutex>
 
-#include "platform/Text.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
 
 namespace platform {
+
+// The system's own folder for `csidl` (ShellFolders_posix.cpp, ShellFolders_win.cpp). With
+// `create` the system may make it on the way; what is still missing is made here.
+bool SystemFolderPath(int csidl, bool create, std::wstring& path);
 
 namespace {
 
 std::mutex s_overrideMutex;
 std::map<int, std::wstring> s_overrides;
 
-std::string HomeDir() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/')
-        return home;
-    struct passwd pw {};
-    struct passwd* found = nullptr;
-    char buf[4096];
-    if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found)
-        return found->pw_dir;
-    return std::string();
-}
-
-std::string XdgDir(const char* variable, const std::string& fallback) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && value[0] == '/')
-        return value;
-    return HomeDir() + fallback;
-}
-
-// A user dir from user-dirs.dirs (XDG_DESKTOP_DIR="$HOME/Desktop"), or its default.
-std::string UserDir(const std::string& key, const std::string& fallback) {
-    std::ifstream in(XdgDir("XDG_CONFIG_HOME", "/.config") + "/user-dirs.dirs");
-    std::string line;
-    std::string prefix = "XDG_" + key + "_DIR=";
-    while (std::getline(in, line)) {
-        if (line.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::string value = line.substr(prefix.size());
-        if (value.size() < 2 || value.front() != '"' || value.back() != '"')
-            continue;
-        value = value.substr(1, value.size() - 2);
-        if (value.compare(0, 5, "$HOME") == 0)
-            return HomeDir() + value.substr(5);
-        if (!value.empty() && value[0] == '/')
-            return value;
-    }
-    return HomeDir() + fallback;
-}
-
-// Writable as it is, or creatable in its nearest existing parent.
-bool IsWritable(const std::string& dir) {
-    std::string probe = dir;
-    while (!probe.empty()) {
-        if (::access(probe.c_str(), F_OK) == 0)
-            return ::access(probe.c_str(), W_OK) == 0;
-        size_t slash = probe.rfind('/');
-        if (slash == std::string::npos || slash == 0)
-            return ::access("/", W_OK) == 0;
-        probe.resize(slash);
-    }
-    return false;
-}
-
-bool MakeDirectories(const std::string& dir) {
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    size_t slash = dir.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) {
+bool MakeDirectories(const std::wstring& dir) {
+    if (IsDirectoryPath(dir))
+        return true;
+    size_t sep = dir.find_last_of(kWidePathSeparators);
+    if (sep != std::wstring::npos && sep > 0 && !MakeDirectories(dir.substr(0, sep)))
         return false;
-    }
-    return ::mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-std::string Mapped(int csidl) {
-    switch (csidl) {
-        case CSIDL_PROGRAM_FILES:
-        case CSIDL_PROGRAM_FILESX86:
-            return IsWritable("/opt") ? std::string("/opt") : HomeDir() + "/.local/opt";
-        case CSIDL_DESKTOP:
-            return UserDir("DESKTOP", "/Desktop");
-        case CSIDL_APPDATA:
-            return XdgDir("XDG_DATA_HOME", "/.local/share");
-        case CSIDL_COMMON_STARTMENU:
-            return IsWritable("/usr/local/share/applications")
-                       ? std::string("/usr/local/share/applications")
-                       : XdgDir("XDG_DATA_HOME", "/.local/share") + "/applications";
-        case CSIDL_COMMON_DOCUMENTS:
-            return UserDir("PUBLICSHARE", "/Public");
-        default:
-            return std::string();
-    }
+    // Another process may create it at the same moment: what counts is that it exists.
+    std::wstring longPath = LongPathForm(dir);
+    return (!longPath.empty() && MakeDirectory(longPath)) || IsDirectoryPath(dir);
 }
 
 }  // namespace
 
 bool GetSpecialFolderPath(int csidl, std::wstring& path, bool create) {
-    std::string narrow;
+    std::wstring found;
     {
         std::lock_guard<std::mutex> lock(s_overrideMutex);
         auto it = s_overrides.find(csidl);
         if (it != s_overrides.end())
-            narrow = PathToNarrow(it->second);
+            found = it->second;
     }
-    if (narrow.empty())
-        narrow = Mapped(csidl);
-    if (narrow.empty() || narrow[0] != '/')
+    if (found.empty() && !SystemFolderPath(csidl, create, found))
         return false;
-    if (create && !MakeDirectories(narrow))
+    if (!IsAbsolutePath(found) || (create && !MakeDirectories(found)))
         return false;
-    path = PathFromNarrow(narrow);
+    path = found;
     return true;
 }
 

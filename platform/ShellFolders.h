@@ -1,12 +1,13 @@
 #pragma once
-// Special folders, by their Windows ids, mapped onto this system's folders:
+// Special folders by their Windows ids. On Windows the shell answers (SHGetFolderPathW, any id
+// it knows); on Linux the ids the program uses are mapped onto this system's folders:
 //   38, 42  program files       /opt when writable, else ~/.local/opt
 //   0       desktop             XDG desktop dir (user-dirs.dirs; default ~/Desktop)
 //   26      application data    $XDG_DATA_HOME (default ~/.local/share)
 //   22      common start menu   /usr/local/share/applications when writable, else
 //                               $XDG_DATA_HOME/applications (where menus find desktop entries)
 //   46      common documents    XDG public-share dir (user-dirs.dirs; default ~/Public)
-// Other ids have no counterpart and fail.
+// and other ids have no counterpart and fail. A folder's path is always absolute.
 
 #include <cstdint>
 #include <optional>
@@ -31,7 +32,7 @@ bool GetSpecialFolderPath(int csidl, std::wstring& path, bool create = false);
 // path fails. `owner` is unused.
 bool SHGetSpecialFolderPathW(void* owner, wchar_t* path, int csidl, bool create);
 
-// Test hook: answer `path` for `csidl` (nullopt restores the mapping above).
+// Test hook: answer `path` for `csidl` (nullopt restores the system's folder).
 void SetSpecialFolderForTest(int csidl, std::optional<std::wstring> path);
 
 }  // namespace platform

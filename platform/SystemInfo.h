@@ -1,6 +1,7 @@
 #pragma once
 // Machine identity: the compatibility version record, the native architecture, WOW64,
-// and the network adapters.
+// and the network adapters. On Windows the system answers (RtlGetVersion, GetNativeSystemInfo,
+// IsWow64Process, GetAdaptersInfo); on Linux uname and /sys/class/net do.
 
 #include <cstdint>
 #include <optional>
@@ -18,8 +19,8 @@ struct OsVersionInfo {
     uint16_t wServicePackMinor = 0;
 };
 
-// Fills `info` with the version record (10.0, service pack 0 unless a test replaced it);
-// false when the query fails.
+// Fills `info` with the version record (RtlGetVersion's; on Linux 10.0, service pack 0); false
+// when the query fails.
 bool GetVersionRecord(OsVersionInfo& info);
 
 // Test hooks. `std::nullopt` makes the version query fail.
@@ -34,7 +35,7 @@ constexpr uint16_t kArchAmd64 = 9;
 constexpr uint16_t kArchArm64 = 12;
 constexpr uint16_t kArchUnknown = 0xFFFF;
 
-// The native architecture of the machine (from uname), Windows numbering.
+// The native architecture of the machine, Windows numbering.
 uint16_t GetNativeArchitecture();
 // True for a 32-bit build of this program on a 64-bit kernel.
 bool IsWow64Process();
@@ -51,14 +52,14 @@ constexpr uint32_t kIfTypeEthernet = 6;
 constexpr uint32_t kIfTypeIeee80211 = 71;
 
 struct AdapterInfo {
-    std::string name;         // interface name ("eth0")
-    std::string description;  // starts with "PCI" when the device sits on the PCI bus
+    std::string name;         // adapter name ("{4D36E972-...}" on Windows, "eth0" on Linux)
+    std::string description;  // on Linux starts with "PCI" when the device sits on the PCI bus
     uint32_t type = kIfTypeEthernet;
     std::vector<uint8_t> address;
 };
 
-// Interfaces with a 6-byte hardware address, in interface-index order. False when the
-// list cannot be read.
+// The adapters in the system's order (on Linux the interfaces with a 6-byte hardware address,
+// in interface-index order). False when the list cannot be read.
 bool GetAdapters(std::vector<AdapterInfo>& adapters);
 
 // Test hook: GetAdapters answers this list (nullopt restores the system's; an empty

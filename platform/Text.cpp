@@ -1,32 +1,11 @@
 #include "platform/Text.h"
 
-#include <langinfo.h>
-#include <strings.h>
-
-#include <locale.h>
-#include <wctype.h>
-#include <climits>
 #include <cstring>
-#include <cwchar>
-#include <cwctype>
+
+#include "platform/TextCodec.h"
 
 namespace platform {
 namespace {
-
-std::wstring_view UpToNul(std::wstring_view text) {
-    size_t nul = text.find(L'\0');
-    return nul == std::wstring_view::npos ? text : text.substr(0, nul);
-}
-
-std::string_view UpToNul(std::string_view text) {
-    size_t nul = text.find('\0');
-    return nul == std::string_view::npos ? text : text.substr(0, nul);
-}
-
-bool IsAsciiCodeset(const char* codeset) {
-    return codeset == nullptr || *codeset == '\0' || strcasecmp(codeset, "ANSI_X3.4-1968") == 0 ||
-           strcasecmp(codeset, "ASCII") == 0 || strcasecmp(codeset, "US-ASCII") == 0;
-}
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (!IsScalarValue(cp))
@@ -66,26 +45,47 @@ void AppendUtf16Le(std::string& out, char32_t cp) {
 
 constexpr DecodedChar kIllFormedUnit{kReplacementCharacter, false, 1};
 
-// Without Unicode case tables (no C.UTF-8 locale) only ASCII letters fold.
-locale_t FoldLocale() {
-    static const locale_t s_locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    return s_locale;
-}
-
-wchar_t FoldChar(wchar_t c, locale_t loc) {
-    if (c < 0x80)
-        return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-    if (loc == static_cast<locale_t>(0))
-        return c;
-    return static_cast<wchar_t>(towupper_l(static_cast<wint_t>(c), loc));
-}
-
 }  // namespace
 
-bool NarrowIsUtf8() {
-    const char* codeset = nl_langinfo(CODESET);
-    return IsAsciiCodeset(codeset) || strcasecmp(codeset, "UTF-8") == 0 ||
-           strcasecmp(codeset, "UTF8") == 0;
+std::string_view UpToNul(std::string_view text) {
+    size_t nul = text.find('\0');
+    return nul == std::string_view::npos ? text : text.substr(0, nul);
+}
+
+std::wstring_view UpToNul(std::wstring_view text) {
+    size_t nul = text.find(L'\0');
+    return nul == std::wstring_view::npos ? text : text.substr(0, nul);
+}
+
+char32_t NextWideChar(std::wstring_view text, size_t& pos) {
+    const auto unit = static_cast<char32_t>(text[pos++]);
+    if constexpr (sizeof(wchar_t) == 2) {
+        // UTF-16: a lead surrogate takes its partner; either one alone is ill-formed.
+        if (unit >= 0xD800 && unit <= 0xDBFF && pos < text.size()) {
+            const auto low = static_cast<char32_t>(text[pos]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                ++pos;
+                return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            }
+        }
+        return unit >= 0xD800 && unit <= 0xDFFF ? kReplacementCharacter : unit;
+    } else {
+        return IsScalarValue(unit) ? unit : kReplacementCharacter;
+    }
+}
+
+void AppendWideChar(std::wstring& out, char32_t cp) {
+    if (!IsScalarValue(cp))
+        cp = kReplacementCharacter;
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+            return;
+        }
+    }
+    out.push_back(static_cast<wchar_t>(cp));
 }
 
 DecodedChar DecodeUtf8At(std::string_view bytes, size_t pos) {
@@ -140,29 +140,27 @@ std::string WideToUtf8(std::wstring_view text) {
     text = UpToNul(text);
     std::string out;
     out.reserve(text.size());
-    for (wchar_t ch : text)
-        AppendUtf8(out, static_cast<char32_t>(ch));
+    for (size_t pos = 0; pos < text.size();)
+        AppendUtf8(out, NextWideChar(text, pos));
     return out;
 }
 
 std::wstring Utf8ToWide(std::string_view text) {
     text = UpToNul(text);
-    // Never more characters than bytes: size once, fill, trim.
-    std::wstring out(text.size(), L'\0');
-    wchar_t* dst = out.data();
+    std::wstring out;
+    out.reserve(text.size());  // never more units than bytes
     size_t pos = 0;
     while (pos < text.size()) {
         const auto b = static_cast<unsigned char>(text[pos]);
         if (b < 0x80) {
-            *dst++ = b;
+            out.push_back(b);
             ++pos;
             continue;
         }
         const DecodedChar c = DecodeUtf8At(text, pos);
-        *dst++ = static_cast<wchar_t>(c.value);
+        AppendWideChar(out, c.value);
         pos += c.length;
     }
-    out.resize(static_cast<size_t>(dst - out.data()));
     return out;
 }
 
@@ -179,8 +177,8 @@ bool IsValidUtf8(std::string_view text) {
 std::string WideToUtf16Le(std::wstring_view text) {
     std::string out;
     out.reserve(text.size() * 2);
-    for (wchar_t ch : text)
-        AppendUtf16Le(out, static_cast<char32_t>(ch));
+    for (size_t pos = 0; pos < text.size();)
+        AppendUtf16Le(out, NextWideChar(text, pos));
     return out;
 }
 
@@ -189,75 +187,24 @@ std::wstring Utf16LeToWide(std::string_view bytes) {
     out.reserve(bytes.size() / 2);
     for (size_t pos = 0; pos + 1 < bytes.size();) {
         const DecodedChar c = DecodeUtf16LeAt(bytes, pos);
-        out.push_back(static_cast<wchar_t>(c.value));
+        AppendWideChar(out, c.value);
         pos += c.length;
     }
     return out;
 }
 
-std::string WideToMultiByte(std::wstring_view text) {
-    text = UpToNul(text);
-    if (NarrowIsUtf8())
-        return WideToUtf8(text);
-    std::string out;
-    out.reserve(text.size() * 2);
-    std::mbstate_t state{};
-    char buf[MB_LEN_MAX];
-    for (wchar_t ch : text) {
-        size_t n = std::wcrtomb(buf, ch, &state);
-        if (n == static_cast<size_t>(-1)) {
-            state = std::mbstate_t{};
-            out.push_back('?');
-        } else {
-            out.append(buf, n);
-        }
-    }
-    return out;
-}
-
-std::wstring MultiByteToWide(std::string_view text) {
-    text = UpToNul(text);
-    if (NarrowIsUtf8())
-        return Utf8ToWide(text);
-    std::wstring out;
-    out.reserve(text.size());
-    std::mbstate_t state{};
-    const char* p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        wchar_t ch = 0;
-        size_t n = std::mbrtowc(&ch, p, left, &state);
-        if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
-            // An invalid or cut-off sequence: one '?' for its first byte, then go on.
-            state = std::mbstate_t{};
-            out.push_back(L'?');
-            ++p;
-            --left;
-            continue;
-        }
-        if (n == 0)
-            break;
-        out.push_back(ch);
-        p += n;
-        left -= n;
-    }
-    return out;
-}
-
 std::wstring FoldName(std::wstring_view name) {
-    const locale_t loc = FoldLocale();
     std::wstring out(name);
     for (wchar_t& c : out)
-        c = FoldChar(c, loc);
+        c = FoldChar(c);
     return out;
 }
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size())
         return false;
-    const locale_t loc = FoldLocale();
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && FoldChar(a[i], loc) != FoldChar(b[i], loc))
+        if (a[i] != b[i] && FoldChar(a[i]) != FoldChar(b[i]))
             return false;
     }
     return true;
@@ -265,8 +212,8 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
 
 size_t Utf16Length(std::wstring_view text) {
     size_t units = 0;
-    for (wchar_t ch : text)
-        units += static_cast<char32_t>(ch) > 0xFFFF ? 2 : 1;
+    for (size_t pos = 0; pos < text.size();)
+        units += NextWideChar(text, pos) > 0xFFFF ? 2 : 1;
     return units;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Text encodings. "Narrow" text is the multibyte encoding of the process locale (the
-// system code page of this program); when the locale is plain ASCII (C/POSIX), narrow
-// text is UTF-8. File names handed to the system are narrow text too.
+// Text encodings. "Narrow" text is the system's ANSI code page: on Windows CP_ACP, on
+// Linux the multibyte encoding of the process locale (UTF-8 when the locale is plain
+// ASCII, C/POSIX). File names have a narrow form of their own (PathToNarrow below).
 // Conversions of text stop at the first zero character of their input; only the UTF-16
 // byte forms (registry data, file contents) keep zeros.
 
@@ -17,14 +17,15 @@ std::string WideToMultiByte(std::wstring_view text);
 // decode becomes '?'.
 std::wstring MultiByteToWide(std::string_view text);
 
-// Unicode text. Wide text is UTF-32 (wchar_t holds one code point). One rule for input
+// Unicode text. Wide text is UTF-32 on Linux (wchar_t holds one code point) and UTF-16 on
+// Windows (a code point above U+FFFF takes a surrogate pair). One rule for input
 // that is not well formed, in every direction:
 //  - decoding, each code unit that does not begin a well-formed sequence becomes U+FFFD
 //    and decoding goes on with the next unit. Ill-formed are: a byte that cannot begin a
 //    UTF-8 sequence, a cut-off sequence, an overlong form, a surrogate written in UTF-8,
 //    a value above U+10FFFF, and a UTF-16 surrogate without its partner;
-//  - encoding, a wide character that is not a Unicode scalar value (a surrogate, or
-//    above U+10FFFF) becomes U+FFFD.
+//  - encoding, a wide character that is not a Unicode scalar value (a surrogate without
+//    its partner, or above U+10FFFF) becomes U+FFFD.
 // Callers that must refuse such input rather than repair it test it with IsValidUtf8 or
 // look at DecodeUtf8At / DecodeUtf16LeAt, which apply the same rule.
 
@@ -82,15 +83,27 @@ inline int HexDigit(wchar_t c) {
     return -1;
 }
 
-// Number of UTF-16 code units `text` would take (wchar_t is UTF-32 here).
+// Number of UTF-16 code units `text` would take.
 size_t Utf16Length(std::wstring_view text);
 
-// Narrow file-system form of a wide path, and back.
+// Narrow file-system form of a wide path, and back. On Linux the system takes file names
+// as bytes of the locale's encoding. On Windows narrow paths are UTF-8 inside the program
+// and the file layer hands them to the wide functions: a name the ANSI code page cannot
+// hold must still work.
+#ifdef _WIN32
+inline std::string PathToNarrow(std::wstring_view path) {
+    return WideToUtf8(path);
+}
+inline std::wstring PathFromNarrow(std::string_view path) {
+    return Utf8ToWide(path);
+}
+#else
 inline std::string PathToNarrow(std::wstring_view path) {
     return WideToMultiByte(path);
 }
 inline std::wstring PathFromNarrow(std::string_view path) {
     return MultiByteToWide(path);
 }
+#endif
 
 }  // namespace platform

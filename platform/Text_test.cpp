@@ -84,6 +84,8 @@ TEST(Utf8, OneRuleForEveryIllFormedSequence) {
     EXPECT_EQ(last.length, 4u);
 }
 
+// Linux only: there wide text is UTF-32 and can hold what is no scalar value.
+#ifndef _WIN32
 TEST(Utf32, WhatIsNotAScalarValueIsWrittenAsTheReplacementCharacter) {
     std::wstring bad;
     bad.push_back(static_cast<wchar_t>(0xDFFF));
@@ -92,6 +94,7 @@ TEST(Utf32, WhatIsNotAScalarValueIsWrittenAsTheReplacementCharacter) {
     EXPECT_EQ(platform::WideToUtf8(bad), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(platform::WideToUtf16Le(bad), std::string("\xFD\xFF\xFD\xFF\xFD\xFF", 6));
 }
+#endif
 
 TEST(Utf16Le, PairsDecodeAndLoneSurrogatesAreReplaced) {
     using namespace std::string_literals;
@@ -115,6 +118,9 @@ TEST(Utf16Le, PairsDecodeAndLoneSurrogatesAreReplaced) {
 
 // The letters on which folding to upper case and folding to lower case disagree, and the
 // answers of the one rule (simple upper-case mapping of each code point).
+// Linux only: the stand-in folds by the simple Unicode mapping; Windows by a table of its
+// own, which the system's registry and profile functions use anyway.
+#ifndef _WIN32
 TEST(EqualsNoCase, FoldsEachCharacterToUpperCase) {
     struct Pair {
         const wchar_t* a;
@@ -145,10 +151,14 @@ TEST(EqualsNoCase, FoldsEachCharacterToUpperCase) {
     }
     EXPECT_EQ(platform::FoldName(L"ab_\u03C2"), L"AB_\u03A3");
 }
+#endif
 
 // Every reader of text files and values decodes the same bytes alike.
 TEST(TextReaders, ProfileValuesDecodeLikeTheCodec) {
     qitest::TempDir dir;
+    // A file without a byte-order mark is UTF-8 to the stand-in; Windows reads it in the
+    // ANSI code page.
+#ifndef _WIN32
     for (const BadUtf8& c : BadUtf8Cases()) {
         std::wstring ini =
             platform::PathFromNarrow(dir.Write("u8.ini", "[S]\nk=<" + c.bytes + ">\n"));
@@ -156,6 +166,7 @@ TEST(TextReaders, ProfileValuesDecodeLikeTheCodec) {
         uint32_t n = platform::GetPrivateProfileStringW(L"S", L"k", L"", buf, 64, ini.c_str());
         EXPECT_EQ(std::wstring(buf, n), L"<" + c.wide + L">") << c.what;
     }
+#endif
     // UTF-16 files: a lone surrogate in a value.
     using namespace std::string_literals;
     const std::string value = "\x3D\xD8\x41\x00\x00\xDE"s;
@@ -164,8 +175,14 @@ TEST(TextReaders, ProfileValuesDecodeLikeTheCodec) {
     std::wstring ini = platform::PathFromNarrow(dir.Write("u16.ini", file));
     wchar_t buf[64] = {};
     uint32_t n = platform::GetPrivateProfileStringW(L"S", L"k", L"", buf, 64, ini.c_str());
+#ifdef _WIN32
+    // Windows' wide text is UTF-16 itself: the system hands lone surrogates through.
+    EXPECT_EQ(std::wstring(buf, n), std::wstring(L"\xD83D"
+                                                 L"A\xDE00"));
+#else
     EXPECT_EQ(std::wstring(buf, n), platform::Utf16LeToWide(value));
     EXPECT_EQ(std::wstring(buf, n), L"\uFFFDA\uFFFD");
+#endif
 }
 
 TEST(TextReaders, RegistryStringBytesDecodeLikeTheCodec) {

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <cstdarg>
 #include <cstdlib>
 #include <cwchar>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/DebugOutput.h"
@@ -83,12 +85,35 @@ std::wstring Translate(const wchar_t* format, bool* narrowArguments) {
     return out;
 }
 
+#ifdef _WIN32
+// While alive on a thread, the C library reads narrow text arguments in the ANSI code page,
+// as MultiByteToWide does, whatever locale the program set (the C library starts in "C",
+// which would read each byte as a character of its own).
+class NarrowTextScope {
+public:
+    NarrowTextScope() : m_mode(_configthreadlocale(_ENABLE_PER_THREAD_LOCALE)) {
+        const char* current = std::setlocale(LC_CTYPE, nullptr);
+        m_saved = current != nullptr ? current : "C";
+        std::setlocale(LC_CTYPE, ".ACP");
+    }
+    ~NarrowTextScope() {
+        std::setlocale(LC_CTYPE, m_saved.c_str());
+        _configthreadlocale(m_mode);
+    }
+    NarrowTextScope(const NarrowTextScope&) = delete;
+    NarrowTextScope& operator=(const NarrowTextScope&) = delete;
+
+private:
+    int m_mode;
+    std::string m_saved;
+};
+#else
 // While alive on a thread, the C library's wide printf family reads narrow text arguments
 // as MultiByteToWide does: under the plain C/POSIX locale, as UTF-8 (where the C library
 // alone refuses every byte above 0x7F). Under any other locale it changes nothing.
-class NarrowTextAsUtf8Scope {
+class NarrowTextScope {
 public:
-    NarrowTextAsUtf8Scope() {
+    NarrowTextScope() {
         // One byte a character and narrow text that is UTF-8: the plain C/POSIX locale.
         if (MB_CUR_MAX != 1 || !NarrowIsUtf8())
             return;
@@ -103,19 +128,20 @@ public:
         }
         m_previous = uselocale(m_utf8);
     }
-    ~NarrowTextAsUtf8Scope() {
+    ~NarrowTextScope() {
         if (m_utf8 == static_cast<locale_t>(0))
             return;
         uselocale(m_previous);
         freelocale(m_utf8);
     }
-    NarrowTextAsUtf8Scope(const NarrowTextAsUtf8Scope&) = delete;
-    NarrowTextAsUtf8Scope& operator=(const NarrowTextAsUtf8Scope&) = delete;
+    NarrowTextScope(const NarrowTextScope&) = delete;
+    NarrowTextScope& operator=(const NarrowTextScope&) = delete;
 
 private:
     locale_t m_utf8 = static_cast<locale_t>(0);
     locale_t m_previous = static_cast<locale_t>(0);
 };
+#endif
 
 }  // namespace
 
@@ -132,25 +158,34 @@ std::wstring VFormatW(const wchar_t* format, va_list args) {
     constexpr size_t kMaxChars = size_t{1} << 24;
     bool narrow = false;
     std::wstring translated = Translate(format, &narrow);
-    std::optional<NarrowTextAsUtf8Scope> narrowAsUtf8;
+    std::optional<NarrowTextScope> narrowText;
     if (narrow)
-        narrowAsUtf8.emplace();
+        narrowText.emplace();
     std::vector<wchar_t> buf(256);
     for (;;) {
         va_list copy;
         va_copy(copy, args);
         errno = 0;
+#ifdef _WIN32
+        // Windows' own C library takes the format in the meaning it is written in.
+        int n = _vsnwprintf(buf.data(), buf.size(), format != nullptr ? format : L"", copy);
+#else
         int n = vswprintf(buf.data(), buf.size(), translated.c_str(), copy);
+#endif
         int error = errno;
         va_end(copy);
         // The C library's UTF-8 reading lets code points above U+10FFFF through; such
         // narrow text is refused like any other that is not well formed.
-        if (n >= 0 && narrow && !std::all_of(buf.data(), buf.data() + n, [](wchar_t c) {
-                return IsScalarValue(static_cast<char32_t>(c));
-            }))
+        if (n >= 0 && narrow && sizeof(wchar_t) == 4 &&
+            !std::all_of(buf.data(), buf.data() + n,
+                         [](wchar_t c) { return IsScalarValue(static_cast<char32_t>(c)); }))
             n = -1, error = EILSEQ;
-        if (n >= 0)
+        // A text that fills the buffer to its last place may have been cut: some C libraries
+        // (Windows') give the count written then, not -1. A larger buffer tells.
+        if (n >= 0 && static_cast<size_t>(n) + 1 < buf.size())
             return std::wstring(buf.data(), static_cast<size_t>(n));
+        if (n >= 0)
+            error = 0;
         // -1 is "did not fit" unless errno says an argument could not be converted: then a
         // bigger buffer cannot help.
         if (error == EILSEQ || buf.size() >= kMaxChars) {

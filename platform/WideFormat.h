@@ -117,8 +117,13 @@ consteval bool Matches(const wchar_t* f, const Kind* kinds, size_t count) {
                 if (length == 0 || length == L'h') {
                     if (!take(isInt))
                         return false;
-                } else if (length == L'l' || length == L'q' || length == L'z' || length == L'j' ||
-                           length == L't') {
+                } else if (length == L'l') {
+                    // long: 64 bits on Linux, 32 on Windows.
+                    if (!take([](Kind k) {
+                            return k == (sizeof(long) == 8 ? Kind::Int64 : Kind::Int);
+                        }))
+                        return false;
+                } else if (length == L'q' || length == L'z' || length == L'j' || length == L't') {
                     if (!take([](Kind k) { return k == Kind::Int64; }))
                         return false;
                 } else {

@@ -1,28 +1,31 @@
 #include "sys/Autostart.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TempRegistry.h"
 
 namespace {
 
 TEST(AutostartTest, RunKeyEntries) {
-    qitest::TempDir dir;
-    ::setenv("QI_REGISTRY_DIR", dir.Path().c_str(), 1);
+    qitest::TempRegistry registry;
+    ASSERT_TRUE(registry.Ok());
+    const std::wstring command = L"C:\\Program Files\\Quillora\\Quillora.exe -tray";
     EXPECT_FALSE(RemoveAutoStart(L"Quillora"));  // no Run key yet
-    EXPECT_FALSE(IsAutoStart(L"Quillora", L"/opt/Quillora/Quillora.exe -tray"));
-    ASSERT_TRUE(SetAutoStart(L"Quillora", L"/opt/Quillora/Quillora.exe -tray"));
-    EXPECT_TRUE(IsAutoStart(L"quillora", L"/opt/Quillora/Quillora.exe -tray"));
-    EXPECT_FALSE(IsAutoStart(L"Quillora", L"/opt/Quillora/Quillora.exe"));
-    EXPECT_NE(qitest::TempDir::Read(dir / "user.reg")
+    EXPECT_FALSE(IsAutoStart(L"Quillora", command));
+    ASSERT_TRUE(SetAutoStart(L"Quillora", command));
+    EXPECT_TRUE(IsAutoStart(L"quillora", command));
+    EXPECT_FALSE(IsAutoStart(L"Quillora", L"C:\\Program Files\\Quillora\\Quillora.exe"));
+#ifndef _WIN32
+    // Linux only: the store's hive file.
+    EXPECT_NE(qitest::TempDir::Read(registry.Path() + "/user.reg")
                   .find("[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
-                        "\"Quillora\"=\"/opt/Quillora/Quillora.exe -tray\"\n"),
+                        "\"Quillora\"=\"C:\\\\Program Files\\\\Quillora\\\\Quillora.exe -tray\"\n"),
               std::string::npos);
+#endif
     EXPECT_TRUE(RemoveAutoStart(L"Quillora"));
     EXPECT_TRUE(RemoveAutoStart(L"Quillora"));
-    EXPECT_FALSE(IsAutoStart(L"Quillora", L"/opt/Quillora/Quillora.exe -tray"));
-    ::unsetenv("QI_REGISTRY_DIR");
+    EXPECT_FALSE(IsAutoStart(L"Quillora", command));
 }
 
 }  // namespace

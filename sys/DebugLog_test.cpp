@@ -55,10 +55,13 @@ TEST_F(DebugLogTest, WindowsWidthsOfStringConversions) {
               "[2020-01-02 03:04:05 9] 宽字符|narrow|also narrow|中|   42|ab  |\n");
 }
 
+// Linux only: Windows' narrow text is the ANSI code page, never UTF-8 by locale.
+#ifndef _WIN32
 TEST_F(DebugLogTest, NarrowTextIsUtf8UnderThePlainLocale) {
     DebugLog(L"[%hs]", "\xE5\xAE\x89\xE8\xA3\x85 \xC3\xA9");
     EXPECT_EQ(m_capture.Text(), "[2020-01-02 03:04:05 9] [安装 é]\n");
 }
+#endif
 
 TEST_F(DebugLogTest, OverlongMessageIsCutSafely) {
     std::wstring reply(10000, L'字');

@@ -2,17 +2,53 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
-#include "platform/SysfsDevices.h"
+#include "platform/Devices.h"
+#include "platform/SystemInfo.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A sysfs tree of two PCI devices (one without a driver) and two interfaces.
-class DevicesTest : public ::testing::Test {
+// Whatever devices and adapters this machine has: each answers by index and by its id, and
+// each adapter of the adapter list has a friendly name.
+TEST(DeviceInfoTest, TheSystemsOwnDevicesAndAdapters) {
+    std::vector<platform::DeviceEntry> devices;
+    if (platform::ListDevices(devices)) {
+        for (uint32_t i = 0; i < devices.size(); ++i) {
+            int code = -2;
+            ASSERT_TRUE(GetDeviceProblemCodeByIndex(i, code));
+            EXPECT_EQ(code, devices[i].problemCode);
+            // By id, the first device that has it answers.
+            const std::wstring& id = devices[i].hardwareId;
+            auto first = std::find_if(devices.begin(), devices.end(),
+                                      [&](const auto& d) { return d.hardwareId == id; });
+            if (!id.empty()) {
+                EXPECT_EQ(GetDeviceProblemCode(id), first->problemCode);
+            }
+        }
+        int code = 0;
+        EXPECT_FALSE(GetDeviceProblemCodeByIndex(static_cast<uint32_t>(devices.size()), code));
+    }
+    EXPECT_EQ(GetDeviceProblemCode(L"PCI\\VEN_FFFF&DEV_FFFF&SUBSYS_00000000&REV_00"), -1);
+    EXPECT_EQ(GetDeviceProblemCode(L""), -1);
+
+    std::vector<platform::AdapterInfo> adapters;
+    ASSERT_TRUE(platform::GetAdapters(adapters));
+    for (const platform::AdapterInfo& adapter : adapters) {
+        EXPECT_NE(GetAdapterFriendlyName(adapter.name), "") << adapter.name;
+    }
+    EXPECT_EQ(GetAdapterFriendlyName("no-such-adapter"), "");
+    EXPECT_EQ(GetAdapterFriendlyName(""), "");
+}
+
+#ifndef _WIN32
+// Linux only: the sysfs stand-in, given a tree of two PCI devices (one without a driver) and two
+// interfaces.
+class SysfsDevicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         AddDevice("0000:00:03.0", "0x8086", "0x100e", "0x8086", "0x001e", "0x02", true);
@@ -42,7 +78,7 @@ protected:
     qitest::TempDir m_dir;
 };
 
-TEST_F(DevicesTest, HardwareIdsAsWindowsFormsThem) {
+TEST_F(SysfsDevicesTest, HardwareIdsAsWindowsFormsThem) {
     EXPECT_EQ(GetDeviceProblemCode(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02"), 0);
     EXPECT_EQ(GetDeviceProblemCode(L"PCI\\VEN_1234&DEV_1111&SUBSYS_11001AF4&REV_0A"), 28);
     EXPECT_EQ(GetDeviceProblemCode(L"PCI\\VEN_8086&DEV_100e&SUBSYS_001E8086&REV_02"), -1);
@@ -58,12 +94,13 @@ TEST_F(DevicesTest, HardwareIdsAsWindowsFormsThem) {
     EXPECT_FALSE(GetDeviceProblemCodeByIndex(0, code));
 }
 
-TEST_F(DevicesTest, AdapterFriendlyNames) {
+TEST_F(SysfsDevicesTest, AdapterFriendlyNames) {
     EXPECT_EQ(GetAdapterFriendlyName("wlan0"), "wlan0");
     EXPECT_EQ(GetAdapterFriendlyName("missing"), "");
     EXPECT_EQ(GetAdapterFriendlyName("../class/net/eth0"), "");
     EXPECT_EQ(GetAdapterFriendlyName(""), "");
     EXPECT_FALSE(GetAdapterFriendlyName("eth0").empty());
 }
+#endif
 
 }  // namespace

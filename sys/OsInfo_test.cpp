@@ -73,11 +73,14 @@ TEST_F(OsInfoTest, BitnessComesFromTheNativeArchitecture) {
     EXPECT_STREQ(sys::OsDisplayNameForCode(14), L"未知系统");
 }
 
+#ifndef _WIN32
+// Linux only: Windows reports its own version.
 TEST_F(OsInfoTest, DefaultRecordIsWindows10) {
     platform::ResetVersionRecordForTest();
     Arch(platform::kArchAmd64);
     EXPECT_EQ(GetOsVersionCode(), 13);
 }
+#endif
 
 TEST_F(OsInfoTest, MacOfTheFirstPciOrWirelessAdapter) {
     using platform::AdapterInfo;
@@ -98,6 +101,22 @@ TEST_F(OsInfoTest, MacOfTheFirstPciOrWirelessAdapter) {
     EXPECT_EQ(GetMacAddressText(), L"");
     platform::SetAdaptersForTest(std::vector<AdapterInfo>{}, true);
     EXPECT_EQ(GetMacAddressText(), L"");
+}
+
+// The system's own answers, unhooked: a record to compare with, a known architecture, and a
+// 64-bit build that is never WOW64.
+TEST_F(OsInfoTest, TheSystemsOwnRecord) {
+    platform::OsVersionInfo v;
+    v.dwMajorVersion = 0;
+    ASSERT_TRUE(platform::GetVersionRecord(v));
+    EXPECT_GE(v.dwMajorVersion, 5u);
+    EXPECT_TRUE(IsOsVersionOrGreater(5, 1, 0));
+    EXPECT_GT(GetOsVersionCode(), 3);
+    EXPECT_NE(platform::GetNativeArchitecture(), platform::kArchUnknown);
+    if (sizeof(void*) == 8) {
+        EXPECT_FALSE(IsWow64());
+        EXPECT_EQ(Is64BitOs(), platform::GetNativeArchitecture() == platform::kArchAmd64);
+    }
 }
 
 TEST_F(OsInfoTest, MacTextFromThisMachineIsWellFormedOrEmpty) {

@@ -1,7 +1,5 @@
 #include "sys/ProcessControl.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -26,9 +24,9 @@ bool ReadPending(platform::ChildProcess& child, std::vector<char>& chunk, std::s
         return true;
     if (chunk.size() < waiting)
         chunk.resize(waiting);
-    ssize_t n = ::read(child.OutputFd(), chunk.data(), waiting);
+    const int64_t n = child.ReadOutput(chunk.data(), waiting);
     if (n < 0)
-        return errno == EAGAIN || errno == EINTR;
+        return false;
     const char* zero =
         static_cast<const char*>(std::memchr(chunk.data(), 0, static_cast<size_t>(n)));
     output.append(chunk.data(),
@@ -49,6 +47,7 @@ bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32
     platform::SpawnOptions options;
     options.commandLine = commandLine;
     options.captureOutput = true;
+    options.hidden = true;
     platform::ChildProcess child;
     int error = 0;
     platform::SpawnFailure failure = platform::SpawnFailure::None;
@@ -98,7 +97,7 @@ bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32
     return exitCode == 0;
 }
 
-bool FindProcessByName(const std::wstring& exeName, pid_t& pid) {
+bool FindProcessByName(const std::wstring& exeName, uint32_t& pid) {
     for (const platform::ProcessEntry& entry : platform::ListProcesses()) {
         if (entry.exeName == exeName) {
             pid = entry.pid;
@@ -121,11 +120,11 @@ bool LaunchProcess(const std::wstring& commandLine) {
 
 bool RunAndWait(const std::wstring& commandLine, const wchar_t* program, uint32_t& exitCode,
                 bool hidden) {
-    (void)hidden;  // no windows to hide here
     platform::SpawnOptions options;
     options.commandLine = commandLine;
     if (program != nullptr)
         options.applicationName = program;
+    options.hidden = hidden;
     platform::ChildProcess child;
     int error = 0;
     if (!platform::SpawnProcess(options, child, error)) {

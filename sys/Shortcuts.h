@@ -1,11 +1,11 @@
 #pragma once
-// Shortcuts as freedesktop desktop entries (.desktop files) in the special folders:
+// Shortcuts (platform/ShellLinks.h: .lnk files on Windows, desktop entries on Linux) in the
+// special folders, "<ext>" being the system's link extension:
 //   22 (common start menu): a program folder "Programs/<name>" (or "程序/<name>" when the start
-//      menu has no "Programs" folder) holding "<name>.desktop" and, with an uninstaller,
-//      "卸载 <name>.desktop";
-//   26 (application data): "Quick Launch/<name>.desktop";
-//   0 (desktop): "<name>.desktop".
-// Entries are written atomically and made executable, as desktops require of launchers.
+//      menu has no "Programs" folder) holding "<name><ext>" and, with an uninstaller,
+//      "卸载 <name><ext>";
+//   26 (application data): "<quick-launch folder>/<name><ext>";
+//   0 (desktop): "<name><ext>".
 
 #include <cstdint>
 #include <string>
@@ -18,9 +18,9 @@ struct ShortcutInfo {
     std::wstring iconFile;             // used when the file exists
     std::wstring workingDirectory;
     std::wstring description;
-    int32_t iconIndex = 0;    // no counterpart in desktop entries
-    int32_t showCommand = 0;  // no counterpart
-    uint16_t hotkey = 0;      // no counterpart
+    int32_t iconIndex = 0;  // these three: no counterpart in desktop entries
+    int32_t showCommand = 0;
+    uint16_t hotkey = 0;
 };
 
 // Creates the entries for `folderId`; true when the last one was written. False when the special

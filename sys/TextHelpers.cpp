@@ -1,12 +1,13 @@
 #include "sys/TextHelpers.h"
 
 #include "platform/Module.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
 
 namespace sys {
 
 std::wstring ExeDirectoryFromPath(const std::wstring& exePath) {
-    size_t slash = exePath.rfind(L'/');
+    size_t slash = exePath.find_last_of(platform::kWidePathSeparators);
     std::wstring dir = slash == std::wstring::npos ? exePath : exePath.substr(0, slash);
     if (slash == 0)
         dir = L"/";

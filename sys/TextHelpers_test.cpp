@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <filesystem>
 
@@ -26,6 +27,28 @@ private:
     bool m_ok = false;
 };
 
+#ifdef _WIN32
+extern "C" __declspec(dllimport) unsigned int __stdcall GetACP();
+
+// Windows' narrow forms are the system's ANSI code page: GBK on a Chinese system, Western
+// European on an English one (scripts/test runs the tests under both).
+TEST(Conversions, AnsiCodePageOfTheSystem) {
+    if (GetACP() == 936) {
+        EXPECT_EQ(WideToAnsi(L"中文"), "\xD6\xD0\xCE\xC4");
+        EXPECT_EQ(AnsiToWide("\xD6\xD0\xCE\xC4"), L"中文");
+        EXPECT_EQ(WideToAnsi(L"a€ÿb"), "a\x80?b");  // GBK has the euro sign, not ÿ
+    } else if (GetACP() == 1252) {
+        EXPECT_EQ(WideToAnsi(L"a中ÿb"),
+                  "a?\xFF"
+                  "b");
+        EXPECT_EQ(AnsiToWide("\x80"), L"€");
+    } else {
+        GTEST_SKIP() << "code page " << GetACP();
+    }
+    EXPECT_EQ(AnsiToUtf8(Utf8ToAnsi("plain ascii")), "plain ascii");
+}
+#else
+// Linux: the process locale's encoding.
 TEST(Conversions, GbkLocaleGivesGbkBytes) {
     LocaleScope locale("zh_CN.GBK");
     ASSERT_TRUE(locale.ok()) << "scripts/setup generates zh_CN.GBK";
@@ -61,13 +84,24 @@ TEST(Conversions, WesternCodePageGivesQuestionMarks) {
     EXPECT_EQ(WideToAnsi(L"a中b"), "a?b");
 }
 
+#endif
+
 TEST(ExeDirectory, ResolvesDotPartsAndKeepsChineseNames) {
+#ifdef _WIN32
+    EXPECT_EQ(sys::ExeDirectoryFromPath(L"C:\\安装\\.\\bin\\..\\tools\\setup.exe"),
+              L"C:\\安装\\tools");
+    EXPECT_EQ(sys::ExeDirectoryFromPath(L"C:/a//b/../c/setup.exe"), L"C:\\a\\c");
+    EXPECT_EQ(sys::ExeDirectoryFromPath(L"\\\\srv\\share\\..\\x\\setup.exe"), L"\\\\srv\\share\\x");
+    platform::SetModuleFileNameForTest(L"D:\\a\\b\\..\\c\\prog.exe");
+    EXPECT_EQ(GetExeDirectory(), L"D:\\a\\c");
+#else
     EXPECT_EQ(sys::ExeDirectoryFromPath(L"/opt/安装/./bin/../tools/setup"), L"/opt/安装/tools");
     EXPECT_EQ(sys::ExeDirectoryFromPath(L"/setup"), L"/");
-    EXPECT_EQ(sys::ExeDirectoryFromPath(L"relative/setup"),
-              L"relative");  // canonicalisation fails: kept
     platform::SetModuleFileNameForTest(L"/a/b/../c/prog");
     EXPECT_EQ(GetExeDirectory(), L"/a/c");
+#endif
+    EXPECT_EQ(sys::ExeDirectoryFromPath(L"relative/setup"),
+              L"relative");  // canonicalisation fails: kept
     platform::SetModuleFileNameForTest(L"");
 }
 
@@ -75,16 +109,24 @@ TEST(ExeDirectory, RealExecutableInAChineseFolder) {
     // A real program, copied into a folder with Chinese characters, reports it.
     LocaleScope locale("C.UTF-8");
     qitest::TempDir dir;
-    std::string folder = dir / "夸克 安装";
-    std::filesystem::create_directories(folder);
-    std::string copy = folder + "/probe";
-    std::filesystem::copy_file(QI_TEST_CHILD, copy);
+    // A non-ASCII name the narrow encoding can hold (the output comes back in it).
+    std::string name = "夸克 安装";
+    if (AnsiToWide(WideToAnsi(L"夸克 安装")) != L"夸克 安装")
+        name = "Café";
+    std::string folder = dir / name;
+    std::filesystem::create_directories(qitest::FsPath(folder));
+    std::string copy = folder + "/probe.exe";
+    std::filesystem::copy_file(qitest::FsPath(QI_TEST_CHILD), qitest::FsPath(copy));
     ::chmod(copy.c_str(), 0755);
     std::wstring output;
     uint32_t code = 0;
     std::wstring cmd = L"\"" + platform::Utf8ToWide(copy) + L"\" exe-dir";
     ASSERT_TRUE(RunAndCapture(cmd, output, code, 60000)) << platform::WideToUtf8(output);
-    EXPECT_NE(output.find(L"EXEDIR=[" + platform::Utf8ToWide(folder) + L"]"), std::wstring::npos)
+    std::wstring expected = platform::Utf8ToWide(folder);
+#ifdef _WIN32
+    std::replace(expected.begin(), expected.end(), L'/', L'\\');  // the system's own form
+#endif
+    EXPECT_NE(output.find(L"EXEDIR=[" + expected + L"]"), std::wstring::npos)
         << platform::WideToUtf8(output);
 }
 

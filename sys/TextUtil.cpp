@@ -138,7 +138,10 @@ int RandomInRange(int low, int high) {
 }
 
 double RoundHalfAway(double value) {
-    return std::round(value);
+    // Not std::round: MinGW's adds 0.5 and floors, which rounds 0.49999999999999994 up.
+    // The fraction value - trunc(value) is exact.
+    const double whole = std::trunc(value);
+    return std::fabs(value - whole) >= 0.5 ? whole + std::copysign(1.0, value) : whole;
 }
 
 int SplitText(const std::wstring& text, const std::wstring& separator,

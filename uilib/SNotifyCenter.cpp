@@ -1,9 +1,5 @@
 #include "uilib/SNotifyCenter.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -23,13 +19,9 @@ std::atomic<SNotifyCenter*> g_center{nullptr};
 }  // namespace
 
 SNotifyCenter::SNotifyCenter() : m_uiThread(std::this_thread::get_id()) {
-    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_wakeFd < 0) {
-        const int err = errno;
-        platform::OutputDebugStringW((L"SNotifyCenter: eventfd failed (" +
-                                      platform::Utf8ToWide(std::strerror(err)) +
-                                      L"); events cannot reach the UI\n")
-                                         .c_str());
+    if (!m_wake.IsValid()) {
+        platform::OutputDebugStringW(
+            L"SNotifyCenter: no wake signal; events cannot reach the UI\n");
         return;
     }
     std::lock_guard<std::mutex> lock(g_centerLock);
@@ -50,8 +42,6 @@ SNotifyCenter::~SNotifyCenter() {
         left.swap(m_queue);
     }
     left.clear();
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
 }
 
 SNotifyCenter* SNotifyCenter::getSingletonPtr() {
@@ -106,9 +96,7 @@ void SNotifyCenter::FireEventAsync(EventArgs* pEvt) {
         std::lock_guard<std::mutex> lock(m_lock);
         m_queue.push_back(std::move(evt));
     }
-    uint64_t one = 1;
-    while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    m_wake.Raise();
 }
 
 void SNotifyCenter::FireEventSync(EventArgs* pEvt) {
@@ -137,9 +125,7 @@ size_t SNotifyCenter::DispatchPending() {
         platform::OutputDebugStringW(L"SNotifyCenter::DispatchPending called off the UI thread\n");
         return 0;
     }
-    uint64_t count = 0;
-    while (::read(m_wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
-    }
+    m_wake.Clear();
     // Events are taken one at a time, so that a handler running a nested loop (a modal
     // dialog) delivers the following ones itself, still in posting order. Events
     // posted meanwhile wait for the next round.
@@ -167,11 +153,8 @@ size_t SNotifyCenter::DispatchPending() {
         std::lock_guard<std::mutex> lock(m_lock);
         more = !m_queue.empty();
     }
-    if (more) {
-        uint64_t one = 1;
-        while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-        }
-    }
+    if (more)
+        m_wake.Raise();
     return delivered;
 }
 
@@ -181,12 +164,7 @@ bool SNotifyCenter::WaitForEvents(int timeoutMs) const {
         if (!m_queue.empty())
             return true;
     }
-    pollfd fd{m_wakeFd, POLLIN, 0};
-    int rc;
-    do {
-        rc = ::poll(&fd, 1, timeoutMs);
-    } while (rc < 0 && errno == EINTR);
-    return rc > 0;
+    return m_wake.Wait(timeoutMs);
 }
 
 }  // namespace SOUI

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/WakeEvent.h"
 #include "uilib/SAutoRefPtr.h"
 #include "uilib/SEvents.h"
 
@@ -58,9 +59,9 @@ public:
     // reference); with no center it releases the event and returns false.
     static bool PostEvent(EventArgs* pEvt);
 
-    // False when the center could not make its wake descriptor: no event would ever
-    // reach the UI, so none is accepted.
-    bool IsValid() const { return m_wakeFd >= 0; }
+    // False when the center could not make its wake signal: no event would ever reach
+    // the UI, so none is accepted.
+    bool IsValid() const { return m_wake.IsValid(); }
 
     // Queues the event (taking over the caller's reference) and wakes the UI loop. Only
     // from a thread that knows the center outlives the call; others use PostEvent. A
@@ -69,8 +70,8 @@ public:
     // UI thread. Delivers at once.
     void FireEventSync(EventArgs* pEvt);
 
-    // Readable while events wait; the UI loop watches it.
-    int GetWakeFd() const { return m_wakeFd; }
+    // Raised while events wait; the UI loop watches it.
+    platform::WakeEvent::NativeHandle GetWakeHandle() const { return m_wake.Native(); }
     // UI thread only: delivers the events queued so far, in posting order; returns
     // how many were taken from the queue.
     size_t DispatchPending();
@@ -82,7 +83,7 @@ private:
     void Deliver(EventArgs* pEvt);
 
     std::thread::id m_uiThread;
-    int m_wakeFd = -1;
+    platform::WakeEvent m_wake;
     mutable std::mutex m_lock;
     std::deque<SAutoRefPtr<EventArgs>> m_queue;  // guarded by m_lock
     std::map<int, SStringW> m_declared;          // guarded by m_lock

@@ -1,8 +1,10 @@
 #include "uilib/SNotifyCenter.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <thread>
@@ -277,6 +279,9 @@ TEST(SNotifyCenter, ASenderAlreadyBeingDestroyedIsDroppedFromItsEvent) {
     center.UnregisterEventMap(&handler);
 }
 
+// Linux only: a test can make the wake signal fail for real there, by exhausting the
+// descriptor table; Windows has no such limit on event objects.
+#ifndef _WIN32
 TEST(SNotifyCenter, ACenterWithoutAWakeDescriptorSaysSoAndAcceptsNothing) {
     // Exhaust the descriptor table so that eventfd fails for real.
     rlimit saved{};
@@ -300,5 +305,6 @@ TEST(SNotifyCenter, ACenterWithoutAWakeDescriptorSaysSoAndAcceptsNothing) {
     }
     EXPECT_NE(capture.Text().find("eventfd"), std::string::npos);
 }
+#endif
 
 }  // namespace

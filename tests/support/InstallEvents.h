@@ -1,14 +1,17 @@
 #pragma once
 // The UI side of an installation for tests: an event pump on the test thread that
-// records every install event.
+// records every install event; and the programs an installation downloads and runs.
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "install/EventInstallCallBack.h"
 #include "tests/support/EventPump.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestFiles.h"
 #include "uilib/SNotifyCenter.h"
 
 namespace qitest {
@@ -67,6 +70,22 @@ inline std::string OfflineInstallIni() {
            "net45_url=ftp://127.0.0.1:1/net45.exe\r\n"
            "install_pack_url=ftp://127.0.0.1:1/pack.exe\r\n"
            "install_statistics_url=ftp://127.0.0.1:1/stats\r\n";
+}
+
+// The bytes of a program that writes its arguments, one a line, to `recordPath`, prints
+// `output` and exits with `exitCode` (TestFiles.h), for a server to hand out: it will run
+// from `landingPath`, where what it needs beside it (its plan, on Windows) is put now. Bytes
+// appended to it do not change what it does.
+inline std::string RecordingProgramBytes(const std::string& landingPath,
+                                         const std::string& recordPath, int exitCode,
+                                         const std::string& output = "") {
+    std::string bytes;
+    if (!WriteRecordingScript(landingPath, recordPath, exitCode, output) ||
+        !ReadFile(landingPath, bytes))
+        return "";
+    std::error_code ec;
+    std::filesystem::remove(FsPath(landingPath), ec);
+    return bytes;
 }
 
 }  // namespace qitest

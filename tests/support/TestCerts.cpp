@@ -1,49 +1,67 @@
 #include "tests/support/TestCerts.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "tests/support/TempDir.h"
+#include "tests/support/TestFiles.h"
 
 namespace qitest {
 
-bool MakeTestCertificates(const std::string& dir, CTestCertificates& certs) {
-    const std::string d = "'" + dir + "'";
-    // EC keys: quick to make, and what a modern server would carry.
-    const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    const std::string script =
-        "set -e; cd " + d +
-        "; exec >openssl.log 2>&1\n"
-        "openssl req -x509" +
-        key +
-        " -keyout ca.key -out ca.pem -days 2"
-        " -subj '/CN=Quillora Test CA'"
-        " -addext 'basicConstraints=critical,CA:TRUE'"
-        " -addext 'keyUsage=critical,keyCertSign,cRLSign'\n"
-        "openssl req" +
-        key +
-        " -keyout server.key -out server.csr -subj '/CN=127.0.0.1'\n"
-        "printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\\nbasicConstraints=CA:FALSE\\n"
-        "extendedKeyUsage=serverAuth\\n' > server.ext\n"
-        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
-        " -out server.pem -days 2 -extfile server.ext\n"
-        "openssl req -x509" +
-        key +
-        " -keyout self.key -out self.pem -days 2"
-        " -subj '/CN=127.0.0.1' -addext 'subjectAltName=IP:127.0.0.1'\n";
-    const std::string scriptPath = dir + "/make-certs.sh";
-    FILE* file = std::fopen(scriptPath.c_str(), "w");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(script.data(), 1, script.size(), file) == script.size();
-    if (std::fclose(file) != 0 || !written)
-        return false;
-    if (std::system(("sh '" + scriptPath + "'").c_str()) != 0)
-        return false;
-    certs.caCert = dir + "/ca.pem";
-    certs.serverCert = dir + "/server.pem";
-    certs.serverKey = dir + "/server.key";
-    certs.selfCert = dir + "/self.pem";
-    certs.selfKey = dir + "/self.key";
-    return true;
+namespace {
+
+const char* SiteName(TlsCertificate certificate) {
+    switch (certificate) {
+        case TlsCertificate::Issued:
+            return "server";
+        case TlsCertificate::WrongName:
+            return "wrong";
+        case TlsCertificate::SelfSigned:
+            return "self";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string TestCaFile() {
+    return std::string(QI_TEST_CERT_DIR) + "/ca.pem";
+}
+
+CTlsSite::CTlsSite(TlsCertificate certificate) {
+    const std::string sites = QI_TLS_SITES_DIR;
+    std::ifstream ports(FsPath(sites + "/ports"));
+    std::string name;
+    int port = 0;
+    while (ports >> name >> port) {
+        if (name == SiteName(certificate))
+            m_nPort = port;
+    }
+    if (m_nPort <= 0)
+        return;
+    // Tests side by side share the sites: each gets a folder of its own.
+    std::random_device random;
+    m_strFolder = "t" + std::to_string(random()) + std::to_string(random());
+    m_strPath = sites + "/www/" + m_strFolder;
+    std::error_code ec;
+    if (!std::filesystem::create_directory(FsPath(m_strPath), ec))
+        m_nPort = -1;
+}
+
+CTlsSite::~CTlsSite() {
+    std::error_code ec;
+    if (!m_strFolder.empty())
+        std::filesystem::remove_all(FsPath(m_strPath), ec);
+}
+
+std::string CTlsSite::Url(const std::string& path) const {
+    return "https://localhost:" + std::to_string(m_nPort) + "/" + m_strFolder + path;
+}
+
+bool CTlsSite::Put(const std::string& path, const std::string& bytes) const {
+    return IsRunning() && WriteFile(m_strPath + path, bytes);
 }
 
 }  // namespace qitest

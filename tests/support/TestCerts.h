@@ -1,20 +1,43 @@
 #pragma once
-// Certificates for HTTPS tests, made with the openssl command in a test's own folder: a
-// test CA with a server certificate for 127.0.0.1 and localhost, and a self-signed one.
+// HTTPS for tests: certificates made on the build host (make-test-certs), and sites that
+// serve files with them. A site is openssl's server on the build host, which CTest starts
+// for programs that require the fixture qi_tls_sites (tls-sites); the Windows programs have
+// no TLS server of their own, and the Linux ones use the same sites.
+//
+// Address a site as "localhost": Windows' libcurl (Schannel) matches DNS names only.
 
 #include <string>
 
 namespace qitest {
 
-struct CTestCertificates {
-    std::string caCert;      // the test CA (PEM): what a CA file for the test holds
-    std::string serverCert;  // 127.0.0.1 and localhost, issued by the test CA
-    std::string serverKey;
-    std::string selfCert;  // 127.0.0.1, signed by itself
-    std::string selfKey;
+// The test CA (PEM): what a CA file for the tests holds.
+std::string TestCaFile();
+
+enum class TlsCertificate {
+    Issued,      // localhost, issued by the test CA
+    WrongName,   // issued by the test CA for another name
+    SelfSigned,  // localhost, signed by itself
 };
 
-// Writes them under `dir`; false when the openssl command failed.
-bool MakeTestCertificates(const std::string& dir, CTestCertificates& certs);
+// A folder of its own on the site with `certificate`, removed with what is in it at the end.
+class CTlsSite {
+public:
+    explicit CTlsSite(TlsCertificate certificate);
+    ~CTlsSite();
+    CTlsSite(const CTlsSite&) = delete;
+    CTlsSite& operator=(const CTlsSite&) = delete;
+
+    // False when the fixture's site is not listed (the program ran outside CTest).
+    bool IsRunning() const { return m_nPort > 0; }
+    // "https://localhost:PORT/<folder>" + path.
+    std::string Url(const std::string& path) const;
+    // Serves `bytes` at `path` ("/name"); false when the file could not be written.
+    bool Put(const std::string& path, const std::string& bytes) const;
+
+private:
+    int m_nPort = -1;
+    std::string m_strFolder;  // the folder's name on the site
+    std::string m_strPath;    // and where it is on disk
+};
 
 }  // namespace qitest

@@ -1,13 +1,27 @@
 #include "tests/support/TestFiles.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/TempDir.h"
+
 namespace qitest {
 
+#ifdef _WIN32
+// Windows runs no scripts as programs: a copy of the recorder program, told by its
+// "<path>.rec" file what to do (TestRecorder.cpp).
+bool WriteRecordingScript(const std::string& path, const std::string& recordPath, int exitCode,
+                          const std::string& output, int sleepSeconds) {
+    std::error_code ec;
+    std::filesystem::copy_file(FsPath(QI_TEST_RECORDER), FsPath(path),
+                               std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec)
+        return false;
+    return WriteFile(path + ".rec", recordPath + "\n" + std::to_string(exitCode) + "\n" +
+                                        std::to_string(sleepSeconds) + "\n" + output);
+}
+#else
 namespace {
 // Single quotes for the shell: ' becomes '\''.
 std::string ShellQuote(const std::string& text) {
@@ -34,11 +48,15 @@ bool WriteRecordingScript(const std::string& path, const std::string& recordPath
     script += "exit " + std::to_string(exitCode) + "\n";
     if (!WriteFile(path, script))
         return false;
-    return ::chmod(path.c_str(), 0755) == 0;
+    std::error_code ec;
+    std::filesystem::permissions(FsPath(path), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    return !ec;
 }
+#endif
 
 bool WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
     if (!out)
         return false;
     out << content;
@@ -46,7 +64,7 @@ bool WriteFile(const std::string& path, const std::string& content) {
 }
 
 bool ReadFile(const std::string& path, std::string& content) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     if (!in)
         return false;
     std::ostringstream buffer;
@@ -57,14 +75,15 @@ bool ReadFile(const std::string& path, std::string& content) {
 
 std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
-    std::ifstream in(path);
+    std::ifstream in(FsPath(path));
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
 }
 
 bool FileExists(const std::string& path) {
-    return ::access(path.c_str(), F_OK) == 0;
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(FsPath(path), ec));
 }
 
 }  // namespace qitest

@@ -67,12 +67,18 @@ CTestHttpServer::CTestHttpServer() : m_pServer(std::make_unique<httplib::Server>
     Start();
 }
 
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
 CTestHttpServer::CTestHttpServer(const std::string& certPath, const std::string& keyPath)
     : m_pServer(std::make_unique<httplib::SSLServer>(certPath.c_str(), keyPath.c_str())),
       m_bTls(true) {
     if (m_pServer->is_valid())
         Start();
 }
+#else
+// Built without TLS (the Windows tests' header-only server): never running.
+CTestHttpServer::CTestHttpServer(const std::string&, const std::string&)
+    : m_pServer(std::make_unique<httplib::Server>()), m_bTls(true) {}
+#endif
 
 void CTestHttpServer::Start() {
     auto handler = [this](const httplib::Request& req, httplib::Response& res) {

@@ -80,9 +80,9 @@ private:
     }
     void Drain() {
         size_t waiting = m_child.PendingOutput();
-        while (waiting > 0 && m_child.OutputFd() >= 0) {
+        while (waiting > 0) {
             std::string chunk(waiting, '\0');
-            ssize_t n = ::read(m_child.OutputFd(), chunk.data(), chunk.size());
+            const int64_t n = m_child.ReadOutput(chunk.data(), chunk.size());
             if (n <= 0)
                 break;
             m_strOutput.append(chunk.data(), static_cast<size_t>(n));

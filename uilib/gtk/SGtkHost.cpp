@@ -425,7 +425,7 @@ struct SGtkHost::Impl {
         if (!center)
             return;
         watched = center;
-        wakeSource = g_unix_fd_add(center->GetWakeFd(), G_IO_IN, OnWake, this);
+        wakeSource = g_unix_fd_add(center->GetWakeHandle(), G_IO_IN, OnWake, this);
     }
     void Unwatch() {
         if (wakeSource)

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <cwctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,11 +61,15 @@ std::string EncodeUtf16Le(std::wstring_view text) {
     return WideToUtf16Le(text);
 }
 
+// A zero inside a line ends its text, in either encoding (Utf8ToWide stops there itself).
 std::wstring Decode(Encoding enc, std::string_view raw) {
-    if (enc == Encoding::Utf16Le)
-        return DecodeUtf16Le(raw);
-    // Utf8ToWide stops at a zero byte; a zero inside an INI line just ends its text.
-    return Utf8ToWide(raw);
+    if (enc == Encoding::Utf8 || enc == Encoding::Utf8Bom)
+        return Utf8ToWide(raw);
+    std::wstring text = DecodeUtf16Le(raw);
+    size_t zero = text.find(L'\0');
+    if (zero != std::wstring::npos)
+        text.resize(zero);
+    return text;
 }
 
 std::string Encode(Encoding enc, std::wstring_view text) {
@@ -168,12 +171,9 @@ std::optional<Entry> KeyLine(const std::wstring& text) {
                  Trim(std::wstring_view(t).substr(eq + 1))};
 }
 
-constexpr size_t kNoHeader = static_cast<size_t>(-1);
-
-// Lines [first, end) of a section; `header` is its header line, kNoHeader for the keys
-// before any header, which form a section with an empty name.
+// Lines [first, end) of a section; `header` is its header line.
 struct SectionRange {
-    size_t header = kNoHeader;
+    size_t header = 0;
     size_t first = 0;
     size_t end = 0;
 };
@@ -184,13 +184,12 @@ size_t NextHeader(const IniFile& file, size_t from) {
     return from;
 }
 
-// The first section named `section`, if any.
+// The first section named `section`, if any. An empty name is the section of a "[]" header,
+// as on Windows; the lines before the first header belong to no section.
 std::optional<SectionRange> FindSection(const IniFile& file, std::wstring_view section) {
     std::wstring wanted = Trim(section);
-    size_t header = NextHeader(file, 0);
-    if (wanted.empty())
-        return SectionRange{kNoHeader, 0, header};
-    for (; header < file.lines.size(); header = NextHeader(file, header + 1)) {
+    for (size_t header = NextHeader(file, 0); header < file.lines.size();
+         header = NextHeader(file, header + 1)) {
         if (EqualsNoCase(*SectionName(file.lines[header].text), wanted))
             return SectionRange{header, header + 1, NextHeader(file, header + 1)};
     }
@@ -296,21 +295,26 @@ uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
     std::optional<IniFile> file = Load("GetPrivateProfileStringW", fileName);
     if (section == nullptr) {
         std::vector<std::wstring> names;
-        if (file)
+        if (file) {
+            // An empty name would end the list early; "[]" is read with an empty section
+            // name instead.
             for (const Line& line : file->lines)
-                if (auto name = SectionName(line.text))
+                if (auto name = SectionName(line.text); name && !name->empty())
                     names.push_back(*name);
+        }
         return CopyList(names, buffer, size);
     }
     std::optional<SectionRange> range;
     if (file)
         range = FindSection(*file, section);
     if (key == nullptr) {
+        // A key starting with ';' is found by its name but not listed: a commented-out line.
         std::vector<std::wstring> keys;
-        if (range)
+        if (range) {
             for (size_t i = range->first; i < range->end; ++i)
-                if (auto entry = KeyLine(file->lines[i].text))
+                if (auto entry = KeyLine(file->lines[i].text); entry && entry->key[0] != L';')
                     keys.push_back(entry->key);
+        }
         return CopyList(keys, buffer, size);
     }
     if (range) {
@@ -330,10 +334,10 @@ int GetPrivateProfileIntW(const wchar_t* section, const wchar_t* key, int defaul
     bool negative = false;
     if (*p == L'-' || *p == L'+')
         negative = *p++ == L'-';
+    // Windows takes the prefixes in lower case only: "0X1F" reads as 0.
     int base = 10;
     if (p[0] == L'0') {
-        wchar_t prefix = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(p[1])));
-        base = prefix == L'x' ? 16 : prefix == L'o' ? 8 : prefix == L'b' ? 2 : 10;
+        base = p[1] == L'x' ? 16 : p[1] == L'o' ? 8 : p[1] == L'b' ? 2 : 10;
         if (base != 10)
             p += 2;
     }
@@ -378,8 +382,7 @@ bool WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, cons
     if (key == nullptr) {
         if (!range)
             return true;
-        size_t from = range->header == kNoHeader ? range->first : range->header;
-        file.lines.erase(file.lines.begin() + static_cast<long>(from),
+        file.lines.erase(file.lines.begin() + static_cast<long>(range->header),
                          file.lines.begin() + static_cast<long>(range->end));
     } else if (!range) {
         if (value == nullptr)
@@ -392,7 +395,8 @@ bool WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, cons
         if (value == nullptr) {
             file.lines.erase(file.lines.begin() + static_cast<long>(*index));
         } else {
-            Line replaced = makeLine(std::wstring(key) + L"=" + value);
+            // The key keeps the spelling the file gave it.
+            Line replaced = makeLine(KeyLine(file.lines[*index].text)->key + L"=" + value);
             replaced.eol = file.lines[*index].eol;
             file.lines[*index] = replaced;
         }

@@ -1,3 +1,4 @@
+// Identifiers on Linux: version-4 GUIDs from the kernel's random source.
 #include "platform/Guid.h"
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+// Time on Linux: the real-time and monotonic clocks, the thread id from the kernel.
 #include "platform/Time.h"
 
 #include <sys/syscall.h>

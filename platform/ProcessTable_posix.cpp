@@ -1,3 +1,4 @@
+// The process table on Linux: /proc, and pidfds to hold a process.
 #include "platform/ProcessTable.h"
 
 #include <dirent.h>
@@ -89,7 +90,7 @@ std::vector<ProcessEntry> ListProcesses() {
         std::string name;
         if (!ProcessName(static_cast<pid_t>(pid), name))
             continue;
-        list.push_back(ProcessEntry{static_cast<pid_t>(pid), PathFromNarrow(name)});
+        list.push_back(ProcessEntry{static_cast<uint32_t>(pid), PathFromNarrow(name)});
     }
     ::closedir(proc);
     std::sort(list.begin(), list.end(),
@@ -108,36 +109,35 @@ int OpenPidFd(pid_t pid) {
 
 }  // namespace
 
-ProcessHandle::~ProcessHandle() {
-    Reset();
-}
-
-ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_pid(std::exchange(other.m_pid, 0)) {}
-
-ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        m_fd = std::exchange(other.m_fd, -1);
-        m_pid = std::exchange(other.m_pid, 0);
+struct ProcessHandle::Impl {
+    int fd = -1;
+    pid_t pid = 0;
+    ~Impl() {
+        if (fd >= 0)
+            ::close(fd);
     }
-    return *this;
+};
+
+ProcessHandle::ProcessHandle() = default;
+ProcessHandle::~ProcessHandle() = default;
+ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept = default;
+ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept = default;
+
+bool ProcessHandle::IsValid() const {
+    return m_impl != nullptr;
 }
 
-void ProcessHandle::Reset() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-    m_pid = 0;
+uint32_t ProcessHandle::Pid() const {
+    return m_impl ? static_cast<uint32_t>(m_impl->pid) : 0;
 }
 
 bool ProcessHandle::Terminate(int waitMs) {
-    if (m_fd < 0)
+    if (!m_impl)
         return false;
-    if (::syscall(SYS_pidfd_send_signal, m_fd, SIGKILL, nullptr, 0) != 0)
+    if (::syscall(SYS_pidfd_send_signal, m_impl->fd, SIGKILL, nullptr, 0) != 0)
         return false;
     // The pidfd becomes readable when the process has ended.
-    pollfd p{m_fd, POLLIN, 0};
+    pollfd p{m_impl->fd, POLLIN, 0};
     while (::poll(&p, 1, waitMs) < 0 && errno == EINTR) {
     }
     return true;
@@ -153,18 +153,19 @@ bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out) {
     for (const ProcessEntry& entry : list) {
         if (entry.exeName != exeName)
             continue;
-        int fd = OpenPidFd(entry.pid);
+        const pid_t pid = static_cast<pid_t>(entry.pid);
+        int fd = OpenPidFd(pid);
         if (fd < 0)
             continue;  // ended since the scan
         // Opened first, checked second: if the name still matches now, the pidfd holds the
         // process that carries it, not one that ended before the opening.
         std::string name;
         pollfd p{fd, POLLIN, 0};
-        if (ProcessName(entry.pid, name) && PathFromNarrow(name) == exeName &&
-            ::poll(&p, 1, 0) == 0) {
-            out.Reset();
-            out.m_fd = fd;
-            out.m_pid = entry.pid;
+        if (ProcessName(pid, name) && PathFromNarrow(name) == exeName && ::poll(&p, 1, 0) == 0) {
+            auto held = std::make_unique<ProcessHandle::Impl>();
+            held->fd = fd;
+            held->pid = pid;
+            out.m_impl = std::move(held);
             return true;
         }
         ::close(fd);

@@ -1,5 +1,4 @@
-#include "platform/SysfsDevices.h"
-
+// Devices and interfaces from sysfs.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,9 +9,15 @@
 #include <fstream>
 #include <mutex>
 
-namespace platform {
+#include "platform/Devices.h"
+#include "platform/Text.h"
 
+namespace platform {
 namespace {
+
+// The configuration manager's codes: no problem, and "drivers not installed".
+constexpr int kNoProblem = 0;
+constexpr int kProblemFailedInstall = 28;
 
 std::mutex s_rootMutex;
 std::string s_root = "/sys";
@@ -41,7 +46,7 @@ bool ReadHex(const std::string& path, unsigned long& value) {
 
 }  // namespace
 
-bool ListPciDevices(std::vector<PciDevice>& devices) {
+bool ListDevices(std::vector<DeviceEntry>& devices) {
     devices.clear();
     std::string dir = Root() + "/bus/pci/devices";
     DIR* d = ::opendir(dir.c_str());
@@ -67,25 +72,25 @@ bool ListPciDevices(std::vector<PciDevice>& devices) {
         std::swprintf(id, 96, L"PCI\\VEN_%04lX&DEV_%04lX&SUBSYS_%04lX%04lX&REV_%02lX",
                       vendor & 0xFFFF, device & 0xFFFF, subDevice & 0xFFFF, subVendor & 0xFFFF,
                       revision & 0xFF);
-        PciDevice dev;
-        dev.hardwareId = id;
+        DeviceEntry entry;
+        entry.hardwareId = id;
         struct stat st {};
-        dev.hasDriver = ::stat((base + "driver").c_str(), &st) == 0;
-        devices.push_back(std::move(dev));
+        entry.problemCode =
+            ::stat((base + "driver").c_str(), &st) == 0 ? kNoProblem : kProblemFailedInstall;
+        devices.push_back(std::move(entry));
     }
     return true;
 }
 
-bool GetInterfaceAlias(const std::string& name, std::string& alias) {
+bool GetAdapterFriendlyName(const std::string& name, std::wstring& friendlyName) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
         return false;
     }
     std::string base = Root() + "/class/net/" + name;
     if (::access(base.c_str(), F_OK) != 0)
         return false;
-    alias = ReadLine(base + "/ifalias");
-    if (alias.empty())
-        alias = name;
+    std::string alias = ReadLine(base + "/ifalias");  // UTF-8, as the kernel keeps it
+    friendlyName = Utf8ToWide(alias.empty() ? name : alias);
     return true;
 }
 

@@ -1,0 +1,70 @@
+// The running executable on Windows, and paths resolved as PathCanonicalizeW does.
+#include "platform/Module.h"
+
+#include <vector>
+
+#include <windows.h>
+
+namespace platform {
+
+std::wstring SystemModuleFileName() {
+    std::vector<wchar_t> buf(MAX_PATH);
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0)
+            return std::wstring();
+        if (n < buf.size())
+            return std::wstring(buf.data(), n);
+        buf.resize(buf.size() * 2);  // cut off: try a larger buffer
+    }
+}
+
+bool CanonicalizePath(std::wstring_view path, std::wstring& out) {
+    auto isSlash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    // The root stays as it is: "X:" of a drive path, "\\server\share" of a UNC one.
+    std::wstring root;
+    size_t pos = 0;
+    if (path.size() >= 3 && path[1] == L':' && isSlash(path[2]) &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))) {
+        root.assign(path.substr(0, 2));
+        pos = 3;
+    } else if (path.size() > 2 && isSlash(path[0]) && isSlash(path[1]) && !isSlash(path[2])) {
+        size_t server = path.find_first_of(L"\\/", 2);
+        if (server == std::wstring_view::npos || server + 1 >= path.size())
+            return false;
+        size_t share = path.find_first_of(L"\\/", server + 1);
+        if (share == std::wstring_view::npos)
+            share = path.size();
+        root = L"\\\\" + std::wstring(path.substr(2, server - 2)) + L"\\" +
+               std::wstring(path.substr(server + 1, share - server - 1));
+        pos = share;
+    } else {
+        return false;
+    }
+    std::vector<std::wstring_view> parts;
+    while (pos <= path.size()) {
+        size_t next = path.find_first_of(L"\\/", pos);
+        if (next == std::wstring_view::npos)
+            next = path.size();
+        std::wstring_view part = path.substr(pos, next - pos);
+        if (part.empty() || part == L".") {
+            // nothing
+        } else if (part == L"..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else {
+            parts.push_back(part);
+        }
+        pos = next + 1;
+    }
+    out = root;
+    for (std::wstring_view part : parts) {
+        out += L'\\';
+        out += part;
+    }
+    if (parts.empty())
+        out += L'\\';
+    return true;
+}
+
+}  // namespace platform

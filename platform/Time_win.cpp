@@ -1,0 +1,46 @@
+// Time on Windows: the system's own calls.
+#include "platform/Time.h"
+
+#include <atomic>
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+std::atomic<LocalTimeHook> g_timeHook{nullptr};
+}
+
+SystemTime GetLocalTime() {
+    if (LocalTimeHook hook = g_timeHook.load())
+        return hook();
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    SystemTime st;
+    st.wYear = now.wYear;
+    st.wMonth = now.wMonth;
+    st.wDayOfWeek = now.wDayOfWeek;
+    st.wDay = now.wDay;
+    st.wHour = now.wHour;
+    st.wMinute = now.wMinute;
+    st.wSecond = now.wSecond;
+    st.wMilliseconds = now.wMilliseconds;
+    return st;
+}
+
+void SetLocalTimeHookForTest(LocalTimeHook hook) {
+    g_timeHook.store(hook);
+}
+
+uint32_t GetTickCount() {
+    return static_cast<uint32_t>(::GetTickCount64());
+}
+
+void Sleep(uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+uint32_t GetCurrentThreadId() {
+    return ::GetCurrentThreadId();
+}
+
+}  // namespace platform
