@@ -23,3 +23,33 @@ qi_wait_for_url() {
   done
   return 1
 }
+
+# Serves the folder $1/www from a temporary nginx on 127.0.0.1:$2, with its state in $1;
+# sets nginx_pid. The caller kills it.
+qi_start_nginx() {
+  local work=$1 port=$2
+  mkdir -p "$work/www" "$work/tmp" "$work/logs"
+  # nginx started by root serves as an unprivileged user: the files must be readable to all.
+  chmod 755 "$work" "$work/www"
+  cat > "$work/nginx.conf" <<EOF
+worker_processes 1;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $work/tmp;
+  proxy_temp_path $work/tmp;
+  fastcgi_temp_path $work/tmp;
+  uwsgi_temp_path $work/tmp;
+  scgi_temp_path $work/tmp;
+  server {
+    listen 127.0.0.1:$port;
+    root $work/www;
+  }
+}
+EOF
+  nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
+  nginx_pid=$!
+}

@@ -26,33 +26,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$work/www" "$work/out" "$work/tmp" "$work/logs"
-# nginx started by root serves as an unprivileged user: the file must be readable to all.
-chmod 755 "$work" "$work/www"
+mkdir -p "$work/www" "$work/out"
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/www/package.bin"
 chmod 644 "$work/www/package.bin"
 port=$(qi_free_port)
-cat > "$work/nginx.conf" <<EOF
-worker_processes 1;
-pid $work/nginx.pid;
-error_log $work/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/tmp;
-  proxy_temp_path $work/tmp;
-  fastcgi_temp_path $work/tmp;
-  uwsgi_temp_path $work/tmp;
-  scgi_temp_path $work/tmp;
-  server {
-    listen 127.0.0.1:$port;
-    root $work/www;
-  }
-}
-EOF
-nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
-nginx_pid=$!
+qi_start_nginx "$work" "$port"
 url="http://127.0.0.1:$port/package.bin"
 qi_wait_for_url "$url"
 

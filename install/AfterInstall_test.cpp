@@ -118,11 +118,11 @@ TEST_F(AfterInstallTest, WithoutInstallIniTheDefaultsAreWrittenAndReported) {
 
 TEST_F(AfterInstallTest, InstallIniSettingsReachUserIniAndTheReport) {
     // UTF-16 with its mark: the one form of a text beyond ASCII that both systems read.
-    exeDir.Write("Install.ini", "\xFF\xFE" + platform::WideToUtf16Le(
-                                                 L"[Config]\r\nlanguage=2\r\nchannel=~~~~~~~~\r\n"
-                                                 L"version=版本1.0\r\ninstall_statistics_url=" +
-                                                 platform::Utf8ToWide(server.Url("/stats")) +
-                                                 L"\r\n"));
+    exeDir.Write(
+        "Install.ini",
+        "\xFF\xFE" + platform::WideToUtf16Le(L"[Config]\r\nlanguage=2\r\nchannel=~~~~~~~~\r\n"
+                                             L"version=版本1.0\r\ninstall_statistics_url=" +
+                                             platform::Utf8ToWide(server.Url("/stats")) + L"\r\n"));
     // A user.ini the product already has keeps its other keys.
     installDir.Write("user.ini", "[Config]\r\nlanguage=1\r\ntheme=dark\r\n");
     qitest::CRecordedRequest report = RunAndReceiveReport();
@@ -144,7 +144,8 @@ TEST_F(AfterInstallTest, InstallIniSettingsReachUserIniAndTheReport) {
     EXPECT_EQ(record["lang"].asString(), "en_us");
     EXPECT_EQ(record["channel"].asString(), "~~~~~~~~");
     // The value as the ANSI code page holds it, in UTF-8.
-    const bool ansiHoldsIt = platform::MultiByteToWide(platform::WideToMultiByte(L"版本")) == L"版本";
+    const bool ansiHoldsIt =
+        platform::MultiByteToWide(platform::WideToMultiByte(L"版本")) == L"版本";
     EXPECT_EQ(record["version"].asString(), ansiHoldsIt ? "版本1.0" : "??1.0");
     EXPECT_EQ(record.size(), 4u);
 }

@@ -53,8 +53,9 @@ protected:
     // exits with `exitCode`.
     qitest::CCannedResponse Runtime(const std::string& name, int exitCode) {
         return qitest::CCannedResponse::Status(
-            200, qitest::RecordingProgramBytes(m_exeDir + "/net4.exe", m_dir / "net-ran", exitCode) +
-                     "<" + name + ">");
+            200,
+            qitest::RecordingProgramBytes(m_exeDir + "/net4.exe", m_dir / "net-ran", exitCode) +
+                "<" + name + ">");
     }
 
     void SetNdpVersions(const std::vector<std::wstring>& versions, bool view64 = true) {
@@ -118,8 +119,8 @@ TEST_F(InstallNetTest, OnlyNamesBeginningWithLowerCaseV4CountAsPresent) {
         {{}, false},
     };
     for (const Case& c : cases) {
-        CRegSettings(platform::HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\NET Framework Setup", true,
-                     true)
+        CRegSettings(platform::HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\NET Framework Setup",
+                     true, true)
             .DeleteKeyTree(L"NDP");
         SetNdpVersions(c.versions);
         CInstallMgr mgr;

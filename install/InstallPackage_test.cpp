@@ -79,15 +79,15 @@ protected:
     std::string PackagePath() const { return setupDir + "/QuilloraSetup.exe"; }
     // The package the server hands out: records its arguments, prints a line, exits.
     std::string PackageBytes(int exitCode) {
-        std::string bytes =
-            qitest::RecordingProgramBytes(PackagePath(), target / "args", exitCode, "setup says hi");
+        std::string bytes = qitest::RecordingProgramBytes(PackagePath(), target / "args", exitCode,
+                                                          "setup says hi");
         EXPECT_FALSE(bytes.empty());
         return bytes;
     }
     // The same package, already beside the installer.
     void PackageBeside(int exitCode) {
-        ASSERT_TRUE(
-            qitest::WriteRecordingScript(PackagePath(), target / "args", exitCode, "setup says hi"));
+        ASSERT_TRUE(qitest::WriteRecordingScript(PackagePath(), target / "args", exitCode,
+                                                 "setup says hi"));
     }
 
     // Runs the installation until its last event (100, or a failure).

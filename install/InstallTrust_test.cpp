@@ -98,9 +98,7 @@ protected:
     std::string Runtime() {
         return qitest::RecordingProgramBytes(exeDir / "net4.exe", target / "net-ran", 0);
     }
-    bool Ran(const char* record) const {
-        return qitest::FileExists(target / record);
-    }
+    bool Ran(const char* record) const { return qitest::FileExists(target / record); }
     void Forget(const char* record) {
         std::error_code ec;
         std::filesystem::remove(qitest::FsPath(target / record), ec);

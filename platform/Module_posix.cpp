@@ -9,6 +9,9 @@
 
 namespace platform {
 
+// Module.cpp
+std::wstring ResolveDotParts(std::wstring_view root, std::wstring_view rest, wchar_t separator);
+
 std::wstring SystemModuleFileName() {
     std::vector<char> buf(4096);
     for (;;) {
@@ -24,30 +27,7 @@ std::wstring SystemModuleFileName() {
 bool CanonicalizePath(std::wstring_view path, std::wstring& out) {
     if (path.empty() || path.front() != L'/')
         return false;
-    std::vector<std::wstring_view> parts;
-    size_t pos = 0;
-    while (pos <= path.size()) {
-        size_t next = path.find(L'/', pos);
-        if (next == std::wstring_view::npos)
-            next = path.size();
-        std::wstring_view part = path.substr(pos, next - pos);
-        if (part.empty() || part == L".") {
-            // nothing
-        } else if (part == L"..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else {
-            parts.push_back(part);
-        }
-        pos = next + 1;
-    }
-    out.clear();
-    for (std::wstring_view part : parts) {
-        out += L'/';
-        out += part;
-    }
-    if (out.empty())
-        out = L"/";
+    out = ResolveDotParts(L"", path, L'/');
     return true;
 }
 

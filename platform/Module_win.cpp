@@ -1,11 +1,15 @@
 // The running executable on Windows, and paths resolved as PathCanonicalizeW does.
 #include "platform/Module.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <windows.h>
 
 namespace platform {
+
+// Module.cpp
+std::wstring ResolveDotParts(std::wstring_view root, std::wstring_view rest, wchar_t separator);
 
 std::wstring SystemModuleFileName() {
     std::vector<wchar_t> buf(MAX_PATH);
@@ -41,29 +45,7 @@ bool CanonicalizePath(std::wstring_view path, std::wstring& out) {
     } else {
         return false;
     }
-    std::vector<std::wstring_view> parts;
-    while (pos <= path.size()) {
-        size_t next = path.find_first_of(L"\\/", pos);
-        if (next == std::wstring_view::npos)
-            next = path.size();
-        std::wstring_view part = path.substr(pos, next - pos);
-        if (part.empty() || part == L".") {
-            // nothing
-        } else if (part == L"..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else {
-            parts.push_back(part);
-        }
-        pos = next + 1;
-    }
-    out = root;
-    for (std::wstring_view part : parts) {
-        out += L'\\';
-        out += part;
-    }
-    if (parts.empty())
-        out += L'\\';
+    out = ResolveDotParts(root, path.substr(std::min(pos, path.size())), L'\\');
     return true;
 }
 

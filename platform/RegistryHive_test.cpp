@@ -18,7 +18,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/Text.h"
 #include "tests/support/FileFaults.h"
-#include "tests/support/TempRegistry.h"
+#include "tests/support/RegistryFixture.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -37,44 +37,13 @@ void WriteAll(const std::string& path, const std::string& data) {
     out << data;
 }
 
-class RegistryHiveTest : public ::testing::Test {
+class RegistryHiveTest : public qitest::RegistryFixture {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_registry.Ok()); }
     void TearDown() override { SetNativeSystemForTest(std::nullopt); }
 
-    static HKEY Create(HKEY root, const wchar_t* path, uint32_t sam = KEY_ALL_ACCESS) {
-        HKEY k = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, sam, nullptr, &k, nullptr),
-                  ERROR_SUCCESS);
-        return k;
-    }
-    static LSTATUS SetString(HKEY k, const wchar_t* name, const std::wstring& text,
-                             uint32_t type = REG_SZ) {
-        std::vector<uint8_t> b = RegStringBytes(text);
-        return RegSetValueExW(k, name, 0, type, b.data(), static_cast<uint32_t>(b.size()));
-    }
-    static std::vector<uint8_t> Query(HKEY k, const wchar_t* name, uint32_t& type) {
-        uint32_t size = 0;
-        EXPECT_EQ(RegQueryValueExW(k, name, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-        std::vector<uint8_t> data(size);
-        EXPECT_EQ(RegQueryValueExW(k, name, nullptr, &type, data.data(), &size), ERROR_SUCCESS);
-        return data;
-    }
-    static std::vector<std::wstring> Subkeys(HKEY k) {
-        std::vector<std::wstring> names;
-        wchar_t name[256];
-        for (uint32_t i = 0;; ++i) {
-            uint32_t n = 256;
-            if (RegEnumKeyExW(k, i, name, &n) != ERROR_SUCCESS)
-                break;
-            names.emplace_back(name, n);
-        }
-        return names;
-    }
     std::string MachineFile() const { return m_dir + "/machine.reg"; }
     std::string UserFile() const { return m_dir + "/user.reg"; }
 
-    qitest::TempRegistry m_registry;
     std::string m_dir = m_registry.Path();
 };
 

@@ -8,48 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TempRegistry.h"
+#include "tests/support/RegistryFixture.h"
 
 using namespace platform;
 
 namespace {
 
-class RegistryTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(m_registry.Ok()); }
-
-    static HKEY Create(HKEY root, const wchar_t* path, uint32_t sam = KEY_ALL_ACCESS) {
-        HKEY k = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, sam, nullptr, &k, nullptr),
-                  ERROR_SUCCESS);
-        return k;
-    }
-    static LSTATUS SetString(HKEY k, const wchar_t* name, const std::wstring& text,
-                             uint32_t type = REG_SZ) {
-        std::vector<uint8_t> b = RegStringBytes(text);
-        return RegSetValueExW(k, name, 0, type, b.data(), static_cast<uint32_t>(b.size()));
-    }
-    static std::vector<uint8_t> Query(HKEY k, const wchar_t* name, uint32_t& type) {
-        uint32_t size = 0;
-        EXPECT_EQ(RegQueryValueExW(k, name, nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-        std::vector<uint8_t> data(size);
-        EXPECT_EQ(RegQueryValueExW(k, name, nullptr, &type, data.data(), &size), ERROR_SUCCESS);
-        return data;
-    }
-    static std::vector<std::wstring> Subkeys(HKEY k) {
-        std::vector<std::wstring> names;
-        wchar_t name[256];
-        for (uint32_t i = 0;; ++i) {
-            uint32_t n = 256;
-            if (RegEnumKeyExW(k, i, name, &n) != ERROR_SUCCESS)
-                break;
-            names.emplace_back(name, n);
-        }
-        return names;
-    }
-
-    qitest::TempRegistry m_registry;
-};
+using RegistryTest = qitest::RegistryFixture;
 
 // Every type reads back byte for byte and with its type; strings are sized in UTF-16 units.
 TEST_F(RegistryTest, ValuesReadBackAsWritten) {

@@ -5,18 +5,12 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
 namespace platform {
-namespace {
-std::atomic<LocalTimeHook> g_timeHook{nullptr};
-}
 
-SystemTime GetLocalTime() {
-    if (LocalTimeHook hook = g_timeHook.load())
-        return hook();
+SystemTime SystemLocalTime() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     tm local{};
@@ -31,10 +25,6 @@ SystemTime GetLocalTime() {
     st.wSecond = local.tm_sec;
     st.wMilliseconds = static_cast<int>(ts.tv_nsec / 1000000);
     return st;
-}
-
-void SetLocalTimeHookForTest(LocalTimeHook hook) {
-    g_timeHook.store(hook);
 }
 
 uint32_t GetTickCount() {

@@ -1,18 +1,11 @@
 // Time on Windows: the system's own calls.
 #include "platform/Time.h"
 
-#include <atomic>
-
 #include <windows.h>
 
 namespace platform {
-namespace {
-std::atomic<LocalTimeHook> g_timeHook{nullptr};
-}
 
-SystemTime GetLocalTime() {
-    if (LocalTimeHook hook = g_timeHook.load())
-        return hook();
+SystemTime SystemLocalTime() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     SystemTime st;
@@ -25,10 +18,6 @@ SystemTime GetLocalTime() {
     st.wSecond = now.wSecond;
     st.wMilliseconds = now.wMilliseconds;
     return st;
-}
-
-void SetLocalTimeHookForTest(LocalTimeHook hook) {
-    g_timeHook.store(hook);
 }
 
 uint32_t GetTickCount() {

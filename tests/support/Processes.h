@@ -67,10 +67,17 @@ public:
         platform::SpawnOptions options;
         options.commandLine = L"\"" + platform::Utf8ToWide(path) + L"\"" + args;
         for (int i = 0; i < count && !ec; ++i) {
-            platform::ChildProcess child;
-            int error = 0;
-            if (platform::SpawnProcess(options, child, error))
-                m_children.push_back(std::move(child));
+            // A start may fail for a moment on a loaded machine (Wine's server under dozens
+            // of starts at once): try again before giving up on this copy.
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                platform::ChildProcess child;
+                int error = 0;
+                if (platform::SpawnProcess(options, child, error)) {
+                    m_children.push_back(std::move(child));
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
         }
     }
     NamedProcesses(const NamedProcesses&) = delete;
