@@ -33,7 +33,7 @@ public:
     // At delivery: sender becomes null when the watched sender is gone meanwhile.
     void ResolveSender() {
         if (m_pSenderLife)
-            sender = LockObjectLife(m_pSenderLife);
+            sender = ObjectIfAlive(m_pSenderLife);
     }
 
     // The event id (T::EventID for TplEventArgs<T>).

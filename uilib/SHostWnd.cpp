@@ -446,7 +446,7 @@ void SHostWnd::SetImeCursorRect(const CRect& rc) {
         m_pNative->SetImeCursorRect(rc);
 }
 
-void SHostWnd::OnWindowDestroyed(SWindow* wnd) {
+void SHostWnd::OnWindowGone(SWindow* wnd) {
     // The window or one of its descendants may hold the mouse, the focus or a timeline
     // slot (a hidden tab page with a focused editor, say).
     DropInputState(wnd);

@@ -104,7 +104,7 @@ public:
     bool GetClipboardText(SStringW* text) override;
     void SetClipboardText(const SStringW& text) override;
     void SetImeCursorRect(const CRect& rc) override;
-    void OnWindowDestroyed(SWindow* wnd) override;
+    void OnWindowGone(SWindow* wnd) override;
     bool ShowsFocusCues() const override { return m_bFocusCues; }
 
     // Moves keyboard focus to the next (or previous) window of FocusOrder, and turns the

@@ -22,8 +22,9 @@ inline std::mutex& ObjectLifeLock() {
     static std::mutex s_lock;
     return s_lock;
 }
-// The object behind a weak handle, or null once it is being destroyed.
-inline IObject* LockObjectLife(const std::shared_ptr<SObjectLife>& life) {
+// The object behind a weak handle, or null once it is being destroyed. The pointer holds no
+// reference: use it only where the object cannot go meanwhile (its own UI thread).
+inline IObject* ObjectIfAlive(const std::shared_ptr<SObjectLife>& life) {
     if (!life)
         return nullptr;
     std::lock_guard<std::mutex> lock(ObjectLifeLock());
@@ -33,7 +34,7 @@ inline IObject* LockObjectLife(const std::shared_ptr<SObjectLife>& life) {
 struct IObject {
     virtual long AddRef() = 0;
     virtual long Release() = 0;
-    // A weak handle to the object (any thread, while the object lives): LockObjectLife
+    // A weak handle to the object (any thread, while the object lives): ObjectIfAlive
     // gives the object until its destruction, then null.
     virtual std::shared_ptr<SObjectLife> GetLife() = 0;
     // True when the object is of class `className` or derives from it.

@@ -50,7 +50,7 @@ void SWindow::OnDestroy() {
         child->OnDestroy();
     if (ISwndContainer* c = GetContainer()) {
         c->UnregisterTimelineHandler(this);
-        c->OnWindowDestroyed(this);
+        c->OnWindowGone(this);
     }
 }
 
@@ -488,7 +488,7 @@ void SWindow::SetVisible(bool bVisible, bool bUpdate) {
     ModifyState(bVisible ? 0 : WndState_Invisible, bVisible ? WndState_Invisible : 0, false);
     if (!bVisible) {
         if (ISwndContainer* c = GetContainer())
-            c->OnWindowDestroyed(this);  // drop hover/focus
+            c->OnWindowGone(this);  // drop hover/focus
         ModifyState(0, WndState_Hover | WndState_PushDown, false);
     }
     if (bUpdate && m_layout.NeedsContentSize())

@@ -38,7 +38,9 @@ struct ISwndContainer {
     // Where the input method should show its candidates (client coordinates).
     virtual void SetImeCursorRect(const CRect& rc) = 0;
     virtual const SStringW& GetTranslatorContext() const = 0;
-    virtual void OnWindowDestroyed(SWindow* wnd) = 0;
+    // The window left view, hidden or destroyed: the container forgets the input state,
+    // the accessible node and the timeline slots of it and its descendants.
+    virtual void OnWindowGone(SWindow* wnd) = 0;
 };
 
 }  // namespace SOUI
