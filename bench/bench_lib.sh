@@ -53,3 +53,41 @@ EOF
   nginx -p "$work" -c "$work/nginx.conf" -g 'daemon off;' &
   nginx_pid=$!
 }
+
+# Stops the nginx of qi_start_nginx, if one runs.
+qi_stop_nginx() {
+  if [ -n "${nginx_pid:-}" ]; then
+    kill "$nginx_pid" 2>/dev/null || true
+    wait "$nginx_pid" 2>/dev/null || true
+    nginx_pid=
+  fi
+}
+
+# A package of $2 MiB of random bytes in $1/www, served by a temporary nginx (see
+# qi_start_nginx; qi_stop_nginx ends it); sets url to its address once it answers.
+qi_serve_random_package() {
+  local work=$1 size_mib=$2 port
+  mkdir -p "$work/www" "$work/out"
+  head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/www/package.bin"
+  chmod 644 "$work/www/package.bin"
+  port=$(qi_free_port)
+  qi_start_nginx "$work" "$port"
+  url="http://127.0.0.1:$port/package.bin"
+  qi_wait_for_url "$url"
+}
+
+# A virtual X server for the window benchmarks; sets xvfb_pid and exports DISPLAY with the
+# settings that keep GTK from reaching for GL, dconf or the accessibility bus. The caller
+# kills it.
+qi_start_xvfb() {
+  local fd display=""
+  exec {fd}<> <(:)
+  Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    if read -r -t 0.1 -u "$fd" display; then break; fi
+  done
+  exec {fd}<&-
+  [ -n "$display" ] || { echo "Xvfb did not start" >&2; return 1; }
+  export DISPLAY=":$display" GDK_GL=disable GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+}

@@ -21,18 +21,12 @@ bench=$(qi_build_bench_download "$root")
 work=$(mktemp -d)
 nginx_pid=
 cleanup() {
-  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  qi_stop_nginx
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-mkdir -p "$work/www" "$work/out"
-head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/www/package.bin"
-chmod 644 "$work/www/package.bin"
-port=$(qi_free_port)
-qi_start_nginx "$work" "$port"
-url="http://127.0.0.1:$port/package.bin"
-qi_wait_for_url "$url"
+qi_serve_random_package "$work" "$size_mib"
 
 # Alternate the two clients so that both meet the same machine load.
 : > "$work/results"

@@ -29,19 +29,13 @@ wine_run() { "$root/cmake/wine-run" "$root/build/bench-windows" "$@"; }
 work=$(mktemp -d)
 nginx_pid=
 cleanup() {
-  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  qi_stop_nginx
   "$root/cmake/wine-run" --stop "$root/build/bench-windows" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-mkdir -p "$work/www" "$work/out"
-head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/www/package.bin"
-chmod 644 "$work/www/package.bin"
-port=$(qi_free_port)
-qi_start_nginx "$work" "$port"
-url="http://127.0.0.1:$port/package.bin"
-qi_wait_for_url "$url"
+qi_serve_random_package "$work" "$size_mib"
 wine_run "$windows_bench" >/dev/null 2>&1 || true  # the Wine prefix made and its server up
 
 # Alternate the two programs so that both meet the same machine load. Wall time of the

@@ -10,6 +10,7 @@
 #include "install/InstallPackDown.h"
 #include "install/InstallTransfer.h"
 #include "net/ClusterCurl.h"
+#include "platform/ChildProcess.h"
 #include "platform/Text.h"
 #include "platform/WideFormat.h"
 #include "sys/DebugLog.h"
@@ -25,15 +26,6 @@ constexpr wchar_t kDigestKey[] = L"install_pack_sha256";
 constexpr int kDownloadStart = 50;
 constexpr int kDownloadEnd = 80;
 constexpr uint32_t kSetupTimeoutMs = 300000;
-
-// A path can stand inside double quotes of a command line only when it holds no quote
-// and no control character: either would let the rest of the path become arguments.
-bool IsQuotablePath(const std::wstring& path) {
-    for (wchar_t c : path)
-        if (c == L'"' || c < 0x20 || c == 0x7F)
-            return false;
-    return true;
-}
 
 }  // namespace
 
@@ -91,7 +83,7 @@ bool CInstallMgr::InstallFile() {
 
     const std::wstring exeDir = GetExeDirectory();
     const std::wstring package = exeDir + L"/" + kPackageName;
-    if (!IsQuotablePath(package) || !IsQuotablePath(m_strInstallDir)) {
+    if (!platform::MayStandQuoted(package) || !platform::MayStandQuoted(m_strInstallDir)) {
         DebugLog(L"%s 安装目录无效 szDir=[%s]", L"CInstallMgr::InstallFile",
                  m_strInstallDir.c_str());
         PostInstallEvent(this, 80, -1, L"安装失败");

@@ -57,4 +57,38 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
     return args;
 }
 
+std::wstring QuoteCommandArgument(std::wstring_view arg) {
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted.push_back(c);
+    }
+    quoted.append(backslashes * 2, L'\\');
+    quoted.push_back(L'"');
+    return quoted;
+}
+
+std::wstring CommandLineArgument(std::wstring_view arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring_view::npos)
+        return std::wstring(arg);
+    return QuoteCommandArgument(arg);
+}
+
+bool MayStandQuoted(std::wstring_view path) {
+    for (wchar_t c : path)
+        if (c == L'"' || c < 0x20 || (c >= 0x7F && c <= 0x9F))
+            return false;
+    return true;
+}
+
+bool ChildProcess::IsValid() const {
+    return m_impl != nullptr;
+}
+
 }  // namespace platform

@@ -30,6 +30,16 @@ constexpr uint32_t kStillActive = 259;
 // next blank, backslashes are literal in both, and a leading blank gives an empty name.
 std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine);
 
+// `arg` in double quotes, escaped by the rules above (quotes and the backslashes before
+// them), so that SplitCommandLine gives it back as one argument whatever it holds.
+std::wstring QuoteCommandArgument(std::wstring_view arg);
+// The same, left bare when it is not empty and holds no blank, tab or quote.
+std::wstring CommandLineArgument(std::wstring_view arg);
+// Whether a path may stand in double quotes on a command line that a program other than
+// SplitCommandLine may split: no quote, no C0 or C1 control and no DEL, any of which could
+// let the rest of the path become further arguments.
+bool MayStandQuoted(std::wstring_view path);
+
 struct SpawnOptions {
     std::wstring commandLine;      // the program and its arguments
     std::wstring applicationName;  // when not empty, the program to run instead of argv[0]

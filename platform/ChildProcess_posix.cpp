@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/Text.h"
 
@@ -26,6 +27,30 @@ void CloseFd(int& fd) {
         ::close(fd);  // never retried: the descriptor is gone either way
     fd = -1;
 }
+
+// Both ends of one close-on-exec pipe, closed with the owner unless taken.
+struct PipePair {
+    int read = -1;
+    int write = -1;
+
+    PipePair() = default;
+    PipePair(const PipePair&) = delete;
+    PipePair& operator=(const PipePair&) = delete;
+    ~PipePair() {
+        CloseFd(read);
+        CloseFd(write);
+    }
+    // False with errno set when the system has no pipe to give.
+    bool Open() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        read = fds[0];
+        write = fds[1];
+        return true;
+    }
+    int TakeRead() { return std::exchange(read, -1); }
+};
 
 int PidFdOpen(pid_t pid) {
 #ifdef SYS_pidfd_open
@@ -128,6 +153,17 @@ struct ExecImage {
     _exit(127);
 }
 
+// The program's image and the pipe its exec report comes back on; false with `error` set.
+bool PrepareExec(const SpawnOptions& options, ExecImage& image, PipePair& report, int& error) {
+    if (!image.Build(options, error))
+        return false;
+    if (!report.Open()) {
+        error = errno;
+        return false;
+    }
+    return true;
+}
+
 // Reads the exec report: 0 when the program started, else its errno.
 int ReadExecReport(int fd) {
     int err = 0;
@@ -193,10 +229,6 @@ ChildProcess::ChildProcess() = default;
 ChildProcess::~ChildProcess() = default;
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept = default;
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept = default;
-
-bool ChildProcess::IsValid() const {
-    return m_impl != nullptr;
-}
 
 uint32_t ChildProcess::Pid() const {
     return m_impl ? static_cast<uint32_t>(m_impl->pid) : 0;
@@ -303,45 +335,33 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
     if (failure)
         *failure = SpawnFailure::Start;
     ExecImage image;
-    if (!image.Build(options, error))
+    PipePair report;
+    if (!PrepareExec(options, image, report, error))
         return false;
-
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) {
-        error = errno;
-        return false;
-    }
-    int out[2] = {-1, -1};
-    if (options.captureOutput && ::pipe2(out, O_CLOEXEC) != 0) {
+    PipePair out;
+    if (options.captureOutput && !out.Open()) {
         error = errno;
         if (failure)
             *failure = SpawnFailure::Pipe;
-        CloseFd(report[0]);
-        CloseFd(report[1]);
         return false;
     }
 
     pid_t pid = ::fork();
     if (pid < 0) {
         error = errno;
-        CloseFd(report[0]);
-        CloseFd(report[1]);
-        CloseFd(out[0]);
-        CloseFd(out[1]);
         return false;
     }
     if (pid == 0)
-        ExecChild(image, out[1], report[1], false);
+        ExecChild(image, out.write, report.write, false);
 
     ::setpgid(pid, pid);  // also done by the child; whichever runs first wins the race
-    CloseFd(report[1]);
-    CloseFd(out[1]);
-    int execError = ReadExecReport(report[0]);
-    CloseFd(report[0]);
+    CloseFd(report.write);
+    CloseFd(out.write);
+    int execError = ReadExecReport(report.read);
 
     auto started = std::make_unique<ChildProcess::Impl>();
     started->pid = pid;
-    started->outFd = out[0];
+    started->outFd = out.TakeRead();
     started->pidFd = PidFdOpen(pid);
     if (execError != 0) {
         started->TryReap(true);
@@ -364,18 +384,12 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
 bool LaunchDetached(const SpawnOptions& options, int& error) {
     error = 0;
     ExecImage image;
-    if (!image.Build(options, error))
+    PipePair report;
+    if (!PrepareExec(options, image, report, error))
         return false;
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) {
-        error = errno;
-        return false;
-    }
     pid_t middle = ::fork();
     if (middle < 0) {
         error = errno;
-        CloseFd(report[0]);
-        CloseFd(report[1]);
         return false;
     }
     if (middle == 0) {
@@ -383,20 +397,19 @@ bool LaunchDetached(const SpawnOptions& options, int& error) {
         // adopted by init and never becomes our zombie.
         pid_t grandchild = ::fork();
         if (grandchild == 0)
-            ExecChild(image, -1, report[1], true);
+            ExecChild(image, -1, report.write, true);
         if (grandchild < 0) {
             int err = errno;
-            ssize_t ignored = ::write(report[1], &err, sizeof err);
+            ssize_t ignored = ::write(report.write, &err, sizeof err);
             (void)ignored;
         }
         _exit(0);
     }
-    CloseFd(report[1]);
+    CloseFd(report.write);
     int status = 0;
     while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
-    int execError = ReadExecReport(report[0]);
-    CloseFd(report[0]);
+    int execError = ReadExecReport(report.read);
     if (execError != 0) {
         error = execError;
         return false;

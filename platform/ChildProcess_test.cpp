@@ -49,6 +49,25 @@ TEST(SplitCommandLine, TheProgramNameHasItsOwnRules) {
     EXPECT_EQ(platform::SplitCommandLine(L"  a b"), (Args{L"", L"a", L"b"}));
 }
 
+// Whatever the argument holds, both quoted forms split back into exactly it.
+TEST(SplitCommandLine, QuotedArgumentsSplitBackWhole) {
+    for (const std::wstring arg :
+         {L"plain", L"with blanks", L"x\"y", L"tail\\", L"a\\\"b", L"", L"\\\\server\\share\\",
+          L"/dir with blanks/net4.exe", L"t\tab"}) {
+        for (const std::wstring& form :
+             {platform::QuoteCommandArgument(arg), platform::CommandLineArgument(arg)}) {
+            const Args argv = platform::SplitCommandLine(L"prog " + form + L" next");
+            ASSERT_EQ(argv.size(), 3u) << platform::WideToUtf8(form);
+            EXPECT_EQ(argv[1], arg);
+            EXPECT_EQ(argv[2], L"next");
+        }
+    }
+    EXPECT_EQ(platform::CommandLineArgument(L"/S"), L"/S");
+    EXPECT_TRUE(platform::MayStandQuoted(L"C:\\Program Files\\质量 (x86)"));
+    for (const wchar_t* bad : {L"a\"b", L"a\nb", L"a\x7F", L"a\x85" L"b", L"a\x9F"})
+        EXPECT_FALSE(platform::MayStandQuoted(bad)) << platform::WideToUtf8(bad);
+}
+
 // Everything the child writes until it ends, read for at most a minute.
 std::string CollectOutput(platform::ChildProcess& child) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);

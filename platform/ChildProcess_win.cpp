@@ -262,10 +262,6 @@ ChildProcess::~ChildProcess() = default;
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept = default;
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept = default;
 
-bool ChildProcess::IsValid() const {
-    return m_impl != nullptr;
-}
-
 uint32_t ChildProcess::Pid() const {
     return m_impl ? m_impl->pid : 0;
 }

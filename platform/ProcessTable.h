@@ -31,7 +31,7 @@ public:
     ProcessHandle(const ProcessHandle&) = delete;
     ProcessHandle& operator=(const ProcessHandle&) = delete;
 
-    bool IsValid() const;
+    bool IsValid() const { return m_impl != nullptr; }
     uint32_t Pid() const;
     // Ends the process at once (TerminateProcess, SIGKILL) and waits up to `waitMs` for it
     // to be gone, so that a following snapshot no longer lists it. False when it could not
@@ -52,5 +52,7 @@ bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out);
 
 // Test hook: runs after each scan, before the processes found are opened; empty to remove.
 void SetProcessScanHookForTest(std::function<void()> hook);
+// ListProcesses for OpenProcessByName, with the test hook run after the scan.
+std::vector<ProcessEntry> ScanForOpening();
 
 }  // namespace platform

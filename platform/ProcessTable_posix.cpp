@@ -100,9 +100,6 @@ std::vector<ProcessEntry> ListProcesses() {
 
 namespace {
 
-std::mutex s_scanHookMutex;
-std::function<void()> s_scanHook;
-
 int OpenPidFd(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
@@ -123,10 +120,6 @@ ProcessHandle::~ProcessHandle() = default;
 ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept = default;
 ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept = default;
 
-bool ProcessHandle::IsValid() const {
-    return m_impl != nullptr;
-}
-
 uint32_t ProcessHandle::Pid() const {
     return m_impl ? static_cast<uint32_t>(m_impl->pid) : 0;
 }
@@ -144,12 +137,7 @@ bool ProcessHandle::Terminate(int waitMs) {
 }
 
 bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out) {
-    std::vector<ProcessEntry> list = ListProcesses();
-    {
-        std::lock_guard<std::mutex> lock(s_scanHookMutex);
-        if (s_scanHook)
-            s_scanHook();
-    }
+    const std::vector<ProcessEntry> list = ScanForOpening();
     for (const ProcessEntry& entry : list) {
         if (entry.exeName != exeName)
             continue;
@@ -171,11 +159,6 @@ bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out) {
         ::close(fd);
     }
     return false;
-}
-
-void SetProcessScanHookForTest(std::function<void()> hook) {
-    std::lock_guard<std::mutex> lock(s_scanHookMutex);
-    s_scanHook = std::move(hook);
 }
 
 }  // namespace platform

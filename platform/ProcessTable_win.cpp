@@ -26,9 +26,6 @@ std::vector<ProcessEntry> ListProcesses() {
 
 namespace {
 
-std::mutex s_scanHookMutex;
-std::function<void()> s_scanHook;
-
 // Exit code of a process we end: what TerminateProcess leaves for whoever waits on it.
 constexpr UINT kTerminatedExitCode = 1;
 
@@ -52,10 +49,6 @@ ProcessHandle::~ProcessHandle() = default;
 ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept = default;
 ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept = default;
 
-bool ProcessHandle::IsValid() const {
-    return m_impl != nullptr;
-}
-
 uint32_t ProcessHandle::Pid() const {
     return m_impl ? m_impl->pid : 0;
 }
@@ -71,12 +64,7 @@ bool ProcessHandle::Terminate(int waitMs) {
 }
 
 bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out) {
-    std::vector<ProcessEntry> list = ListProcesses();
-    {
-        std::lock_guard<std::mutex> lock(s_scanHookMutex);
-        if (s_scanHook)
-            s_scanHook();
-    }
+    const std::vector<ProcessEntry> list = ScanForOpening();
     for (const ProcessEntry& entry : list) {
         if (entry.exeName != exeName)
             continue;
@@ -105,11 +93,6 @@ bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out) {
         ::CloseHandle(process);
     }
     return false;
-}
-
-void SetProcessScanHookForTest(std::function<void()> hook) {
-    std::lock_guard<std::mutex> lock(s_scanHookMutex);
-    s_scanHook = std::move(hook);
 }
 
 }  // namespace platform

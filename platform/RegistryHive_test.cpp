@@ -64,29 +64,8 @@ TEST_F(RegistryHiveTest, HivesLiveWhereTheVariableSays) {
 TEST_F(RegistryHiveTest, ValuesRoundTripThroughTheRegeditFile) {
     HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Quillora Test\\Sub");
     ASSERT_NE(k, nullptr);
-    uint32_t dword = 0x01020304;
-    uint64_t qword = 0x1122334455667788ull;
-    std::vector<uint8_t> binary(100);
-    for (size_t i = 0; i < binary.size(); ++i)
-        binary[i] = static_cast<uint8_t>(i * 7);
-    std::wstring multi(L"one\0two \"2\"\0\0", 14);
-    const std::wstring plain = L"C:\\Program Files\\\"Q\" 汉字 \U0001F600";
-    const std::wstring withNewline = L"line1\nline2";
-
-    EXPECT_EQ(SetString(k, L"Plain", plain), ERROR_SUCCESS);
-    EXPECT_EQ(SetString(k, L"Lines", withNewline), ERROR_SUCCESS);
-    EXPECT_EQ(SetString(k, L"Expand", L"%HOME%\\x", REG_EXPAND_SZ), ERROR_SUCCESS);
-    EXPECT_EQ(SetString(k, nullptr, L"default"), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(k, L"Dword", 0, REG_DWORD, reinterpret_cast<uint8_t*>(&dword), 4),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(k, L"Qword", 0, REG_QWORD, reinterpret_cast<uint8_t*>(&qword), 8),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(k, L"Bin", 0, REG_BINARY, binary.data(), 100), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(k, L"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
-    std::vector<uint8_t> mb = RegStringBytes(multi, false);
-    EXPECT_EQ(
-        RegSetValueExW(k, L"Multi", 0, REG_MULTI_SZ, mb.data(), static_cast<uint32_t>(mb.size())),
-        ERROR_SUCCESS);
+    const EveryType values;
+    values.Write(k);
     RegCloseKey(k);
 
     std::string file = ReadAll(MachineFile());
@@ -106,19 +85,7 @@ TEST_F(RegistryHiveTest, ValuesRoundTripThroughTheRegeditFile) {
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Quillora Test\\Sub", 0, KEY_READ, &k),
               ERROR_SUCCESS);
     EXPECT_GT(GetHiveParseCountForTest(), parses);
-    uint32_t type = 0;
-    EXPECT_EQ(Query(k, L"Plain", type), RegStringBytes(plain));
-    EXPECT_EQ(Query(k, L"Lines", type), RegStringBytes(withNewline));
-    EXPECT_EQ(Query(k, L"Expand", type), RegStringBytes(L"%HOME%\\x"));
-    EXPECT_EQ(type, REG_EXPAND_SZ);
-    EXPECT_EQ(Query(k, L"", type), RegStringBytes(L"default"));
-    EXPECT_EQ(Query(k, L"Dword", type), (std::vector<uint8_t>{4, 3, 2, 1}));
-    EXPECT_EQ(Query(k, L"Qword", type).size(), 8u);
-    EXPECT_EQ(type, REG_QWORD);
-    EXPECT_EQ(Query(k, L"Bin", type), binary);
-    EXPECT_TRUE(Query(k, L"Empty", type).empty());
-    EXPECT_EQ(Query(k, L"Multi", type), mb);
-    EXPECT_EQ(type, REG_MULTI_SZ);
+    values.ExpectReadBack(k);
     RegCloseKey(k);
 
     // A name a line of the file could not hold is refused; Windows would take it.

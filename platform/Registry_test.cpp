@@ -20,54 +20,19 @@ using RegistryTest = qitest::RegistryFixture;
 TEST_F(RegistryTest, ValuesReadBackAsWritten) {
     HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Quillora Test\\Sub");
     ASSERT_NE(k, nullptr);
-    uint32_t dword = 0x01020304;
-    uint64_t qword = 0x1122334455667788ull;
-    std::vector<uint8_t> binary(100);
-    for (size_t i = 0; i < binary.size(); ++i)
-        binary[i] = static_cast<uint8_t>(i * 7);
-    std::wstring multi(L"one\0two \"2\"\0\0", 14);
-    const std::wstring plain = L"C:\\Program Files\\\"Q\" 汉字 \U0001F600";
-
-    EXPECT_EQ(SetString(k, L"Plain", plain), ERROR_SUCCESS);
-    EXPECT_EQ(SetString(k, L"Wide", L"汉\U0001F600"), ERROR_SUCCESS);
-    EXPECT_EQ(SetString(k, L"Expand", L"%HOME%\\x", REG_EXPAND_SZ), ERROR_SUCCESS);
-    EXPECT_EQ(SetString(k, nullptr, L"default"), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(k, L"Dword", 0, REG_DWORD, reinterpret_cast<uint8_t*>(&dword), 4),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(k, L"Qword", 0, REG_QWORD, reinterpret_cast<uint8_t*>(&qword), 8),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(k, L"Bin", 0, REG_BINARY, binary.data(), 100), ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(k, L"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
-    std::vector<uint8_t> mb = RegStringBytes(multi, false);
-    EXPECT_EQ(
-        RegSetValueExW(k, L"Multi", 0, REG_MULTI_SZ, mb.data(), static_cast<uint32_t>(mb.size())),
-        ERROR_SUCCESS);
+    const EveryType values;
+    values.Write(k);
     RegCloseKey(k);
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\QUILLORA TEST\\sub", 0, KEY_READ, &k),
               ERROR_SUCCESS);
+    values.ExpectReadBack(k);
     uint32_t type = 0;
-    EXPECT_EQ(Query(k, L"plain", type), RegStringBytes(plain));
-    EXPECT_EQ(type, REG_SZ);
-    std::vector<uint8_t> bytes = Query(k, L"Plain", type);
-    EXPECT_EQ(RegBytesToString(bytes.data(), bytes.size()), plain + L'\0');
     uint32_t size = 0;
     EXPECT_EQ(RegQueryValueExW(k, L"Wide", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 8u);  // one unit, a surrogate pair and the terminator
-    EXPECT_EQ(Query(k, L"Expand", type), RegStringBytes(L"%HOME%\\x"));
-    EXPECT_EQ(type, REG_EXPAND_SZ);
-    EXPECT_EQ(Query(k, L"", type), RegStringBytes(L"default"));
-    EXPECT_EQ(Query(k, nullptr, type), RegStringBytes(L"default"));
-    EXPECT_EQ(Query(k, L"Dword", type), (std::vector<uint8_t>{4, 3, 2, 1}));
-    EXPECT_EQ(type, REG_DWORD);
-    EXPECT_EQ(Query(k, L"Qword", type),
-              (std::vector<uint8_t>{0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
-    EXPECT_EQ(type, REG_QWORD);
-    EXPECT_EQ(Query(k, L"Bin", type), binary);
-    EXPECT_EQ(type, REG_BINARY);
-    EXPECT_TRUE(Query(k, L"Empty", type).empty());
-    EXPECT_EQ(Query(k, L"Multi", type), mb);
-    EXPECT_EQ(type, REG_MULTI_SZ);
+    std::vector<uint8_t> bytes = Query(k, L"Plain", type);
+    EXPECT_EQ(RegBytesToString(bytes.data(), bytes.size()), values.plain + L'\0');
 
     // Enumeration gives name, type and data alike.
     wchar_t name[32];

@@ -118,26 +118,6 @@ std::vector<std::wstring> SplitExec(std::wstring_view exec) {
     return args;
 }
 
-// One argument for a Windows-style command line, quoted only when it must be.
-std::wstring CommandLineArgument(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
-        return arg;
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out.push_back(c);
-    }
-    out.append(backslashes * 2, L'\\');
-    out.push_back(L'"');
-    return out;
-}
-
 }  // namespace
 
 bool SaveShellLink(const std::wstring& path, const ShellLink& link) {

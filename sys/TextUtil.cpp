@@ -180,23 +180,6 @@ void StripUtf8Bom(char* buffer) {
     std::memmove(buffer, buffer + 3, std::strlen(buffer + 3) + 1);
 }
 
-std::wstring QuoteCommandArgument(const std::wstring& arg) {
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted.push_back(c);
-    }
-    quoted.append(backslashes * 2, L'\\');
-    quoted.push_back(L'"');
-    return quoted;
-}
-
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ChildProcess.h"
+
 // Today's local date, "%Y-%m-%d".
 std::wstring TodayText();
 
@@ -48,9 +50,8 @@ std::string ToUpperAscii(const std::string& text);
 void StripUtf8Bom(std::string& text);
 void StripUtf8Bom(char* buffer);  // a zero-terminated buffer, moved down in place
 
-// `arg` in double quotes for a command line, escaped by the rules the command line is split with
-// (quotes and the backslashes before them), so that it reaches the program as one argument.
-std::wstring QuoteCommandArgument(const std::wstring& arg);
+// Command-line quoting lives beside the splitter it mirrors.
+using platform::QuoteCommandArgument;
 
 bool StartsWith(const std::wstring& text, const std::wstring& prefix);
 bool StartsWith(const std::string& text, const std::string& prefix);

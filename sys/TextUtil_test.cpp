@@ -7,7 +7,6 @@
 #include <regex>
 #include <set>
 
-#include "platform/ChildProcess.h"
 #include "platform/Guid.h"
 #include "platform/Text.h"
 #include "platform/Time.h"
@@ -67,18 +66,6 @@ TEST(TextUtilTest, BomPrefixAndSuffix) {
     EXPECT_TRUE(EndsWith(std::string("setup.exe"), std::string(".exe")));
     EXPECT_FALSE(EndsWith(std::string("xe"), std::string(".exe")));
     EXPECT_TRUE(EndsWith(std::string("a"), std::string("")));
-}
-
-// Whatever the argument holds, the command line splits back into exactly it.
-TEST(TextUtilTest, QuotedArgumentsSplitBackWhole) {
-    for (const std::wstring arg : {L"plain", L"with blanks", L"x\"y", L"tail\\", L"a\\\"b", L"",
-                                   L"\\\\server\\share\\", L"/dir with blanks/net4.exe"}) {
-        std::vector<std::wstring> argv =
-            platform::SplitCommandLine(L"prog " + QuoteCommandArgument(arg) + L" next");
-        ASSERT_EQ(argv.size(), 3u) << platform::WideToUtf8(arg);
-        EXPECT_EQ(argv[1], arg);
-        EXPECT_EQ(argv[2], L"next");
-    }
 }
 
 TEST(TextUtilTest, IpTexts) {

@@ -1,5 +1,6 @@
 #include "ui/InstallDir.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/ShellFolders.h"
 #include "sys/DebugLog.h"
 #include "sys/FileUtil.h"
@@ -33,9 +34,8 @@ std::wstring PickedFolderToInstallDir(const std::wstring& folder) {
 bool PrepareInstallDir(const std::wstring& path) {
     if (path.empty() || path[0] != L'/')
         return false;
-    for (wchar_t c : path)
-        if (c == L'"' || c < 0x20 || (c >= 0x7F && c <= 0x9F))
-            return false;
+    if (!platform::MayStandQuoted(path))
+        return false;
     if (!IsDirectory(path))
         LongPathMakeDirectory(path);  // one level: the parent must exist
     return IsDirectory(path);

@@ -59,6 +59,8 @@ readonly btn_install="320 309" btn_close="612 28" btn_custom="570 370" edit_path
 readonly rate_kib=128
 settle=3  # seconds between reaching a page and measuring on it
 
+. "$(dirname "$0")/../bench_lib.sh"
+
 work=$(mktemp -d)
 xvfb_pid=
 nginx_pid=
@@ -79,21 +81,9 @@ trap cleanup EXIT
 log="$work/programs.log"
 : >"$log"
 
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-
 # ---------------------------------------------------------------- X server
 
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-display=""
-for _ in $(seq 100); do
-  if read -r -t 0.1 -u "$fd" display; then break; fi
-done
-[ -n "$display" ] || { echo "app_bench.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display" GDK_GL=disable GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+qi_start_xvfb || exit 1
 export LC_ALL=C.UTF-8 HOME="$work/home"
 mkdir -p "$HOME"
 
@@ -103,8 +93,8 @@ mkdir -p "$work/www" "$work/nginx/logs" "$work/nginx/tmp"
 chmod 755 "$work" "$work/www"  # nginx started by root serves as an unprivileged user
 truncate -s "$(( (settle + seconds + 60) * rate_kib * 1024 ))" "$work/www/QuilloraSetup.exe"
 chmod 644 "$work/www/QuilloraSetup.exe"
-port=$(free_port)
-refused=$(free_port)  # nothing listens here: the report and the runtime fail at once
+port=$(qi_free_port)
+refused=$(qi_free_port)  # nothing listens here: the report and the runtime fail at once
 cat >"$work/nginx/nginx.conf" <<EOF
 worker_processes 1;
 pid $work/nginx/nginx.pid;

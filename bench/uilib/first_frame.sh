@@ -7,16 +7,9 @@ build=${1:?build directory with -DQI_BUILD_BENCH=ON}
 runs=${2:-15}
 bin="$build/bench/uilib"
 
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null || true' EXIT
-display=""
-for _ in $(seq 100); do
-  if read -r -t 0.1 -u "$fd" display; then break; fi
-done
-[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display" GDK_GL=disable GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+. "$(dirname "$0")/../bench_lib.sh"
+qi_start_xvfb
+trap 'kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null || true' EXIT
 
 measure() {
   local prog=$1 times=()
