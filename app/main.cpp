@@ -17,13 +17,13 @@
 #include "net/ClusterCurl.h"
 #include "net/HttpMgr.h"
 #include "platform/Text.h"
-#include "resources/NamedIds.h"
 #include "sys/DebugLog.h"
 #include "sys/TextHelpers.h"
 #include "ui/CMainDlg.h"
 #include "ui/Language.h"
-#include "ui/SButtonEx.h"
+#include "ui/ProgramApp.h"
 #include "uilib/SApplication.h"
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SNotifyCenter.h"
 #include "uilib/SResProvider.h"
 #include "uilib/gtk/SGtkHost.h"
@@ -38,14 +38,6 @@ constexpr wchar_t kSysResourceModule[] = L"soui-sys-resource";
 constexpr char kSysResourceTable[] = "SGetSysResources";
 using FunGetResources = const SEmbeddedRes* (*)(size_t* count);
 
-// Releases a reference-counted object once, if it was obtained.
-template <class T>
-void ReleaseOnce(T*& obj) {
-    if (obj != nullptr)
-        obj->Release();
-    obj = nullptr;
-}
-
 void LoadSystemResources(SApplication& app) {
     void* h =
         CComponentLoader::LoadModule(CComponentLoader::ModuleFileName(kSysResourceModule), nullptr);
@@ -55,25 +47,12 @@ void LoadSystemResources(SApplication& app) {
     size_t count = 0;
     const SEmbeddedRes* table = fn != nullptr ? fn(&count) : nullptr;
     if (table != nullptr) {
-        auto* provider = new SResProviderEmbedded;
-        if (provider->Init(table, count))
-            app.LoadSystemNamedResource(provider);
-        provider->Release();
+        SAutoRefPtr<SResProviderEmbedded> provider;
+        provider.attach(new SResProviderEmbedded);
+        if (!provider->Init(table, count) || !app.LoadSystemNamedResource(provider.get()))
+            DebugLog(L"%s 系统资源模块无法加载", L"LoadSystemResources");
     }
     ::dlclose(h);
-}
-
-// The program's own resources, compiled into the executable.
-void LoadProgramResources(SApplication& app, IResProvider*& provider) {
-    if (!CreateResProvider(RES_PE, &provider))
-        return;
-    size_t count = 0;
-    const SEmbeddedRes* table = QiGetEmbeddedResources(&count);
-    static_cast<SResProviderEmbedded*>(provider)->Init(table, count);
-    size_t ids = 0;
-    const SNamedID* named = QiGetNamedIds(&ids);
-    app.InitXmlNamedID(named, static_cast<int>(ids), true);
-    app.AddResProvider(provider, L"uidef:xml_init");
 }
 
 // While it lives, SIGINT, SIGTERM and SIGHUP close the window as its close button does, so
@@ -104,6 +83,33 @@ private:
     std::vector<guint> m_sources;
 };
 
+// Shows the main window and runs the loop until it is gone; the loop's result, or 1 when
+// the window could not be made.
+int RunMainWindow(SApplication& app) {
+    auto center = std::make_unique<SNotifyCenter>();
+    if (!center->IsValid()) {
+        // It has said why; without it no progress would ever show.
+        DebugLog(L"%s 通知中心创建失败", L"RunInstaller");
+        return 1;
+    }
+    int result = 1;
+    {
+        CMainDlg mainDlg;
+        if (mainDlg.Create(nullptr, 0, 0, 0, 0) == nullptr) {
+            DebugLog(L"%s 主窗口创建失败", L"RunInstaller");
+        } else {
+            mainDlg.SendMessageW(WM_INITDIALOG);
+            mainDlg.CenterWindow();
+            mainDlg.ShowWindow(SW_SHOWNORMAL);
+            CCloseOnSignals closeOnSignals(&mainDlg);
+            result = app.Run(mainDlg.m_hWnd);
+        }
+    }  // the window goes, and with it the install manager and its thread
+    // Request threads post to the notify center: it must outlive them.
+    CHttpMgr::GetInstance()->TerminateAll();
+    return result;
+}
+
 int RunInstaller() {
     const CURLcode curlInit = curl_global_init(CURL_GLOBAL_ALL);
     if (curlInit != CURLE_OK)
@@ -117,54 +123,38 @@ int RunInstaller() {
         if (::chdir(platform::PathToNarrow(GetExeDirectory()).c_str()) != 0)
             DebugLog(L"%s 无法进入程序目录 %s", L"RunInstaller", GetExeDirectory().c_str());
 
-        IRenderFactory* renderFactory = nullptr;
-        IImgDecoderFactory* decoderFactory = nullptr;
-        IResProvider* provider = nullptr;
-        ITranslatorMgr* translator = nullptr;
+        // Declared before the application: they go after it.
+        SAutoRefPtr<IRenderFactory> renderFactory;
+        SAutoRefPtr<IImgDecoderFactory> decoderFactory;
+        SAutoRefPtr<ITranslatorMgr> translator;
 
         // Nothing can be drawn without the renderer and the image decoder.
-        if (loader.CreateRender(&renderFactory) && loader.CreateImgDecoder(&decoderFactory)) {
-            renderFactory->SetImgDecoderFactory(decoderFactory);
+        IRenderFactory* render = nullptr;
+        IImgDecoderFactory* decoder = nullptr;
+        const bool haveRender = loader.CreateRender(&render);
+        renderFactory.attach(render);
+        const bool haveDecoder = haveRender && loader.CreateImgDecoder(&decoder);
+        decoderFactory.attach(decoder);
+        if (haveDecoder) {
+            renderFactory->SetImgDecoderFactory(decoderFactory.get());
             if (!SGtkHost::Init()) {
                 DebugLog(L"%s 无法打开显示 (DISPLAY=%s)", L"RunInstaller",
                          platform::Utf8ToWide(getenv("DISPLAY") ? getenv("DISPLAY") : "").c_str());
             } else {
                 SGtkHost host;
-                auto app = std::make_unique<SApplication>(renderFactory, nullptr, L"SOUIHOST",
-                                                          SObjectDefaultRegister(), &host);
-                app->RegisterFactory(TplSObjectFactory<SButtonEx>(), false);
-                LoadSystemResources(*app);
-                LoadProgramResources(*app, provider);
-                if (loader.CreateTranslator(&translator))
-                    LoadLanguage(*app, translator);
-
-                auto center = std::make_unique<SNotifyCenter>();
-                if (!center->IsValid()) {
-                    // It has said why; without it no progress would ever show.
-                    DebugLog(L"%s 通知中心创建失败", L"RunInstaller");
-                } else {
-                    CMainDlg mainDlg;
-                    if (mainDlg.Create(nullptr, 0, 0, 0, 0) == nullptr) {
-                        DebugLog(L"%s 主窗口创建失败", L"RunInstaller");
-                    } else {
-                        mainDlg.SendMessageW(WM_INITDIALOG);
-                        mainDlg.CenterWindow();
-                        mainDlg.ShowWindow(SW_SHOWNORMAL);
-                        CCloseOnSignals closeOnSignals(&mainDlg);
-                        result = app->Run(mainDlg.m_hWnd);
+                std::unique_ptr<SApplication> app =
+                    CreateProgramApp(renderFactory.get(), &host, LoadSystemResources);
+                if (app != nullptr) {
+                    ITranslatorMgr* created = nullptr;
+                    if (loader.CreateTranslator(&created)) {
+                        translator.attach(created);
+                        LoadLanguage(*app, translator.get());
                     }
-                }  // the window goes, and with it the install manager and its thread
-                // Request threads post to the notify center and use libcurl: both must
-                // outlive them.
-                CHttpMgr::GetInstance()->TerminateAll();
-                center.reset();
+                    result = RunMainWindow(*app);
+                }
                 app.reset();
             }
         }
-        ReleaseOnce(translator);
-        ReleaseOnce(provider);
-        ReleaseOnce(renderFactory);
-        ReleaseOnce(decoderFactory);
         curl_global_cleanup();
     }  // the loader unloads the modules, the last slot first
     return result;

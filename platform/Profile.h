@@ -18,7 +18,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
 namespace platform {
 
@@ -40,11 +39,5 @@ int GetPrivateProfileIntW(const wchar_t* section, const wchar_t* key, int defaul
 // whole section. False when the file cannot be written.
 bool WritePrivateProfileStringW(const wchar_t* section, const wchar_t* key, const wchar_t* value,
                                 const wchar_t* fileName);
-
-#ifndef _WIN32
-// Test hook of the Linux files: reads of INI files fail with EIO once `afterBytes` bytes
-// were read; nullopt restores normal reads.
-void SetProfileReadFailureForTest(std::optional<size_t> afterBytes);
-#endif
 
 }  // namespace platform

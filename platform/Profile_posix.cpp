@@ -31,18 +31,10 @@ struct IniFile {
 
 enum class ReadResult { Ok, Missing, Failed };
 
-std::atomic<long long> s_readFailureAfter{-1};
-
 // The whole file, or why not: a read error is never taken for the end of the file, so a
 // following write cannot store what was cut off.
 ReadResult ReadIniFile(const std::string& path, std::string& data, int& error) {
     error = ReadWholeFile(path, data);
-    // The test hook: a file that reaches the given length fails as a read there would.
-    long long failAfter = s_readFailureAfter.load();
-    if (error == 0 && failAfter >= 0 && data.size() >= static_cast<size_t>(failAfter)) {
-        data.clear();
-        error = EIO;
-    }
     if (error == 0)
         return ReadResult::Ok;
     return error == ENOENT ? ReadResult::Missing : ReadResult::Failed;
@@ -277,10 +269,6 @@ uint32_t CopyKeyValue(std::wstring_view value, wchar_t* buffer, uint32_t size) {
 }
 
 }  // namespace
-
-void SetProfileReadFailureForTest(std::optional<size_t> afterBytes) {
-    s_readFailureAfter.store(afterBytes ? static_cast<long long>(*afterBytes) : -1);
-}
 
 uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
                                   const wchar_t* defaultValue, wchar_t* buffer, uint32_t size,

@@ -251,10 +251,11 @@ TEST_F(ProfileTest, ReadErrorIsNoEndOfFile) {
     std::string original = "[Config]\nchannel=abc\nversion=1.2\n";
     std::wstring ini = Write(original);
     platform::ScopedDebugCapture capture;
-    platform::SetProfileReadFailureForTest(12);  // in the middle of "channel"
-    EXPECT_EQ(Get(ini, L"Config", L"version", L"d"), L"d");
-    EXPECT_FALSE(WritePrivateProfileStringW(L"Config", L"language", L"2", ini.c_str()));
-    platform::SetProfileReadFailureForTest(std::nullopt);
+    {
+        qitest::ScopedReadFault fault(12, EIO);  // in the middle of "channel"
+        EXPECT_EQ(Get(ini, L"Config", L"version", L"d"), L"d");
+        EXPECT_FALSE(WritePrivateProfileStringW(L"Config", L"language", L"2", ini.c_str()));
+    }
     EXPECT_EQ(Read("a.ini"), original);
     EXPECT_NE(capture.Text().find("WritePrivateProfileStringW: cannot read "), std::string::npos)
         << capture.Text();

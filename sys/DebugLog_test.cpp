@@ -4,6 +4,7 @@
 
 #include "platform/DebugOutput.h"
 #include "platform/Time.h"
+#include "tests/support/ScopedOverrides.h"
 
 namespace {
 
@@ -21,8 +22,7 @@ platform::SystemTime FixedTime() {
 
 class DebugLogTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::SetLocalTimeHookForTest(&FixedTime); }
-    void TearDown() override { platform::SetLocalTimeHookForTest(nullptr); }
+    const qitest::ScopedOverride m_time = qitest::OverrideLocalTime(&FixedTime);
     platform::ScopedDebugCapture m_capture;
 };
 

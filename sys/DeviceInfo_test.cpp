@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "platform/Devices.h"
 #include "platform/SystemInfo.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -55,9 +57,8 @@ protected:
         AddDevice("0000:00:02.0", "0x1234", "0x1111", "0x1af4", "0x1100", "0x0a", false);
         m_dir.Write("sys/class/net/eth0/ifalias", "本地连接\n");
         m_dir.Write("sys/class/net/wlan0/ifalias", "\n");
-        platform::SetSysfsRootForTest(m_dir / "sys");
+        m_sysfs.emplace(qitest::OverrideSysfsRoot(m_dir / "sys"));
     }
-    void TearDown() override { platform::SetSysfsRootForTest(""); }
 
     void AddDevice(const std::string& slot, const char* vendor, const char* device,
                    const char* subVendor, const char* subDevice, const char* revision,
@@ -76,6 +77,7 @@ protected:
     }
 
     qitest::TempDir m_dir;
+    std::optional<qitest::ScopedOverride> m_sysfs;
 };
 
 TEST_F(SysfsDevicesTest, HardwareIdsAsWindowsFormsThem) {
@@ -89,7 +91,8 @@ TEST_F(SysfsDevicesTest, HardwareIdsAsWindowsFormsThem) {
     ASSERT_TRUE(GetDeviceProblemCodeByIndex(1, code));
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(GetDeviceProblemCodeByIndex(2, code));
-    platform::SetSysfsRootForTest(m_dir / "nothing");
+    m_sysfs.reset();
+    m_sysfs.emplace(qitest::OverrideSysfsRoot(m_dir / "nothing"));
     EXPECT_EQ(GetDeviceProblemCode(L"PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086&REV_02"), -1);
     EXPECT_FALSE(GetDeviceProblemCodeByIndex(0, code));
 }

@@ -8,6 +8,7 @@
 #include "platform/ShellFolders.h"
 #include "platform/Text.h"
 #include "sys/TextHelpers.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 
 #ifndef _WIN32
@@ -223,14 +224,14 @@ TEST(FileUtilTest, FileMd5OfKnownFilesWhateverTheirNames) {
 
 TEST(FileUtilTest, ProductDataFolderIsCreatedInCommonDocuments) {
     qitest::TempDir dir;
-    platform::SetSpecialFolderForTest(platform::CSIDL_COMMON_DOCUMENTS, W(dir / "Public"));
+    const auto documents =
+        qitest::OverrideSpecialFolders({platform::CSIDL_COMMON_DOCUMENTS}, W(dir / "Public"));
     std::string ansi;
     EXPECT_TRUE(GetSpecialFolderPathAnsi(platform::CSIDL_COMMON_DOCUMENTS, ansi));
     EXPECT_EQ(ansi, WideToAnsi(W(dir / "Public")));
     EXPECT_EQ(GetProductDataFolder(), W(dir / "Public/Quillora"));
     EXPECT_TRUE(IsDirectory(W(dir / "Public/Quillora")));
     EXPECT_FALSE(GetSpecialFolderPathAnsi(12345, ansi));
-    platform::SetSpecialFolderForTest(platform::CSIDL_COMMON_DOCUMENTS, std::nullopt);
 }
 
 }  // namespace

@@ -3,16 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/SystemInfo.h"
+#include "tests/support/ScopedOverrides.h"
 
 namespace {
 
 class OsInfoTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        platform::ResetVersionRecordForTest();
-        platform::SetNativeSystemForTest(std::nullopt);
-        platform::SetAdaptersForTest(std::nullopt);
-    }
+    const qitest::ScopedOverride m_restore = qitest::ClearSystemInfoAtEnd();
     static void Version(uint32_t major, uint32_t minor, uint16_t sp) {
         platform::OsVersionInfo v;
         v.dwMajorVersion = major;

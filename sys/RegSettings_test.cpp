@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/SystemInfo.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempRegistry.h"
 
 using namespace platform;
@@ -12,8 +13,8 @@ namespace {
 class RegSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_registry.Ok()); }
-    void TearDown() override { SetNativeSystemForTest(std::nullopt); }
     qitest::TempRegistry m_registry;
+    const qitest::ScopedOverride m_restore = qitest::ClearSystemInfoAtEnd();
 };
 
 TEST_F(RegSettingsTest, MissingKeyWithoutCreateAnswersEverythingWithFalse) {

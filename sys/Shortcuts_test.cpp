@@ -18,6 +18,7 @@
 #include "platform/DebugOutput.h"
 #include "sys/ProcessControl.h"
 #include "tests/support/FileFaults.h"
+#include "tests/support/ScopedOverrides.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -31,14 +32,10 @@ protected:
     void SetUp() override {
         for (const char* name : {"menu", "data", "desk"})
             fs::create_directories(FsPath(m_dir / name));
-        SetSpecialFolderForTest(CSIDL_COMMON_STARTMENU, Wide("menu"));
-        SetSpecialFolderForTest(CSIDL_APPDATA, Wide("data"));
-        SetSpecialFolderForTest(CSIDL_DESKTOP, Wide("desk"));
-    }
-    void TearDown() override {
-        for (int id : {CSIDL_COMMON_STARTMENU, CSIDL_APPDATA, CSIDL_DESKTOP}) {
-            SetSpecialFolderForTest(id, std::nullopt);
-        }
+        m_folders.emplace_back(
+            qitest::OverrideSpecialFolders({CSIDL_COMMON_STARTMENU}, Wide("menu")));
+        m_folders.emplace_back(qitest::OverrideSpecialFolders({CSIDL_APPDATA}, Wide("data")));
+        m_folders.emplace_back(qitest::OverrideSpecialFolders({CSIDL_DESKTOP}, Wide("desk")));
     }
 
     std::wstring Wide(const std::string& name) const { return PathFromNarrow(m_dir / name); }
@@ -77,6 +74,7 @@ protected:
 #endif
 
     qitest::TempDir m_dir;
+    std::vector<qitest::ScopedOverride> m_folders;
 };
 
 // The start menu has no "Programs" folder here: the program folder goes under "程序", with the

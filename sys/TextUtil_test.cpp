@@ -10,6 +10,7 @@
 #include "platform/Guid.h"
 #include "platform/Text.h"
 #include "platform/Time.h"
+#include "tests/support/ScopedOverrides.h"
 
 namespace {
 
@@ -108,11 +109,11 @@ TEST(TextUtilTest, IdentifierAndDateTexts) {
     std::wstring r = RandomGuidText();
     EXPECT_EQ(r.size(), 34u);
     EXPECT_TRUE(std::regex_match(r, random)) << platform::WideToUtf8(r);
-    platform::SetGuidFailureForTest(true);
-    EXPECT_EQ(NewGuidText().size(), 34u);  // falls back to the random form
-    platform::SetGuidFailureForTest(false);
-
-    platform::SetLocalTimeHookForTest([] {
+    {
+        const auto failing = qitest::OverrideGuidFailure();
+        EXPECT_EQ(NewGuidText().size(), 34u);  // falls back to the random form
+    }
+    const auto date = qitest::OverrideLocalTime([] {
         platform::SystemTime t;
         t.wYear = 2024;
         t.wMonth = 2;
@@ -120,7 +121,6 @@ TEST(TextUtilTest, IdentifierAndDateTexts) {
         return t;
     });
     EXPECT_EQ(TodayText(), L"2024-02-09");
-    platform::SetLocalTimeHookForTest(nullptr);
 }
 
 }  // namespace

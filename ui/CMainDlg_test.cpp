@@ -22,50 +22,19 @@
 #include "tests/support/TestHttpServer.h"
 #include "ui/CMsgBoxDlg.h"
 #include "ui/SButtonEx.h"
-#include "ui/testing/ProgramUi.h"
+#include "ui/testing/MainWindowFixture.h"
 #include "uilib/SHeadlessHost.h"
 
 using namespace SOUI;
 
 namespace {
 
-std::wstring W(const std::string& s) {
-    return platform::PathFromNarrow(s);
-}
-
-class MainDlgTest : public ::testing::Test {
+class MainDlgTest : public uitest::MainWindowFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_ui.Ok());
-        g_bStopFlag = false;  // a test before may have closed its window
-        ::setenv("QI_REGISTRY_DIR", (m_tmp / "registry").c_str(), 1);
-        platform::SetModuleFileNameForTest(W(m_tmp / "installer/quillora-installer"));
-        WriteInstallIni(qitest::OfflineInstallIni());
-        for (int csidl : {platform::CSIDL_PROGRAM_FILES, platform::CSIDL_PROGRAM_FILESX86})
-            platform::SetSpecialFolderForTest(csidl, W(m_tmp / "programs"));
-        m_host.SetIdleLimitMs(2000);
-        m_center = std::make_unique<SNotifyCenter>();
-        m_dlg = std::make_unique<CMainDlg>();
-        ASSERT_NE(m_dlg->Create(), nullptr);
-        m_dlg->SendMessageW(WM_INITDIALOG);
-        m_dlg->ShowWindow(SW_SHOWNORMAL);
-    }
-    void TearDown() override {
-        m_dlg.reset();  // joins the install thread
-        CHttpMgr::GetInstance()->TerminateAll();
-        m_center.reset();
-        for (int csidl : {platform::CSIDL_PROGRAM_FILES, platform::CSIDL_PROGRAM_FILESX86})
-            platform::SetSpecialFolderForTest(csidl, std::nullopt);
-        platform::SetModuleFileNameForTest(L"");
-        ::unsetenv("QI_REGISTRY_DIR");
-    }
-
-    void WriteInstallIni(const std::string& text) { m_tmp.Write("installer/Install.ini", text); }
     SWindow* Child(const wchar_t* name) { return m_dlg->FindChildByName(name); }
     SStringW Text(const wchar_t* name) { return Child(name)->GetWindowTextW(true); }
     int Page() { return m_dlg->FindChildByName2<STabCtrl>(L"tab_main")->GetCurSel(); }
     int Height() { return m_dlg->GetScreenRect().Height(); }
-    bool Click(const wchar_t* name) { return SHeadlessHost::ClickByName(m_dlg.get(), name); }
     void SetPath(const std::wstring& path) { Child(L"edit_path")->SetWindowTextW(path); }
     int Bar() { return m_dlg->FindChildByName2<SProgress>(L"pro_install")->GetValue(); }
 
@@ -94,16 +63,6 @@ protected:
         }
         return seen;
     }
-
-    void Post(int progress, int status, const wchar_t* text) {
-        PostInstallEvent(m_dlg->GetInstallMgr(), progress, status, text);
-    }
-
-    qitest::TempDir m_tmp;
-    SHeadlessHost m_host;
-    uitest::ProgramUi m_ui{&m_host};
-    std::unique_ptr<SNotifyCenter> m_center;
-    std::unique_ptr<CMainDlg> m_dlg;
 };
 
 TEST_F(MainDlgTest, StartsFoldedOnTheWelcomePageReadyToInstallIntoProgramFiles) {

@@ -22,7 +22,7 @@
 #include "ui/CMainDlg.h"
 #include "ui/CMsgBoxDlg.h"
 #include "ui/Language.h"
-#include "ui/testing/ProgramUi.h"
+#include "ui/testing/MainWindowFixture.h"
 #include "uilib/SHeadlessHost.h"
 #include "uilib/SRichEdit.h"
 #include "uilib/components/translator/STranslatorMgr.h"
@@ -45,35 +45,17 @@ void CollectTexts(SWindow* wnd, std::vector<std::pair<std::wstring, std::wstring
         CollectTexts(wnd->GetChild(i), texts);
 }
 
-class EnglishUiTest : public ::testing::Test {
+class EnglishUiTest : public uitest::MainWindowFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_ui.Ok());
-        g_bStopFlag = false;
-        ::setenv("QI_REGISTRY_DIR", (m_tmp / "registry").c_str(), 1);
-        platform::SetModuleFileNameForTest(
-            platform::Utf8ToWide(m_tmp / "installer/quillora-installer"));
-        m_tmp.Write("installer/Install.ini", qitest::OfflineInstallIni() + "language=2\r\n");
-        // As start-up does it: the translator with the language Install.ini asks for.
-        m_translator = new STranslatorMgr;
-        LoadLanguage(m_ui.App(), m_translator);
-
-        m_host.SetIdleLimitMs(2000);
-        m_center = std::make_unique<SNotifyCenter>();
-        m_dlg = std::make_unique<CMainDlg>();
-        ASSERT_NE(m_dlg->Create(), nullptr);
-        m_dlg->SendMessageW(WM_INITDIALOG);
-        m_dlg->ShowWindow(SW_SHOWNORMAL);
+    std::string InstallIniExtra() override { return "language=2\r\n"; }
+    // As start-up does it: the translator with the language Install.ini asks for.
+    void BeforeWindow() override {
+        m_translator.attach(new STranslatorMgr);
+        LoadLanguage(m_ui.App(), m_translator.get());
     }
     void TearDown() override {
-        m_dlg.reset();
-        CHttpMgr::GetInstance()->TerminateAll();
-        m_center.reset();
+        MainWindowFixture::TearDown();
         m_ui.App().SetTranslator(nullptr);
-        if (m_translator != nullptr)
-            m_translator->Release();
-        platform::SetModuleFileNameForTest(L"");
-        ::unsetenv("QI_REGISTRY_DIR");
     }
 
     // Checks every text of `wnd` (and renders it) in the state called `state`.
@@ -93,18 +75,13 @@ protected:
         const std::string shot = folder + "/" + std::to_string(m_nShots) + "-" + state + ".png";
         EXPECT_TRUE(SHeadlessHost::RenderToPng(wnd, shot.c_str()));
     }
-    bool Click(const wchar_t* name) { return SHeadlessHost::ClickByName(m_dlg.get(), name); }
-    void Post(int progress, int status, const wchar_t* text) {
-        PostInstallEvent(m_dlg->GetInstallMgr(), progress, status, text);
+    // An install event, and the clock on until the window has shown it.
+    void PostShown(int progress, int status, const wchar_t* text) {
+        Post(progress, status, text);
         m_host.Advance(10);
     }
 
-    qitest::TempDir m_tmp;
-    SHeadlessHost m_host;
-    uitest::ProgramUi m_ui{&m_host};
-    STranslatorMgr* m_translator = nullptr;
-    std::unique_ptr<SNotifyCenter> m_center;
-    std::unique_ptr<CMainDlg> m_dlg;
+    SAutoRefPtr<ITranslatorMgr> m_translator;
     int m_nShots = 0;
 };
 
@@ -156,10 +133,10 @@ TEST_F(EnglishUiTest, EveryPageAndTheMessageBoxShowNoChineseText) {
           L"下载 Net Framework 组件失败", L"开始安装 Net Framework 组件",
           L"安装 Net Framework 组件成功", L"安装 Net Framework 组件失败", L"正在下载安装包...",
           L"下载安装包失败", L"安装包校验失败", L"正在安装...", L"安装完成", L"安装失败"}) {
-        Post(50, -1, text);
+        PostShown(50, -1, text);
         ExpectEnglish(m_dlg.get(), "progress-event");
     }
-    Post(100, 0, L"安装完成");
+    PostShown(100, 0, L"安装完成");
     m_host.Advance(2000);
     ASSERT_EQ(m_dlg->FindChildByName2<STabCtrl>(L"tab_main")->GetCurSel(), CMainDlg::kPageFinished);
     ExpectEnglish(m_dlg.get(), "finished");

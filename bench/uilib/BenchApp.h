@@ -1,43 +1,19 @@
 #pragma once
-// The application the UI benchmarks run: the real renderer, decoder, resources and the
-// program's own button class, on the given host backend.
+// The application the UI benchmarks run: the program's own (ui/ProgramApp.h) with the real
+// renderer and decoder, on the given host backend.
 
+#include <cstdlib>
 #include <memory>
 
-#include "resources/NamedIds.h"
-#include "ui/SButtonEx.h"
-#include "uilib/SApplication.h"
-#include "uilib/SResProvider.h"
-#include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
-#include "uilib/components/render-cairo/SRenderFactoryCairo.h"
+#include "ui/ProgramApp.h"
+#include "ui/testing/CairoPngRenderer.h"
 
 class CBenchApp {
 public:
-    explicit CBenchApp(SOUI::IHostBackend* backend) {
-        using namespace SOUI;
-        m_factory = new SRenderFactoryCairo;
-        auto* decoder = new SImgDecoderPng;
-        m_factory->SetImgDecoderFactory(decoder);
-        decoder->Release();
-        app = std::make_unique<SApplication>(m_factory, nullptr, L"SOUIHOST",
-                                             SObjectDefaultRegister(), backend);
-        app->RegisterFactory(TplSObjectFactory<SButtonEx>());
-        size_t ids = 0;
-        const SNamedID* table = QiGetNamedIds(&ids);
-        app->InitXmlNamedID(table, static_cast<int>(ids), true);
-        auto* provider = new SResProviderEmbedded;
-        size_t count = 0;
-        const SEmbeddedRes* res = QiGetEmbeddedResources(&count);
-        provider->Init(res, count);
-        app->AddResProvider(provider, L"uidef:xml_init");
-        provider->Release();
-    }
-    ~CBenchApp() {
-        app.reset();
-        m_factory->Release();
+    explicit CBenchApp(SOUI::IHostBackend* backend)
+        : app(CreateProgramApp(uitest::CreateCairoPngRenderer().get(), backend)) {
+        if (app == nullptr)
+            std::abort();  // nothing to measure
     }
     std::unique_ptr<SOUI::SApplication> app;
-
-private:
-    SOUI::IRenderFactory* m_factory;
 };

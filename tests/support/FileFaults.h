@@ -1,6 +1,6 @@
 #pragma once
-// Makes one step of the file layer's writes fail, so that a test can check what a writer leaves
-// behind when the disk is full or failing.
+// Makes one step of the file layer's writes (or its reads) fail, so that a test can check what a
+// writer leaves behind when the disk is full or failing.
 
 #include <dirent.h>
 #include <errno.h>
@@ -93,6 +93,40 @@ private:
     static inline std::atomic<FileStep> s_step{FileStep::Write};
     static inline std::atomic<int> s_error{0};
     static inline std::atomic<int> s_hits{0};
+};
+
+// While it lives, reads through the file layer deliver `afterBytes` bytes in all and then
+// fail with `error`: a disk that fails in the middle of a file. One at a time.
+class ScopedReadFault {
+public:
+    ScopedReadFault(size_t afterBytes, int error) {
+        s_left.store(afterBytes);
+        s_error.store(error);
+        static const platform::FileSystemCalls s_faulty = [] {
+            platform::FileSystemCalls calls = platform::RealFileSystemCalls();
+            calls.read = [](int fd, void* buffer, size_t size) -> ssize_t {
+                const size_t left = s_left.load();
+                if (left == 0) {
+                    errno = s_error.load();
+                    return -1;
+                }
+                const ssize_t n =
+                    platform::RealFileSystemCalls().read(fd, buffer, size < left ? size : left);
+                if (n > 0)
+                    s_left -= static_cast<size_t>(n);
+                return n;
+            };
+            return calls;
+        }();
+        platform::SetFileSystemCallsForTest(&s_faulty);
+    }
+    ~ScopedReadFault() { platform::SetFileSystemCallsForTest(nullptr); }
+    ScopedReadFault(const ScopedReadFault&) = delete;
+    ScopedReadFault& operator=(const ScopedReadFault&) = delete;
+
+private:
+    static inline std::atomic<size_t> s_left{0};
+    static inline std::atomic<int> s_error{0};
 };
 
 // The names in a folder ("." and ".." left out): what a failed write must not add to.
