@@ -45,12 +45,8 @@ CMainDlg::~CMainDlg() {
         center->UnregisterEventMap(this);
 }
 
-BOOL CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& lResult) {
+BOOL CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT&) {
     switch (msg) {
-        case WM_INITDIALOG:
-            OnInitDialog();
-            lResult = TRUE;
-            return TRUE;
         case WM_TIMER:
             if (wParam == kTimerProgress) {
                 OnProgressTimer();

@@ -51,10 +51,12 @@ public:
     // The message box while one is shown over the window; null otherwise.
     CMsgBoxDlg* GetMsgBox() const { return m_pMsgBox; }
 
+protected:
+    void OnInitDialog() override;
+
 private:
     // `text` through the translator in this window's context (for texts no control draws).
     SOUI::SStringW TrText(const wchar_t* text) const;
-    void OnInitDialog();
     void OnProgressTimer();
     void OnSlideTimer();
     void OnClose();

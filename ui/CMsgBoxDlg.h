@@ -14,7 +14,8 @@ public:
         kResultCancel = 1,
         kResultConfirm = 2,
         kResultContinue = 3,
-        kResultBuyVip = 4
+        kResultBuyVip = 4,
+        kResultCount
     };
     // Button sets: kModeConfirm shows "确定"; kModeContinue "继续" and "开通会员"; any other
     // value "取消" and "确定". The close glyph always shows.
@@ -27,19 +28,12 @@ public:
     void SetMessage(const wchar_t* text) { m_pszText = text; }
     void SetMode(int mode) { m_nMode = mode; }
 
-    SOUI::BOOL ProcessWindowMessage(SOUI::HWND hWnd, SOUI::UINT msg, SOUI::WPARAM wParam,
-                                    SOUI::LPARAM lParam, SOUI::LRESULT& lResult) override;
     bool _HandleEvent(SOUI::EventArgs* evt) override;
 
-private:
-    void OnInitDialog();
+protected:
+    void OnInitDialog() override;
 
+private:
     const wchar_t* m_pszText = nullptr;
     int m_nMode = 0;
-    SOUI::SImageButton* m_pBtnClose = nullptr;
-    SOUI::SImageButton* m_pBtnCancel = nullptr;
-    SOUI::SImageButton* m_pBtnConfirm = nullptr;
-    SOUI::SImageButton* m_pBtnContinue = nullptr;
-    SOUI::SImageButton* m_pBtnBuyVip = nullptr;
-    SOUI::SStatic* m_pTextMsg = nullptr;
 };

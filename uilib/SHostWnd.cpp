@@ -183,6 +183,9 @@ LRESULT SHostWnd::SendMessageW(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT SHostWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
+        case WM_INITDIALOG:
+            OnInitDialog();
+            return TRUE;
         case WM_CLOSE:
             DestroyWindow();
             return 0;

@@ -122,6 +122,9 @@ public:
 protected:
     // The host's own message handling (after ProcessWindowMessage).
     virtual LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    // WM_INITDIALOG, once the layout is built: where a window finds its controls and sets
+    // them up.
+    virtual void OnInitDialog() {}
     virtual void OnFinalMessage() {}
     // Loads the host attributes of the layout's root <SOUI> element.
     virtual void ApplyHostAttributes(const pugi::xml_node& root);
