@@ -91,4 +91,14 @@ bool ChildProcess::IsValid() const {
     return m_impl != nullptr;
 }
 
+bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
+                  SpawnFailure* failure) {
+    error = 0;
+    SpawnFailure why = SpawnFailure::Start;
+    const bool started = StartChild(options, child, error, why);
+    if (failure != nullptr)
+        *failure = started ? SpawnFailure::None : why;
+    return started;
+}
+
 }  // namespace platform

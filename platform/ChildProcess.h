@@ -87,7 +87,8 @@ public:
     struct Impl;
 
 private:
-    friend bool SpawnProcess(const SpawnOptions&, ChildProcess&, int&, SpawnFailure*);
+    // The system's part of SpawnProcess: `error` and `why` are set only on failure.
+    friend bool StartChild(const SpawnOptions&, ChildProcess&, int& error, SpawnFailure& why);
     std::unique_ptr<Impl> m_impl;
 };
 

@@ -329,11 +329,7 @@ void ChildProcess::KillGroup() {
         m_impl->KillGroup();
 }
 
-bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
-                  SpawnFailure* failure) {
-    error = 0;
-    if (failure)
-        *failure = SpawnFailure::Start;
+bool StartChild(const SpawnOptions& options, ChildProcess& child, int& error, SpawnFailure& why) {
     ExecImage image;
     PipePair report;
     if (!PrepareExec(options, image, report, error))
@@ -341,8 +337,7 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
     PipePair out;
     if (options.captureOutput && !out.Open()) {
         error = errno;
-        if (failure)
-            *failure = SpawnFailure::Pipe;
+        why = SpawnFailure::Pipe;
         return false;
     }
 
@@ -376,8 +371,6 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
         ::fcntl(started->outFd, F_SETPIPE_SZ, 1 << 20);
     }
     child.m_impl = std::move(started);
-    if (failure)
-        *failure = SpawnFailure::None;
     return true;
 }
 

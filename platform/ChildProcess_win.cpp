@@ -327,11 +327,7 @@ void ChildProcess::KillGroup() {
         m_impl->KillGroup();
 }
 
-bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
-                  SpawnFailure* failure) {
-    error = 0;
-    if (failure)
-        *failure = SpawnFailure::Start;
+bool StartChild(const SpawnOptions& options, ChildProcess& child, int& error, SpawnFailure& why) {
     if (!HasProgram(options)) {
         error = ERROR_FILE_NOT_FOUND;
         return false;
@@ -343,13 +339,11 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
         started->readEvent = Handle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         if (!started->readEvent) {
             error = static_cast<int>(::GetLastError());
-            if (failure)
-                *failure = SpawnFailure::Pipe;
+            why = SpawnFailure::Pipe;
             return false;
         }
         if (!CreateOutputPipe(started->pipe, childOut, error)) {
-            if (failure)
-                *failure = SpawnFailure::Pipe;
+            why = SpawnFailure::Pipe;
             return false;
         }
     }
@@ -404,8 +398,6 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
         return false;  // the owner ends the suspended child
     }
     child.m_impl = std::move(started);
-    if (failure)
-        *failure = SpawnFailure::None;
     return true;
 }
 

@@ -32,7 +32,7 @@ public:
     ProcessHandle& operator=(const ProcessHandle&) = delete;
 
     bool IsValid() const { return m_impl != nullptr; }
-    uint32_t Pid() const;
+    uint32_t Pid() const { return m_impl != nullptr ? m_pid : 0; }
     // Ends the process at once (TerminateProcess, SIGKILL) and waits up to `waitMs` for it
     // to be gone, so that a following snapshot no longer lists it. False when it could not
     // be ended (on Windows also when it had already ended).
@@ -43,6 +43,7 @@ public:
 private:
     friend bool OpenProcessByName(const std::wstring&, ProcessHandle&);
     std::unique_ptr<Impl> m_impl;
+    uint32_t m_pid = 0;
 };
 
 // The first running process in table order whose name (as ListProcesses gives it) is

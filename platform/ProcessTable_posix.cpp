@@ -108,7 +108,6 @@ int OpenPidFd(pid_t pid) {
 
 struct ProcessHandle::Impl {
     int fd = -1;
-    pid_t pid = 0;
     ~Impl() {
         if (fd >= 0)
             ::close(fd);
@@ -119,10 +118,6 @@ ProcessHandle::ProcessHandle() = default;
 ProcessHandle::~ProcessHandle() = default;
 ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept = default;
 ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept = default;
-
-uint32_t ProcessHandle::Pid() const {
-    return m_impl ? static_cast<uint32_t>(m_impl->pid) : 0;
-}
 
 bool ProcessHandle::Terminate(int waitMs) {
     if (!m_impl)
@@ -152,7 +147,7 @@ bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out) {
         if (ProcessName(pid, name) && PathFromNarrow(name) == exeName && ::poll(&p, 1, 0) == 0) {
             auto held = std::make_unique<ProcessHandle::Impl>();
             held->fd = fd;
-            held->pid = pid;
+            out.m_pid = static_cast<uint32_t>(pid);
             out.m_impl = std::move(held);
             return true;
         }

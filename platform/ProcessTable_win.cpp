@@ -37,7 +37,6 @@ bool HasEnded(HANDLE process) {
 
 struct ProcessHandle::Impl {
     HANDLE process = nullptr;
-    DWORD pid = 0;
     ~Impl() {
         if (process != nullptr)
             ::CloseHandle(process);
@@ -48,10 +47,6 @@ ProcessHandle::ProcessHandle() = default;
 ProcessHandle::~ProcessHandle() = default;
 ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept = default;
 ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept = default;
-
-uint32_t ProcessHandle::Pid() const {
-    return m_impl ? m_impl->pid : 0;
-}
 
 bool ProcessHandle::Terminate(int waitMs) {
     if (!m_impl || HasEnded(m_impl->process))
@@ -86,7 +81,7 @@ bool OpenProcessByName(const std::wstring& exeName, ProcessHandle& out) {
         if (same) {
             auto held = std::make_unique<ProcessHandle::Impl>();
             held->process = process;
-            held->pid = entry.pid;
+            out.m_pid = entry.pid;
             out.m_impl = std::move(held);
             return true;
         }

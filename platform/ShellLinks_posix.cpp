@@ -18,26 +18,17 @@ namespace {
 std::wstring EscapeValue(const std::wstring& text) {
     std::wstring out;
     for (size_t i = 0; i < text.size(); ++i) {
-        wchar_t c = text[i];
-        switch (c) {
-            case L'\\':
-                out += L"\\\\";
-                break;
-            case L'\n':
-                out += L"\\n";
-                break;
-            case L'\t':
-                out += L"\\t";
-                break;
-            case L'\r':
-                out += L"\\r";
-                break;
-            case L' ':
-                out += i == 0 ? L"\\s" : L" ";
-                break;
-            default:
-                out.push_back(c);
-        }
+        const wchar_t c = text[i];
+        const wchar_t* escape = c == L'\\'            ? L"\\\\"
+                                : c == L'\n'          ? L"\\n"
+                                : c == L'\t'          ? L"\\t"
+                                : c == L'\r'          ? L"\\r"
+                                : c == L' ' && i == 0 ? L"\\s"
+                                                      : nullptr;
+        if (escape != nullptr)
+            out += escape;
+        else
+            out.push_back(c);
     }
     return out;
 }
@@ -49,22 +40,12 @@ std::wstring UnescapeValue(std::wstring_view text) {
             out.push_back(text[i]);
             continue;
         }
-        switch (text[++i]) {
-            case L's':
-                out.push_back(L' ');
-                break;
-            case L'n':
-                out.push_back(L'\n');
-                break;
-            case L't':
-                out.push_back(L'\t');
-                break;
-            case L'r':
-                out.push_back(L'\r');
-                break;
-            default:
-                out.push_back(text[i]);
-        }
+        const wchar_t e = text[++i];
+        out.push_back(e == L's'   ? L' '
+                      : e == L'n' ? L'\n'
+                      : e == L't' ? L'\t'
+                      : e == L'r' ? L'\r'
+                                  : e);
     }
     return out;
 }

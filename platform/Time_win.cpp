@@ -8,16 +8,8 @@ namespace platform {
 SystemTime SystemLocalTime() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    SystemTime st;
-    st.wYear = now.wYear;
-    st.wMonth = now.wMonth;
-    st.wDayOfWeek = now.wDayOfWeek;
-    st.wDay = now.wDay;
-    st.wHour = now.wHour;
-    st.wMinute = now.wMinute;
-    st.wSecond = now.wSecond;
-    st.wMilliseconds = now.wMilliseconds;
-    return st;
+    return SystemTime{now.wYear, now.wMonth,  now.wDayOfWeek, now.wDay,
+                      now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
 }
 
 uint32_t GetTickCount() {

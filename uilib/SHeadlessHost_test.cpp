@@ -41,24 +41,33 @@ public:
     std::vector<std::pair<int, int>> got;
 };
 
+// A collecting window on the notify center's event map.
+class NotifyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        env.Add("LAYOUT", "tiny", R"(<SOUI width="50" height="50"><root/></SOUI>)");
+        ASSERT_TRUE(env.Commit());
+        center.addEvent(EvtSeq::EventID, L"on_seq");
+        ASSERT_NE(wnd.Create(), nullptr);
+        center.RegisterEventMap(&wnd);
+    }
+    void TearDown() override { center.UnregisterEventMap(&wnd); }
+
+    SUiTestEnv env;
+    SNotifyCenter center;
+    CCollector wnd;
+};
+
 }  // namespace
 
 // Events posted from several threads arrive on the UI thread, each thread's events in the
 // order it posted them, and all in the order they entered the queue.
-TEST(SHeadlessHostTest, NotifyCenterDeliversInPostingOrderOnTheUiThread) {
-    SUiTestEnv env;
-    env.Add("LAYOUT", "tiny", R"(<SOUI width="50" height="50"><root/></SOUI>)");
-    ASSERT_TRUE(env.Commit());
-    SNotifyCenter center;
-    center.addEvent(EvtSeq::EventID, L"on_seq");
-    CCollector wnd;
-    ASSERT_NE(wnd.Create(), nullptr);
-    center.RegisterEventMap(&wnd);
+TEST_F(NotifyTest, DeliversInPostingOrderOnTheUiThread) {
     constexpr int kThreads = 4, kEach = 200;
     wnd.expected = kThreads * kEach;
     std::vector<std::thread> workers;
     for (int t = 0; t < kThreads; ++t)
-        workers.emplace_back([t, &center] {
+        workers.emplace_back([t, this] {
             for (int n = 0; n < kEach; ++n)
                 center.FireEventAsync(new EvtSeq(t, n));
         });
@@ -66,7 +75,6 @@ TEST(SHeadlessHostTest, NotifyCenterDeliversInPostingOrderOnTheUiThread) {
     int code = env.host.RunLoop();
     for (auto& w : workers)
         w.join();
-    center.UnregisterEventMap(&wnd);
     EXPECT_EQ(code, 7);
     EXPECT_TRUE(wnd.onUiThread);
     ASSERT_EQ(wnd.got.size(), static_cast<size_t>(kThreads * kEach));
@@ -75,15 +83,7 @@ TEST(SHeadlessHostTest, NotifyCenterDeliversInPostingOrderOnTheUiThread) {
         EXPECT_EQ(n, next[t]++);
 }
 
-TEST(SHeadlessHostTest, AdvanceDeliversEventsBetweenTimerSteps) {
-    SUiTestEnv env;
-    env.Add("LAYOUT", "tiny", R"(<SOUI width="50" height="50"><root/></SOUI>)");
-    ASSERT_TRUE(env.Commit());
-    SNotifyCenter center;
-    center.addEvent(EvtSeq::EventID, L"on_seq");
-    CCollector wnd;
-    ASSERT_NE(wnd.Create(), nullptr);
-    center.RegisterEventMap(&wnd);
+TEST_F(NotifyTest, AdvanceDeliversEventsBetweenTimerSteps) {
     std::thread([&] { center.FireEventAsync(new EvtSeq(0, 0)); }).join();
     env.host.Advance(0);
     EXPECT_EQ(wnd.got.size(), 1u);
@@ -94,7 +94,6 @@ TEST(SHeadlessHostTest, AdvanceDeliversEventsBetweenTimerSteps) {
     env.host.RemoveTimer(token);
     env.host.Advance(100);
     EXPECT_EQ(fired.size(), 3u);
-    center.UnregisterEventMap(&wnd);
 }
 
 TEST(SHeadlessHostTest, FolderAnswersComeFromTheQueue) {

@@ -1,6 +1,7 @@
 #include "uilib/SLayout.h"
 
 #include <cwctype>
+#include <utility>
 #include <vector>
 
 #include "uilib/SStyle.h"
@@ -29,33 +30,23 @@ std::optional<SLayoutPos> SLayoutPos::Parse(const SStringW& text) {
             p.pop_back();
         if (p.empty())
             return std::nullopt;
+        // The reference a position is measured from, by its prefix; none: the origin.
+        static constexpr std::pair<wchar_t, SPosItem::Ref> kPrefixes[] = {
+            {L'|', SPosItem::kCenter},
+            {L'[', SPosItem::kPrevFar},
+            {L'{', SPosItem::kPrevNear},
+            {L'@', SPosItem::kSize},
+            {L'-', SPosItem::kFar}};
         SPosItem item;
-        switch (p[0]) {
-            case L'|':
-                item.ref = SPosItem::kCenter;
-                p.erase(0, 1);
-                break;
-            case L'[':
-                item.ref = SPosItem::kPrevFar;
-                p.erase(0, 1);
-                break;
-            case L'{':
-                item.ref = SPosItem::kPrevNear;
-                p.erase(0, 1);
-                break;
-            case L'@':
-                if (i < 2)
+        item.ref = SPosItem::kOrigin;
+        for (const auto& [prefix, ref] : kPrefixes) {
+            if (p[0] == prefix) {
+                if (ref == SPosItem::kSize && i < 2)
                     return std::nullopt;  // a size only makes sense as right/bottom
-                item.ref = SPosItem::kSize;
+                item.ref = ref;
                 p.erase(0, 1);
                 break;
-            case L'-':
-                item.ref = SPosItem::kFar;
-                p.erase(0, 1);
-                break;
-            default:
-                item.ref = SPosItem::kOrigin;
-                break;
+            }
         }
         auto n = ParseCoord(p);
         if (!n)
