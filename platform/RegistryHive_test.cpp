@@ -62,11 +62,8 @@ TEST_F(RegistryHiveTest, HivesLiveWhereTheVariableSays) {
 
 // Every type survives the file, in the form regedit writes, and reads back byte for byte.
 TEST_F(RegistryHiveTest, ValuesRoundTripThroughTheRegeditFile) {
-    HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Quillora Test\\Sub");
-    ASSERT_NE(k, nullptr);
-    const EveryType values;
-    values.Write(k);
-    RegCloseKey(k);
+    const EveryType values = WriteEveryType(HKEY_LOCAL_MACHINE, L"Software\\Quillora Test\\Sub");
+    HKEY k = nullptr;
 
     std::string file = ReadAll(MachineFile());
     EXPECT_EQ(file.rfind("Windows Registry Editor Version 5.00\n\n", 0), 0u);

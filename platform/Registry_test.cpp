@@ -18,11 +18,8 @@ using RegistryTest = qitest::RegistryFixture;
 
 // Every type reads back byte for byte and with its type; strings are sized in UTF-16 units.
 TEST_F(RegistryTest, ValuesReadBackAsWritten) {
-    HKEY k = Create(HKEY_LOCAL_MACHINE, L"Software\\Quillora Test\\Sub");
-    ASSERT_NE(k, nullptr);
-    const EveryType values;
-    values.Write(k);
-    RegCloseKey(k);
+    const EveryType values = WriteEveryType(HKEY_LOCAL_MACHINE, L"Software\\Quillora Test\\Sub");
+    HKEY k = nullptr;
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\QUILLORA TEST\\sub", 0, KEY_READ, &k),
               ERROR_SUCCESS);

@@ -34,6 +34,7 @@ protected:
 
 TEST_F(MainWindowXvfbTest, WelcomePageInARealWindow) {
     SHostWnd wnd(L"LAYOUT:XML_MAINWND");
+    const uint64_t framesBefore = SGtkHost::FramesDrawn();
     ASSERT_NE(wnd.Create(), nullptr);
     wnd.SetWindowTextW(L"QiMainWindowUnderTest");
     wnd.SetWindowPos(nullptr, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -51,14 +52,14 @@ TEST_F(MainWindowXvfbTest, WelcomePageInARealWindow) {
     auto* agree = wnd.FindChildByName2<SCheckBox>(L"agree");
     ASSERT_NE(agree, nullptr);
     const bool before = agree->IsChecked();
-    PumpUntil([] { return false; }, 300);  // the first frame paints
+    ASSERT_TRUE(WaitForFrame(framesBefore)) << "the window never drew";
     CRect rc = agree->GetWindowRect();
+    const uint64_t beforeClick = SGtkHost::FramesDrawn();
     RunCmd("xdotool mousemove --window " + id + " " + std::to_string(rc.left + 8) + " " +
            std::to_string(rc.CenterPoint().y) + " click 1");
     EXPECT_TRUE(PumpUntil([&] { return agree->IsChecked() != before; }))
         << "the click did not toggle agree";
-
-    PumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(WaitForFrame(beforeClick)) << "the toggled box was never drawn";
     const std::string dir = QI_SCREENSHOT_DIR;
     std::filesystem::create_directories(dir);
     const std::string shot = dir + "/xvfb_main_welcome.png";

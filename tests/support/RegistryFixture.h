@@ -110,6 +110,18 @@ protected:
         }
     };
 
+    // Every type written under a new key `path` of `root`, which is closed again.
+    static EveryType WriteEveryType(platform::HKEY root, const wchar_t* path) {
+        EveryType values;
+        platform::HKEY k = Create(root, path);
+        EXPECT_NE(k, nullptr);
+        if (k != nullptr) {
+            values.Write(k);
+            platform::RegCloseKey(k);
+        }
+        return values;
+    }
+
     TempRegistry m_registry;
 };
 

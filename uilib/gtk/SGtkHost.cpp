@@ -3,6 +3,7 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -14,6 +15,8 @@
 
 namespace SOUI {
 namespace {
+
+std::atomic<uint64_t> s_framesDrawn{0};
 
 std::string U8(const SStringW& s) {
     return platform::WideToUtf8(s);
@@ -267,6 +270,7 @@ private:
         cairo_set_source_surface(cr, s, 0, 0);
         cairo_paint(cr);
         cairo_surface_destroy(s);
+        ++s_framesDrawn;
         return TRUE;
     }
     static gboolean OnMotion(GtkWidget*, GdkEventMotion* e, SGtkWnd* self) {
@@ -434,6 +438,10 @@ struct SGtkHost::Impl {
         watched = nullptr;
     }
 };
+
+uint64_t SGtkHost::FramesDrawn() {
+    return s_framesDrawn.load();
+}
 
 bool SGtkHost::Init() {
     setenv("GDK_GL", "disable", 0);

@@ -12,6 +12,9 @@ class SGtkHost : public IHostBackend {
 public:
     // Initialises GTK (with GDK_GL=disable); false when there is no display.
     static bool Init();
+    // Frames drawn into native windows so far, by every host of the process: a test waits
+    // for it to advance before it looks at the screen.
+    static uint64_t FramesDrawn();
     SGtkHost();
     ~SGtkHost() override;
 

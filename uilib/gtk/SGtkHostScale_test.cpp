@@ -38,6 +38,7 @@ protected:
 TEST_F(SGtkScaleTest, WindowHasTwiceTheDevicePixelsAndDrawsAtThatResolution) {
     ASSERT_TRUE(g_scaleSet);
     SHostWnd wnd(L"LAYOUT:probe");
+    const uint64_t framesBefore = SGtkHost::FramesDrawn();
     ASSERT_NE(wnd.Create(), nullptr);
     wnd.SetWindowPos(nullptr, 0, 30, 0, 0, SWP_NOSIZE);  // the screen is 1280 wide
     wnd.ShowWindow(SW_SHOWNORMAL);
@@ -61,12 +62,13 @@ TEST_F(SGtkScaleTest, WindowHasTwiceTheDevicePixelsAndDrawsAtThatResolution) {
     EXPECT_EQ(agree->GetWindowRect(), CRect(16, 104, 131, 128));
 
     // A click at device pixels lands on the control under them in logical pixels.
-    PumpUntil([] { return false; }, 300);  // let the first frame paint
+    ASSERT_TRUE(WaitForFrame(framesBefore)) << "the window never drew";
     EXPECT_FALSE(agree->IsChecked());
     RunCmd("xdotool mousemove --window " + id + " 60 232 click 1");
     EXPECT_TRUE(PumpUntil([&] { return agree->IsChecked(); }));
+    const uint64_t beforeLeave = SGtkHost::FramesDrawn();
     RunCmd("xdotool mousemove --window " + id + " 1200 800");
-    PumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(WaitForFrame(beforeLeave)) << "leaving the box drew nothing";
 
     std::string shot = ::testing::TempDir() + "gtk_scale2.png";
     RunCmd("import -window " + id + " " + shot);

@@ -65,8 +65,28 @@ protected:
 
 }  // namespace
 
+// A probe window on the notify center's map of ping events.
+class SGtkHostNotifyTest : public SGtkHostTest {
+protected:
+    void TearDown() override {
+        if (m_probe != nullptr)
+            center.UnregisterEventMap(m_probe.get());
+    }
+    CProbe& PingProbe() {
+        center.addEvent(EvtPing::EventID, L"on_ping");
+        m_probe = std::make_unique<CProbe>();
+        EXPECT_NE(m_probe->Create(), nullptr);
+        center.RegisterEventMap(m_probe.get());
+        return *m_probe;
+    }
+
+    SNotifyCenter center;
+    std::unique_ptr<CProbe> m_probe;
+};
+
 TEST_F(SGtkHostTest, RealWindowHasItsSizeAndTakesClicks) {
     CProbe wnd;
+    const uint64_t framesBefore = SGtkHost::FramesDrawn();
     ASSERT_NE(wnd.Create(), nullptr);
     wnd.SetWindowPos(nullptr, 50, 60, 0, 0, SWP_NOSIZE);
     wnd.ShowWindow(SW_SHOWNORMAL);
@@ -84,10 +104,11 @@ TEST_F(SGtkHostTest, RealWindowHasItsSizeAndTakesClicks) {
     auto* agree = wnd.FindChildByName2<SCheckBox>(L"agree");
     ASSERT_NE(agree, nullptr);
     EXPECT_FALSE(agree->IsChecked());
-    PumpUntil([] { return false; }, 200);  // let the first frame paint
+    ASSERT_TRUE(WaitForFrame(framesBefore)) << "the window never drew";
+    const uint64_t beforeClick = SGtkHost::FramesDrawn();
     RunCmd("xdotool mousemove --window " + id + " 40 116 click 1");
     EXPECT_TRUE(PumpUntil([&] { return agree->IsChecked(); }));
-    PumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(WaitForFrame(beforeClick)) << "the checked box was never drawn";
     std::string shot = ::testing::TempDir() + "gtk_probe.png";
     RunCmd("import -window root " + shot);
 
@@ -101,28 +122,19 @@ TEST_F(SGtkHostTest, RealWindowHasItsSizeAndTakesClicks) {
 
 // Events already queued when the loop starts are delivered first; one that ends the loop
 // ends it then, not at the next wake-up (the worker above can win that race under load).
-TEST_F(SGtkHostTest, AnEventQueuedBeforeTheLoopCanEndIt) {
-    SNotifyCenter center;
-    center.addEvent(EvtPing::EventID, L"on_ping");
-    CProbe wnd;
-    ASSERT_NE(wnd.Create(), nullptr);
-    center.RegisterEventMap(&wnd);
+TEST_F(SGtkHostNotifyTest, AnEventQueuedBeforeTheLoopCanEndIt) {
+    CProbe& wnd = PingProbe();
     wnd.expected = 2;
     center.FireEventAsync(new EvtPing(0));
     center.FireEventAsync(new EvtPing(1));
     uint64_t guard = host.AddTimer(5000, [&] { host.QuitLoop(-1); });
     EXPECT_EQ(host.RunLoop(), 1);
     EXPECT_EQ(host.LoopDepth(), 0);
-    center.UnregisterEventMap(&wnd);
     host.RemoveTimer(guard);
 }
 
-TEST_F(SGtkHostTest, LoopDeliversNotifyEventsInOrderAndFiresTimers) {
-    SNotifyCenter center;
-    center.addEvent(EvtPing::EventID, L"on_ping");
-    CProbe wnd;
-    ASSERT_NE(wnd.Create(), nullptr);
-    center.RegisterEventMap(&wnd);
+TEST_F(SGtkHostNotifyTest, LoopDeliversNotifyEventsInOrderAndFiresTimers) {
+    CProbe& wnd = PingProbe();
     constexpr int kCount = 300;
     wnd.expected = kCount;
     uint64_t guard = host.AddTimer(10000, [&] { host.QuitLoop(-1); });
@@ -132,7 +144,6 @@ TEST_F(SGtkHostTest, LoopDeliversNotifyEventsInOrderAndFiresTimers) {
     });
     EXPECT_EQ(host.RunLoop(), 1);
     worker.join();
-    center.UnregisterEventMap(&wnd);
     EXPECT_TRUE(wnd.onUi);
     ASSERT_EQ(wnd.seqs.size(), static_cast<size_t>(kCount));
     for (int i = 0; i < kCount; ++i)

@@ -142,6 +142,14 @@ bool PumpUntil(Pred pred, int ms = 5000) {
     return pred();
 }
 
+// Pumps until a native window has drawn a frame after `before` (SGtkHost::FramesDrawn), then
+// waits for the X server to have what GDK sent; false when none came within `ms`.
+inline bool WaitForFrame(uint64_t before, int ms = 5000) {
+    const bool drawn = PumpUntil([&] { return SOUI::SGtkHost::FramesDrawn() > before; }, ms);
+    gdk_display_sync(gdk_display_get_default());
+    return drawn;
+}
+
 inline int XwinValue(const std::string& info, const char* key) {
     size_t at = info.find(key);
     return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + std::strlen(key));
