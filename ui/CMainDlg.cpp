@@ -212,11 +212,15 @@ void CMainDlg::OnSlideTimer() {
 }
 
 void CMainDlg::OnClose() {
-    if (m_pMsgBox != nullptr) {
-        // Destroying the window now would end the message box's loop instead of the
-        // application's: close the box first and the window once it has returned.
-        m_bCloseAfterMsgBox = true;
-        m_pMsgBox->EndDialog(CMsgBoxDlg::kResultClose);
+    if (m_pMsgBox != nullptr || m_bChoosingFolder) {
+        // Destroying the window now would end the application's loop from inside the
+        // message box's or the folder chooser's: end that one first and close the window
+        // once it has returned.
+        m_bCloseAfterModal = true;
+        if (m_pMsgBox != nullptr)
+            m_pMsgBox->EndDialog(CMsgBoxDlg::kResultClose);
+        else
+            SApplication::getSingleton().GetBackend()->CancelFolderChooser();
         return;
     }
     g_bStopFlag = true;
@@ -229,8 +233,14 @@ void CMainDlg::OnAgree() {
 }
 
 void CMainDlg::OnBrowseFolder() {
-    std::optional<SStringW> folder =
-        SApplication::getSingleton().GetBackend()->BrowseForFolder(TrText(L"从下面选文件夹目录:"));
+    m_bChoosingFolder = true;
+    std::optional<SStringW> folder = SApplication::getSingleton().GetBackend()->BrowseForFolder(
+        TrText(L"从下面选文件夹目录:"), GetNative());
+    m_bChoosingFolder = false;
+    if (m_bCloseAfterModal) {
+        OnClose();
+        return;
+    }
     if (!folder)
         return;
     m_strInstallDir = PickedFolderToInstallDir(*folder);
@@ -267,7 +277,7 @@ void CMainDlg::OnInstall() {
         m_pMsgBox = &msgBox;
         msgBox.DoModal(m_hWnd);
         m_pMsgBox = nullptr;
-        if (m_bCloseAfterMsgBox) {
+        if (m_bCloseAfterModal) {
             OnClose();
             return;
         }

@@ -95,5 +95,6 @@ private:
     int m_nSlide = 1;
     bool m_bPanelExpanded = false;
     CMsgBoxDlg* m_pMsgBox = nullptr;  // while the message box runs
-    bool m_bCloseAfterMsgBox = false;
+    bool m_bChoosingFolder = false;   // while the folder chooser runs
+    bool m_bCloseAfterModal = false;  // a close came while the box or the chooser ran
 };

@@ -152,7 +152,7 @@ void SHeadlessHost::QuitLoop(int code) {
     m_loops.back()->code = code;
 }
 
-std::optional<SStringW> SHeadlessHost::BrowseForFolder(const SStringW& title) {
+std::optional<SStringW> SHeadlessHost::BrowseForFolder(const SStringW& title, INativeWnd*) {
     m_lastFolderTitle = title;
     if (m_folderAnswers.empty())
         return std::nullopt;

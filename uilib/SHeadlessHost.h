@@ -36,7 +36,10 @@ public:
     int RunLoop() override;
     void QuitLoop(int code) override;
     int LoopDepth() const override { return static_cast<int>(m_loops.size()); }
-    std::optional<SStringW> BrowseForFolder(const SStringW& title) override;
+    std::optional<SStringW> BrowseForFolder(const SStringW& title,
+                                            INativeWnd* owner = nullptr) override;
+    // Answers come from the queue at once: there is never a chooser left to cancel.
+    void CancelFolderChooser() override {}
     bool GetClipboardText(SStringW* text) override;
     void SetClipboardText(const SStringW& text) override;
 

@@ -103,8 +103,13 @@ struct IHostBackend {
     // Ends the innermost running loop with `code`.
     virtual void QuitLoop(int code) = 0;
     virtual int LoopDepth() const = 0;
-    // Folder chooser; nullopt when cancelled.
-    virtual std::optional<SStringW> BrowseForFolder(const SStringW& title) = 0;
+    // Folder chooser, modal over `owner` (null: none); nullopt when cancelled. It runs a
+    // loop of its own until the user answers, CancelFolderChooser is called or the owner
+    // goes.
+    virtual std::optional<SStringW> BrowseForFolder(const SStringW& title,
+                                                    INativeWnd* owner = nullptr) = 0;
+    // Ends an open folder chooser as if the user had cancelled it; nothing when none is open.
+    virtual void CancelFolderChooser() = 0;
     virtual bool GetClipboardText(SStringW* text) = 0;
     virtual void SetClipboardText(const SStringW& text) = 0;
 };

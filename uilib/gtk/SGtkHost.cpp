@@ -18,6 +18,19 @@ namespace {
 
 std::atomic<uint64_t> s_framesDrawn{0};
 
+// The folder chooser while its loop runs (GTK's thread only), and the window it is modal
+// over: one at a time, as the chooser is modal.
+struct OpenChooser {
+    GtkWidget* dialog = nullptr;
+    const INativeWnd* owner = nullptr;
+};
+OpenChooser s_chooser;
+
+void CancelOpenChooser() {
+    if (s_chooser.dialog != nullptr)
+        gtk_dialog_response(GTK_DIALOG(s_chooser.dialog), GTK_RESPONSE_CANCEL);
+}
+
 std::string U8(const SStringW& s) {
     return platform::WideToUtf8(s);
 }
@@ -153,6 +166,10 @@ public:
     }
 
     ~SGtkWnd() override {
+        // A chooser modal over a window that goes would be left without an owner, its loop
+        // holding the program: it ends as cancelled.
+        if (s_chooser.owner == this)
+            CancelOpenChooser();
         m_a11y.reset();  // its accessibles turn defunct while the widgets still exist
         g_signal_handlers_disconnect_by_data(m_im, this);
         g_signal_handlers_disconnect_by_data(m_area, this);
@@ -242,6 +259,7 @@ public:
     void GrabFocus() override { gtk_widget_grab_focus(m_area); }
     void OnAccFocus(SWindow* wnd) override { m_a11y->OnFocus(wnd); }
     void OnAccRemoved(SWindow* wnd) override { m_a11y->OnRemoved(wnd); }
+    GtkWidget* Widget() const { return m_window; }
 
 private:
     static void OnRealize(GtkWidget* w, SGtkWnd* self) {
@@ -529,13 +547,22 @@ int SGtkHost::LoopDepth() const {
     return static_cast<int>(m_pImpl->loops.size());
 }
 
-std::optional<SStringW> SGtkHost::BrowseForFolder(const SStringW& title) {
+std::optional<SStringW> SGtkHost::BrowseForFolder(const SStringW& title, INativeWnd* owner) {
+    if (s_chooser.dialog != nullptr)
+        return std::nullopt;  // one is open already; a second would stack a second loop
+    auto* parent = static_cast<SGtkWnd*>(owner);
     GtkWidget* dlg = gtk_file_chooser_dialog_new(
-        U8(title).c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "取消",
-        GTK_RESPONSE_CANCEL, "选择", GTK_RESPONSE_ACCEPT, nullptr);
+        U8(title).c_str(), parent != nullptr ? GTK_WINDOW(parent->Widget()) : nullptr,
+        GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "取消", GTK_RESPONSE_CANCEL, "选择",
+        GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_window_set_modal(GTK_WINDOW(dlg), TRUE);
+    gtk_window_set_destroy_with_parent(GTK_WINDOW(dlg), TRUE);
     m_pImpl->WatchNotifyCenter();
+    s_chooser = {dlg, owner};
+    const gint response = gtk_dialog_run(GTK_DIALOG(dlg));
+    s_chooser = {};
     std::optional<SStringW> result;
-    if (gtk_dialog_run(GTK_DIALOG(dlg)) == GTK_RESPONSE_ACCEPT) {
+    if (response == GTK_RESPONSE_ACCEPT) {
         if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dlg))) {
             result = platform::PathFromNarrow(name);
             g_free(name);
@@ -545,6 +572,10 @@ std::optional<SStringW> SGtkHost::BrowseForFolder(const SStringW& title) {
     }
     gtk_widget_destroy(dlg);
     return result;
+}
+
+void SGtkHost::CancelFolderChooser() {
+    CancelOpenChooser();
 }
 
 bool SGtkHost::GetClipboardText(SStringW* text) {

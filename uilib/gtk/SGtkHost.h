@@ -27,7 +27,9 @@ public:
     int RunLoop() override;
     void QuitLoop(int code) override;
     int LoopDepth() const override;
-    std::optional<SStringW> BrowseForFolder(const SStringW& title) override;
+    std::optional<SStringW> BrowseForFolder(const SStringW& title,
+                                            INativeWnd* owner = nullptr) override;
+    void CancelFolderChooser() override;
     bool GetClipboardText(SStringW* text) override;
     void SetClipboardText(const SStringW& text) override;
 
