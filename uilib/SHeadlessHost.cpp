@@ -27,6 +27,7 @@ public:
     bool IsMinimized() const override { return m_minimized; }
     void Invalidate(const CRect&) override {}
     int GetScale() const override { return m_pHost->GetWindowScale(); }
+    bool BeginSystemMove(CPoint) override { return m_pHost->TakeSystemMove(); }
     void SetCursor(SCursor) override {}
     void SetIcon(IBitmapS*) override {}
     void SetImeCursorRect(const CRect&) override {}

@@ -55,6 +55,14 @@ public:
     // Answers of the folder chooser, in order; an empty queue answers "cancelled".
     void QueueFolderAnswer(std::optional<SStringW> answer);
     const SStringW& LastFolderTitle() const { return m_lastFolderTitle; }
+    // Windows hand caption drags to the "window system" (as under Wayland), which here
+    // only counts them and moves nothing.
+    void SetSystemMoves(bool on) { m_bSystemMoves = on; }
+    int SystemMovesBegun() const { return m_nSystemMoves; }
+    bool TakeSystemMove() const {
+        m_nSystemMoves += m_bSystemMoves ? 1 : 0;
+        return m_bSystemMoves;
+    }
 
     // Input by coordinates (client pixels of the window) or by control name.
     static void Click(SHostWnd* wnd, CPoint pt);
@@ -91,6 +99,8 @@ private:
     SStringW m_lastFolderTitle;
     SStringW m_clipboard;
     CSize m_szScreen{1920, 1080};
+    bool m_bSystemMoves = false;
+    mutable int m_nSystemMoves = 0;
     int m_idleLimitMs = 5000;
 };
 

@@ -78,6 +78,14 @@ struct INativeWnd {
     virtual void SetIcon(IBitmapS* icon) = 0;
     virtual void SetImeCursorRect(const CRect& rc) = 0;
     virtual void GrabFocus() = 0;
+    // Hands a caption drag that starts with the pointer at `ptScreen` to the window system,
+    // which then moves the window itself until the button is released; false when the
+    // window is moved by SetGeometry instead. A Wayland compositor lets no client place its
+    // own window.
+    virtual bool BeginSystemMove(CPoint ptScreen) {
+        (void)ptScreen;
+        return false;
+    }
     // Notices for the accessibility layer (ignored by backends without one). Every other
     // change it reports (states, texts, values, pages) invalidates the window, and the
     // layer catches up after an invalidation.

@@ -140,12 +140,16 @@ CPoint SHostWnd::PointerOnScreen(CPoint ptInClient) const {
     return CPoint(now.left + ptInClient.x, now.top + ptInClient.y);
 }
 
-void SHostWnd::OnBeginMoveDrag(CPoint pt) {
+bool SHostWnd::OnBeginMoveDrag(CPoint pt) {
     if (!m_pNative)
-        return;
+        return false;
+    const CPoint screen = PointerOnScreen(pt);
+    if (m_pNative->BeginSystemMove(screen))
+        return false;
     m_bDragging = true;
     m_rcDragStart = GetScreenRect();
-    m_ptDragStart = PointerOnScreen(pt);
+    m_ptDragStart = screen;
+    return true;
 }
 
 void SHostWnd::OnMoveDragTo(CPoint pt) {

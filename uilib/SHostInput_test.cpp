@@ -112,6 +112,14 @@ TEST_F(HostInputTest, PressesNoControlTakesReachTheCaptionAndDragTheWindow) {
         SHeadlessHost::MoveMouse(&wnd, CPoint(5, 190));
         EXPECT_EQ(wnd.GetScreenRect().TopLeft(), CPoint(130, 80));
     }
+    // Where the window system moves windows, the caption hands the drag over and the
+    // window does not move itself.
+    env.host.SetSystemMoves(true);
+    wnd.SetWindowPos(nullptr, 100, 100, 0, 0, SWP_NOSIZE);
+    DragBy(Center(L"pic"));
+    EXPECT_EQ(env.host.SystemMovesBegun(), 1);
+    EXPECT_EQ(wnd.GetScreenRect().TopLeft(), CPoint(100, 100));
+    env.host.SetSystemMoves(false);
     // Controls keep their presses: a button, a check box, an editor, a tab header.
     for (const wchar_t* name : {L"btn", L"chk", L"field"}) {
         SCOPED_TRACE(testing::Message() << name);

@@ -98,7 +98,7 @@ public:
     SWindow* GetFocus() const override { return m_pFocus; }
     void RegisterTimelineHandler(SWindow* wnd) override;
     void UnregisterTimelineHandler(SWindow* wnd) override;
-    void OnBeginMoveDrag(CPoint ptInClient) override;
+    bool OnBeginMoveDrag(CPoint ptInClient) override;
     void OnMoveDragTo(CPoint ptInClient) override;
     void OnEndMoveDrag() override;
     bool GetClipboardText(SStringW* text) override;

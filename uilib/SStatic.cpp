@@ -119,11 +119,10 @@ void SImageWnd::OnPaint(IRenderTarget* rt) {
 
 void SCaption::OnLButtonDown(CPoint pt, UINT) {
     ISwndContainer* c = GetContainer();
-    if (!c)
-        return;
+    if (!c || !c->OnBeginMoveDrag(pt))
+        return;  // nothing to move, or the window system moves the window
     m_bDragging = true;
     SetCapture();
-    c->OnBeginMoveDrag(pt);
 }
 
 void SCaption::OnMouseMove(CPoint pt, UINT) {

@@ -29,8 +29,9 @@ struct ISwndContainer {
     // Asks for OnNextFrame calls on `wnd` about every 10 ms until unregistered.
     virtual void RegisterTimelineHandler(SWindow* wnd) = 0;
     virtual void UnregisterTimelineHandler(SWindow* wnd) = 0;
-    // Starts moving the host window with the mouse (caption drag).
-    virtual void OnBeginMoveDrag(CPoint ptInClient) = 0;
+    // Starts moving the host window with the mouse (caption drag). False when the window
+    // system took the drag over: no moves or end follow then.
+    virtual bool OnBeginMoveDrag(CPoint ptInClient) = 0;
     virtual void OnMoveDragTo(CPoint ptInClient) = 0;
     virtual void OnEndMoveDrag() = 0;
     virtual bool GetClipboardText(SStringW* text) = 0;

@@ -1,5 +1,6 @@
 #include "uilib/gtk/SGtkHost.h"
 
+#include <gdk/gdkwayland.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
@@ -17,6 +18,13 @@ namespace SOUI {
 namespace {
 
 std::atomic<uint64_t> s_framesDrawn{0};
+
+// Under a Wayland compositor a client neither places nor moves its own windows: the
+// compositor does, also when the user drags a caption.
+bool OnWayland() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display != nullptr && GDK_IS_WAYLAND_DISPLAY(display);
+}
 
 // The folder chooser while its loop runs (GTK's thread only), and the window it is modal
 // over: one at a time, as the chooser is modal.
@@ -143,7 +151,7 @@ public:
                         GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK);
         gtk_container_add(GTK_CONTAINER(m_window), m_area);
         gtk_widget_set_size_request(m_area, m_rc.Width(), m_rc.Height());
-        gtk_window_move(GTK_WINDOW(m_window), m_rc.left, m_rc.top);
+        MoveToRect();
 
         m_im = gtk_im_multicontext_new();
         g_signal_connect(m_im, "commit", G_CALLBACK(OnCommit), this);
@@ -192,14 +200,14 @@ public:
             gtk_widget_set_size_request(m_area, rc.Width(), rc.Height());
             gtk_window_resize(GTK_WINDOW(m_window), rc.Width(), rc.Height());
         }
-        gtk_window_move(GTK_WINDOW(m_window), rc.left, rc.top);
+        MoveToRect();
     }
     CRect GetGeometry() const override { return m_rc; }
     void Show(bool bShow) override {
         m_shown = bShow;
         if (bShow) {
             m_minimized = false;
-            gtk_window_move(GTK_WINDOW(m_window), m_rc.left, m_rc.top);
+            MoveToRect();
             gtk_widget_show(m_window);
             gtk_window_deiconify(GTK_WINDOW(m_window));
         } else {
@@ -260,8 +268,20 @@ public:
     void OnAccFocus(SWindow* wnd) override { m_a11y->OnFocus(wnd); }
     void OnAccRemoved(SWindow* wnd) override { m_a11y->OnRemoved(wnd); }
     GtkWidget* Widget() const { return m_window; }
+    bool BeginSystemMove(CPoint ptScreen) override {
+        if (!OnWayland())
+            return false;  // X11: the host moves the window, as it always has
+        gtk_window_begin_move_drag(GTK_WINDOW(m_window), GDK_BUTTON_PRIMARY, ptScreen.x, ptScreen.y,
+                                   gtk_get_current_event_time());
+        return true;
+    }
 
 private:
+    // Places the window at m_rc's origin where the window system lets a client do so.
+    void MoveToRect() {
+        if (!OnWayland())
+            gtk_window_move(GTK_WINDOW(m_window), m_rc.left, m_rc.top);
+    }
     static void OnRealize(GtkWidget* w, SGtkWnd* self) {
         gtk_im_context_set_client_window(self->m_im, gtk_widget_get_window(w));
     }
