@@ -33,14 +33,13 @@ constexpr const wchar_t* kSlideCaptions[] = {L"智能识别文件", L"7 x 12小�
 
 CMainDlg::CMainDlg() : SHostWnd(L"LAYOUT:XML_MAINWND") {
     SNotifyCenter::getSingleton().RegisterEventMap(this);
-    m_pInstallMgr = new CInstallMgr;
+    m_pInstallMgr.attach(new CInstallMgr);
 }
 
 CMainDlg::~CMainDlg() {
-    // Joins a running install thread: it stops at its next blocking point.
-    if (m_pInstallMgr != nullptr)
-        m_pInstallMgr->Release();
-    m_pInstallMgr = nullptr;
+    // Joins a running install thread (it stops at its next blocking point) while the
+    // window is still registered for the events it posts.
+    m_pInstallMgr.reset();
     if (SNotifyCenter* center = SNotifyCenter::getSingletonPtr())
         center->UnregisterEventMap(this);
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SButton.h"
 #include "uilib/SCheckBox.h"
 #include "uilib/SEdit.h"
@@ -47,7 +48,7 @@ public:
     int GetTargetProgress() const { return m_nTargetProgress; }
     int GetSlide() const { return m_nSlide; }
     bool IsPanelExpanded() const { return m_bPanelExpanded; }
-    CInstallMgr* GetInstallMgr() const { return m_pInstallMgr; }
+    CInstallMgr* GetInstallMgr() const { return m_pInstallMgr.get(); }
     // The message box while one is shown over the window; null otherwise.
     CMsgBoxDlg* GetMsgBox() const { return m_pMsgBox; }
 
@@ -91,7 +92,7 @@ private:
     int m_nFailProgress = -1;
     bool m_bInstalling = false;  // from the install click until the display reaches 100
     bool m_bStepping = false;    // the progress timer runs: the display is below the target
-    CInstallMgr* m_pInstallMgr = nullptr;  // one reference, owned
+    SOUI::SAutoRefPtr<CInstallMgr> m_pInstallMgr;
     int m_nSlide = 1;
     bool m_bPanelExpanded = false;
     CMsgBoxDlg* m_pMsgBox = nullptr;  // while the message box runs

@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include "install/InstallConfig.h"
+#include "uilib/SAutoRefPtr.h"
 
 using namespace SOUI;
 
@@ -15,11 +16,12 @@ void LoadLanguage(SApplication& app, ITranslatorMgr* translator) {
     pugi::xml_document doc;
     if (!app.LoadXmlDocment(doc, docName, L"translator"))
         return;
-    ITranslator* lang = nullptr;
-    if (!translator->CreateTranslator(&lang) || lang == nullptr)
+    ITranslator* created = nullptr;
+    if (!translator->CreateTranslator(&created) || created == nullptr)
         return;
+    SAutoRefPtr<ITranslator> lang;
+    lang.attach(created);
     pugi::xml_node root = doc.child("language");
     if (lang->Load(&root, LD_XML))
-        translator->InstallTranslator(lang);
-    lang->Release();
+        translator->InstallTranslator(lang.get());
 }

@@ -87,10 +87,7 @@ int ParseNumber(const SStringW& value) {
 
 SButtonEx::SButtonEx() = default;
 
-SButtonEx::~SButtonEx() {
-    if (m_pIconHandle != nullptr)
-        m_pIconHandle->Release();
-}
+SButtonEx::~SButtonEx() = default;
 
 const SAttrTable& SButtonEx::ClassAttributes() {
     using B = SButtonEx;
@@ -147,8 +144,8 @@ const SAttrTable& SButtonEx::ClassAttributes() {
 }
 
 IBitmapS* SButtonEx::SetIcon(IBitmapS* icon, int size) {
-    IBitmapS* old = m_pIconHandle;
-    m_pIconHandle = icon;
+    IBitmapS* old = m_pIconHandle.detach();
+    m_pIconHandle.attach(icon);
     m_nIconHandleSize = size;
     return old;
 }
@@ -191,11 +188,11 @@ CSize SButtonEx::MeasureContent(IRenderTarget* rt) {
 }
 
 CSize SButtonEx::GetDesiredSize(const CRect* rcContainer) {
-    IRenderTarget* rt = CreateMeasureTarget();
+    SAutoRefPtr<IRenderTarget> rt;
+    rt.attach(CreateMeasureTarget());
     if (rt == nullptr)
         return SButton::GetDesiredSize(rcContainer);
-    CSize size = MeasureContent(rt);
-    rt->Release();
+    const CSize size = MeasureContent(rt.get());
     const CRect& pad = GetStyle().GetPadding();
     return {size.cx + pad.left + pad.right, size.cy + pad.top + pad.bottom};
 }
@@ -289,7 +286,7 @@ void SButtonEx::DrawIcon(IRenderTarget* rt, const CRect& rc) {
     if (!m_bIconVisible)
         return;
     if (m_pIconHandle != nullptr) {
-        rt->DrawBitmap(rc, m_pIconHandle,
+        rt->DrawBitmap(rc, m_pIconHandle.get(),
                        CRect(0, 0, m_pIconHandle->Width(), m_pIconHandle->Height()), 0xff);
         return;
     }

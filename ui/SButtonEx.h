@@ -9,6 +9,7 @@
 // vertTextIcon, horzIconText, horzTextIcon; case-sensitive), sepSize (gap between icon and
 // text), iconPos and textPos "x,y" (freeDraw only).
 
+#include "uilib/SAutoRefPtr.h"
 #include "uilib/SButton.h"
 
 namespace SOUI {
@@ -64,7 +65,7 @@ private:
     CSize MeasureText(IRenderTarget* rt);
     void DrawIcon(IRenderTarget* rt, const CRect& rc);
 
-    IBitmapS* m_pIconHandle = nullptr;  // owned reference
+    SAutoRefPtr<IBitmapS> m_pIconHandle;
     int m_nIconHandleSize = 32;
     SAutoRefPtr<ISkinObj> m_pIconSkin;  // shared with the skin pool
     int m_nIconIndex = 0;
