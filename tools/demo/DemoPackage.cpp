@@ -1,13 +1,8 @@
 #include "tools/demo/DemoPackage.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "platform/File.h"
 
 namespace qidemo {
 
@@ -31,27 +26,7 @@ bool HasTrailer(std::string_view bytes) {
                        sizeof(kPackageMagic)) == 0;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
-
-bool CFileDescriptor::Close() {
-    if (m_nFd < 0)
-        return true;
-    int fd = m_nFd;
-    m_nFd = -1;
-    return ::close(fd) == 0;
-}
 
 uint64_t PayloadChecksum(std::string_view bytes) {
     uint64_t hash = 0xcbf29ce484222325ull;
@@ -63,36 +38,22 @@ uint64_t PayloadChecksum(std::string_view bytes) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read " + path;
+    if (const int failed = platform::ReadWholeFile(path, bytes)) {
+        error = "cannot read " + path + ": " + std::strerror(failed);
         return false;
     }
     return true;
 }
 
 bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, std::string& error) {
-    std::string temp = path + ".XXXXXX";
-    CFileDescriptor fd(::mkstemp(temp.data()));
-    if (fd.Get() < 0) {
-        error = "cannot create a file beside " + path + ": " + std::strerror(errno);
+    platform::ReplaceOptions options;
+    options.mode = mode;
+    options.keepExistingMode = false;
+    if (const int failed = platform::ReplaceFileAtomically(path, bytes, options)) {
+        error = "cannot write " + path + ": " + std::strerror(failed);
         return false;
     }
-    bool ok = WriteAll(fd.Get(), bytes) && ::fchmod(fd.Get(), mode) == 0;
-    int savedErrno = errno;
-    ok = fd.Close() && ok;
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    if (ok)
-        savedErrno = errno;
-    ::unlink(temp.c_str());
-    error = "cannot write " + path + ": " + std::strerror(savedErrno);
-    return false;
+    return true;
 }
 
 bool BuildPackage(std::string_view stub, std::string_view payload, std::string& package,

@@ -15,32 +15,16 @@
 
 namespace qidemo {
 
-// Owner of one file descriptor.
-class CFileDescriptor {
-public:
-    explicit CFileDescriptor(int fd = -1) : m_nFd(fd) {}
-    ~CFileDescriptor() { Close(); }
-    CFileDescriptor(const CFileDescriptor&) = delete;
-    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-
-    int Get() const { return m_nFd; }
-    // Closes now; true when the data written reached the file.
-    bool Close();
-
-private:
-    int m_nFd;
-};
-
 inline constexpr char kPackageMagic[8] = {'Q', 'I', 'D', 'E', 'M', 'O', 'P', 'K'};
 inline constexpr size_t kPackageTrailerSize = 24;
 
 uint64_t PayloadChecksum(std::string_view bytes);
 
-// Reads a whole file.
+// Reads a whole file (platform/File.h), with the reason of a failure in `error`.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
 
-// Writes `bytes` to `path` with `mode` through a temporary file in the same folder and a
-// rename, so a reader (or a running program of that name) never sees half a file.
+// Writes `bytes` to `path` with `mode` through platform::ReplaceFileAtomically, so a reader
+// (or a running program of that name) never sees half a file.
 bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, std::string& error);
 
 // `stub` (an executable without payload) + `payload` + trailer.

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/File.h"
 #include "tools/demo/DemoLayout.h"
 #include "tools/demo/DemoPackage.h"
 #include "tools/demo/DemoReport.h"
@@ -165,7 +166,9 @@ void CDemoServer::ServeFile(const CDemoFile& file, httplib::Response& res) {
     const std::string path = m_options.root + file.urlPath;
     // Opened per request: a package rebuilt meanwhile replaces the file, and this transfer
     // keeps reading the one it started with.
-    auto fd = std::make_shared<CFileDescriptor>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    int openError = 0;
+    auto fd = std::make_shared<platform::FileDescriptor>(
+        platform::OpenFile(path, O_RDONLY, 0, openError));
     struct stat st {};
     if (fd->Get() < 0 || ::fstat(fd->Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         res.status = 404;

@@ -15,6 +15,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/File.h"
 #include "tools/demo/DemoLayout.h"
 #include "tools/demo/DemoPackage.h"
 
@@ -29,7 +30,9 @@ void LeaveMarker(const std::string& ownPath) {
     const char* marker = std::getenv("QI_DEMO_PRODUCT_MARKER");
     if (marker == nullptr || *marker == '\0')
         return;
-    qidemo::CFileDescriptor fd(::open(marker, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    int openError = 0;
+    const platform::FileDescriptor fd =
+        platform::OpenFile(marker, O_WRONLY | O_CREAT | O_APPEND, 0644, openError);
     const std::string line = ownPath + "\n";
     // One write: copies started together never interleave their lines.
     if (fd.Get() < 0 ||
