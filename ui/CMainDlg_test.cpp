@@ -20,6 +20,7 @@
 #include "tests/support/InstallEvents.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/Wait.h"
 #include "ui/CMsgBoxDlg.h"
 #include "ui/SButtonEx.h"
 #include "ui/testing/MainWindowFixture.h"
@@ -279,8 +280,9 @@ TEST_F(MainDlgTest, TheFinishedPageStartsTheProductQuotedAndCloses) {
     Click(L"btn_installer");
     ASSERT_TRUE(m_dlg->GetInstallMgr() != nullptr);
     // Let the offline run end before the product is placed: it ends running copies.
-    for (int i = 0; i < 500 && !m_dlg->GetInstallMgr()->IsInstallThreadFinished(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(qitest::WaitUntil([&] {
+        return m_dlg->GetInstallMgr()->IsInstallThreadFinished();
+    })) << "the offline run did not end";
     const std::string marker = m_tmp / "started";
     m_tmp.WriteScript("with blank/Quillora/Quillora.exe", "echo \"$0\" > '" + marker + "'\n");
     Post(100, 0, L"安装完成");
@@ -290,8 +292,8 @@ TEST_F(MainDlgTest, TheFinishedPageStartsTheProductQuotedAndCloses) {
     ASSERT_TRUE(Click(L"btn_start"));
     EXPECT_FALSE(m_dlg->IsWindow());
     EXPECT_TRUE(g_bStopFlag);
-    for (int i = 0; i < 500 && qitest::TempDir::Read(marker).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(qitest::WaitUntil([&] { return !qitest::TempDir::Read(marker).empty(); }))
+        << "the product never started";
     EXPECT_EQ(qitest::TempDir::Read(marker), dir + "/Quillora/Quillora.exe\n");
 }
 

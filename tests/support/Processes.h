@@ -13,6 +13,7 @@
 #include "platform/ProcessTable.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 
 namespace qitest {
 
@@ -27,12 +28,7 @@ inline bool IsRunning(uint32_t pid) {
 
 // Waits up to `ms` until `pid` no longer runs.
 inline bool WaitUntilGone(uint32_t pid, int ms = 5000) {
-    for (int waited = 0; waited < ms; waited += 10) {
-        if (!IsRunning(pid))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return !IsRunning(pid);
+    return WaitUntil([pid] { return !IsRunning(pid); }, ms);
 }
 
 // Waits up to `ms` for a file that a child writes a process id into ("<id>\n").
