@@ -15,6 +15,7 @@
 #include "sys/OsInfo.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestHttpServer.h"
 
@@ -53,13 +54,9 @@ class AfterInstallTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
-        platform::SetModuleFileNameForTest(platform::Utf8ToWide(exeDir / "quillora-installer"));
         mgr.SetInstallDir(platform::Utf8ToWide(installDir.Path()));
     }
-    void TearDown() override {
-        CHttpMgr::GetInstance()->TerminateAll();
-        platform::SetModuleFileNameForTest(L"");
-    }
+    void TearDown() override { CHttpMgr::GetInstance()->TerminateAll(); }
 
     // Runs the step and returns the report the server received.
     qitest::CRecordedRequest RunAndReceiveReport() {
@@ -77,6 +74,8 @@ protected:
 
     qitest::CTestHttpServer server;
     qitest::TempDir exeDir;
+    const qitest::ScopedOverride m_module =
+        qitest::OverrideModuleFileName(platform::Utf8ToWide(exeDir / "quillora-installer"));
     qitest::TempDir installDir;
     qitest::InstallEvents events;
     CInstallMgr mgr;

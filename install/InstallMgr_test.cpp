@@ -14,6 +14,7 @@
 #include "platform/Text.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/Processes.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
@@ -26,14 +27,14 @@ class InstallMgrTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_registry.Ok());  // an empty registry of our own
-        platform::SetModuleFileNameForTest(platform::Utf8ToWide(m_dir / "installer"));
         // Later steps end quickly: no network, and a setup that fails at once.
         m_dir.Write("Install.ini", qitest::OfflineInstallIni());
         ASSERT_TRUE(qitest::WriteRecordingScript(m_dir / "QuilloraSetup.exe", m_dir / "args", 1));
     }
-    void TearDown() override { platform::SetModuleFileNameForTest(L""); }
     qitest::TempRegistry m_registry;
     qitest::TempDir m_dir;
+    const qitest::ScopedOverride m_module =
+        qitest::OverrideModuleFileName(platform::Utf8ToWide(m_dir / "installer"));
     InstallEvents m_events;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/Text.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/Processes.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
@@ -15,7 +16,7 @@ TEST(InstallProcesses, EndsOneOfEachProductAndFiftyCompanions) {
     qitest::TempRegistry registry;
     ASSERT_TRUE(registry.Ok());
     qitest::TempDir dir;
-    platform::SetModuleFileNameForTest(platform::Utf8ToWide(dir / "installer"));
+    const auto module = qitest::OverrideModuleFileName(platform::Utf8ToWide(dir / "installer"));
     dir.Write("Install.ini", qitest::OfflineInstallIni());
     ASSERT_TRUE(qitest::WriteRecordingScript(dir / "QuilloraSetup.exe", dir / "args", 1));
     qitest::InstallEvents events;
@@ -31,7 +32,6 @@ TEST(InstallProcesses, EndsOneOfEachProductAndFiftyCompanions) {
     EXPECT_EQ(product.Alive(), 1);  // one copy of each is ended, not all
     EXPECT_EQ(helper.Alive(), 0);
     EXPECT_EQ(companions.Alive(), 10);
-    platform::SetModuleFileNameForTest(L"");
 }
 
 }  // namespace
