@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/testing/ProgramUi.h"
 #include "uilib/SApplication.h"
@@ -142,9 +143,12 @@ TEST_F(LayoutsTest, MessageBoxControlsAtTheLayoutSize) {
 
 // The four pages of the main window and the message box as the headless host draws them,
 // kept in the build folder (screenshots/) for a person to look at.
+// Skin images are decoded when a page first draws them, not when the skins load.
 TEST_F(LayoutsTest, ScreenshotsOfEveryPageAndTheMessageBox) {
     const std::string dir = QI_SCREENSHOT_DIR;
     std::filesystem::create_directories(dir);
+    EXPECT_EQ(m_ui.App().DecodedImageCount(), 0u);
+    std::vector<size_t> decoded;
     SHostWnd wnd(L"LAYOUT:XML_MAINWND");
     ASSERT_NE(wnd.Create(), nullptr);
     auto* tab = wnd.FindChildByName2<STabCtrl>(L"tab_main");
@@ -158,7 +162,9 @@ TEST_F(LayoutsTest, ScreenshotsOfEveryPageAndTheMessageBox) {
         std::filesystem::remove(path);
         ASSERT_TRUE(SHeadlessHost::RenderToPng(&wnd, path.c_str())) << path;
         EXPECT_GT(std::filesystem::file_size(path), 2000u) << path << " looks empty";
+        decoded.push_back(m_ui.App().DecodedImageCount());
     }
+    EXPECT_LT(decoded[0], decoded[2]) << "the progress page's images wait for that page";
     wnd.DestroyWindow();
 
     SHostWnd box(L"LAYOUT:XML_MSGBOX_DLG");

@@ -188,6 +188,16 @@ bool SApplication::GetRawBuffer(const SStringW& type, const SStringW& name,
     return false;
 }
 
+bool SApplication::HasResource(const SStringW& resName) const {
+    SStringW type, name;
+    if (!SplitResName(resName, &type, &name))
+        return false;
+    for (const SAutoRefPtr<IResProvider>& p : m_providers)
+        if (p->HasResource(type, name))
+            return true;
+    return false;
+}
+
 bool SApplication::GetRawBuffer(const SStringW& resName, std::vector<unsigned char>* data) const {
     SStringW type, name;
     if (!SplitResName(resName, &type, &name))

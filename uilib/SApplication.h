@@ -93,6 +93,8 @@ public:
     const FontDesc& GetDefaultFontDesc() const { return m_defFont; }
     // A bitmap from an image resource "TYPE:NAME", cached (no new reference).
     IBitmapS* LoadImage(const SStringW& resName);
+    // How many images were decoded so far (each once, whoever uses it).
+    size_t DecodedImageCount() const { return m_images.size(); }
 
     // ---- resources and the UI definition
     // Adds a provider (own reference taken) and loads the UI definition of that name
@@ -103,6 +105,8 @@ public:
                       std::vector<unsigned char>* data) const;
     // "TYPE:NAME" form.
     bool GetRawBuffer(const SStringW& resName, std::vector<unsigned char>* data) const;
+    // Whether a provider holds "type:name", without reading it.
+    bool HasResource(const SStringW& resName) const;
     // Loads an XML resource; pszName may be "TYPE:NAME" with pszType empty.
     bool LoadXmlDocment(pugi::xml_document& doc, const SStringW& name,
                         const SStringW& type = SStringW());

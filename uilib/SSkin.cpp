@@ -5,17 +5,28 @@
 namespace SOUI {
 void SSkinImgList::SetImage(IBitmapS* bmp) {
     m_pImg = bmp;
+    m_strSrc.clear();
+}
+
+IBitmapS* SSkinImgList::Image() const {
+    if (!m_pImg && !m_strSrc.empty()) {
+        // Decoded when first measured or drawn: skins of pages not yet shown cost nothing.
+        SApplication* app = SApplication::getSingletonPtr();
+        m_pImg = app ? app->LoadImage(m_strSrc) : nullptr;
+        m_strSrc.clear();  // a failure is logged once, not at every frame
+    }
+    return m_pImg.get();
 }
 
 HRESULT SSkinImgList::SetAttribute(const SStringW& name, const SStringW& value, BOOL) {
     if (EqualsNoCase(name, L"src")) {
         SApplication* app = SApplication::getSingletonPtr();
-        IBitmapS* bmp = app ? app->LoadImage(value) : nullptr;
-        if (!bmp) {
+        if (app == nullptr || !app->HasResource(value)) {
             LogBadAttribute(L"SSkinImgList", name, value);
             return E_FAIL;
         }
-        SetImage(bmp);
+        m_pImg = nullptr;
+        m_strSrc = value;
         return S_OK;
     }
     if (EqualsNoCase(name, L"name"))
@@ -43,11 +54,12 @@ HRESULT SSkinImgList::SetAttribute(const SStringW& name, const SStringW& value, 
 }
 
 CSize SSkinImgList::GetSkinSize() const {
-    if (!m_pImg)
+    const IBitmapS* img = Image();
+    if (!img)
         return {};
     if (m_bVertical)
-        return {m_pImg->Width(), m_pImg->Height() / m_nStates};
-    return {m_pImg->Width() / m_nStates, m_pImg->Height()};
+        return {img->Width(), img->Height() / m_nStates};
+    return {img->Width() / m_nStates, img->Height()};
 }
 
 CRect SSkinImgList::FrameRect(int index) const {
@@ -59,7 +71,7 @@ CRect SSkinImgList::FrameRect(int index) const {
 }
 
 void SSkinImgList::DrawByIndex(IRenderTarget* rt, const CRect& rc, int index, BYTE alpha) {
-    if (!m_pImg || !rt || rc.IsRectEmpty())
+    if (!Image() || !rt || rc.IsRectEmpty())
         return;
     // A skin with fewer frames than states asked for shows its last frame (a one-frame
     // skin looks the same in every state).
@@ -68,14 +80,13 @@ void SSkinImgList::DrawByIndex(IRenderTarget* rt, const CRect& rc, int index, BY
 
 void SSkinImgList::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha) {
     if (!m_bTile) {
-        rt->DrawBitmap(dst, m_pImg.get(), src, alpha);
+        rt->DrawBitmap(dst, Image(), src, alpha);
         return;
     }
     rt->PushClipRect(dst);
     for (int y = dst.top; y < dst.bottom; y += src.Height())
         for (int x = dst.left; x < dst.right; x += src.Width())
-            rt->DrawBitmap(CRect(x, y, x + src.Width(), y + src.Height()), m_pImg.get(), src,
-                           alpha);
+            rt->DrawBitmap(CRect(x, y, x + src.Width(), y + src.Height()), Image(), src, alpha);
     rt->PopClip();
 }
 
@@ -146,7 +157,7 @@ void SSkinImgFrame::DrawNinePatch(IRenderTarget* rt, IBitmapS* bmp, const CRect&
 }
 
 void SSkinImgFrame::DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha) {
-    DrawNinePatch(rt, m_pImg.get(), dst, src, m_rcMargin, alpha);
+    DrawNinePatch(rt, Image(), dst, src, m_rcMargin, alpha);
 }
 
 HRESULT SSkinScrollbar::SetAttribute(const SStringW& name, const SStringW& value, BOOL bLoading) {
@@ -167,26 +178,28 @@ HRESULT SSkinScrollbar::SetAttribute(const SStringW& name, const SStringW& value
 }
 
 CSize SSkinScrollbar::GetSkinSize() const {
-    if (!m_pImg)
+    const IBitmapS* img = Image();
+    if (!img)
         return {};
-    return {m_pImg->Width() / 9, m_pImg->Height() / 3};
+    return {img->Width() / 9, img->Height() / 3};
 }
 
 void SSkinScrollbar::DrawPart(IRenderTarget* rt, const CRect& rc, Part part, int state,
                               BYTE alpha) {
-    if (!m_pImg || rc.IsRectEmpty())
+    IBitmapS* img = Image();
+    if (!img || rc.IsRectEmpty())
         return;
     CSize cell = GetSkinSize();
     state = std::clamp(state, 0, 2);
     CRect src(part * cell.cx, state * cell.cy, (part + 1) * cell.cx, (state + 1) * cell.cy);
     if (part == kUpArrow || part == kDownArrow || part == kLeftArrow || part == kRightArrow ||
         part == kCorner) {
-        rt->DrawBitmap(rc, m_pImg.get(), src, alpha);
+        rt->DrawBitmap(rc, img, src, alpha);
         return;
     }
     int m = m_nMargin;
     CRect margin = (part == kVThumb || part == kVRail) ? CRect(0, m, 0, m) : CRect(m, 0, m, 0);
-    SSkinImgFrame::DrawNinePatch(rt, m_pImg.get(), rc, src, margin, alpha);
+    SSkinImgFrame::DrawNinePatch(rt, img, rc, src, margin, alpha);
 }
 
 ISkinObj* CreateSkinByClass(const wchar_t* className) {

@@ -67,7 +67,8 @@ public:
 
     // Takes its own reference to the bitmap.
     void SetImage(IBitmapS* bmp);
-    IBitmapS* GetImage() const { return m_pImg.get(); }
+    // The bitmap; one named by "src" is decoded now if it was not yet.
+    IBitmapS* GetImage() const { return Image(); }
     void SetStates(int states) { m_nStates = states < 1 ? 1 : states; }
     bool IsAutoFit() const { return m_bAutoFit; }
 
@@ -75,12 +76,17 @@ protected:
     CRect FrameRect(int index) const;  // source rectangle of a frame in the image
     virtual void DrawFrame(IRenderTarget* rt, const CRect& dst, const CRect& src, BYTE alpha);
 
-    SAutoRefPtr<IBitmapS> m_pImg;
+    IBitmapS* Image() const;
+
     int m_nStates = 1;
     bool m_bVertical = false;
     bool m_bTile = false;
     bool m_bAutoFit = false;
     BYTE m_byAlpha = 0xff;
+
+private:
+    mutable SAutoRefPtr<IBitmapS> m_pImg;
+    mutable SStringW m_strSrc;  // the image resource, until it is decoded
 };
 
 // Nine-patch frames: the edges keep their size, the middle stretches.
