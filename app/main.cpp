@@ -10,14 +10,19 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/ComponentLoader.h"
 #include "net/ClusterCurl.h"
 #include "net/HttpMgr.h"
 #include "platform/Text.h"
 #include "sys/DebugLog.h"
+#include "sys/SupportLog.h"
 #include "sys/TextHelpers.h"
 #include "ui/CMainDlg.h"
 #include "ui/Language.h"
@@ -162,7 +167,21 @@ int RunInstaller() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    return RunInstaller();
+    std::string error;
+    const std::optional<CInstallerOptions> options =
+        ParseInstallerArgs(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::fprintf(stderr, "quillora-installer: %s\n%s", error.c_str(), InstallerUsage());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(InstallerUsage(), stdout);
+        return 0;
+    }
+    sys::OpenSupportLog(options->logPath);
+    const int result = RunInstaller();
+    sys::CloseSupportLog();
+    return result;
 }

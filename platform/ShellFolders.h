@@ -32,6 +32,11 @@ bool GetSpecialFolderPath(int csidl, std::wstring& path, bool create = false);
 // path fails. `owner` is unused.
 bool SHGetSpecialFolderPathW(void* owner, wchar_t* path, int csidl, bool create);
 
+// Where a program of this name keeps the log of its last run: on Windows
+// "%TEMP%\<name>.log" (GetTempPathW), on Linux "$XDG_STATE_HOME/<name>/install.log"
+// (default ~/.local/state). The folder may not exist yet.
+std::wstring GetDiagnosticLogPath(const std::wstring& programName);
+
 // Test hook: answer `path` for `csidl` (nullopt restores the system's folder).
 void SetSpecialFolderForTest(int csidl, std::optional<std::wstring> path);
 

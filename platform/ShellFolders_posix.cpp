@@ -86,6 +86,11 @@ std::string Mapped(int csidl) {
 
 }  // namespace
 
+std::wstring GetDiagnosticLogPath(const std::wstring& programName) {
+    return PathFromNarrow(XdgDir("XDG_STATE_HOME", "/.local/state")) + L"/" + programName +
+           L"/install.log";
+}
+
 // A missing folder is made by ShellFolders.cpp.
 bool SystemFolderPath(int csidl, bool /*create*/, std::wstring& path) {
     std::string narrow = Mapped(csidl);

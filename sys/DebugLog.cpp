@@ -8,6 +8,7 @@
 #include "platform/DebugOutput.h"
 #include "platform/Time.h"
 #include "platform/WideFormat.h"
+#include "sys/SupportLog.h"
 
 void DebugLogUnchecked(const wchar_t* format, ...) {
     va_list args;
@@ -24,4 +25,5 @@ void DebugLogUnchecked(const wchar_t* format, ...) {
     platform::OutputDebugStringW(prefix);
     platform::OutputDebugStringW(message.c_str());
     platform::OutputDebugStringW(L"\n");
+    sys::AppendSupportLog(std::wstring(prefix) + message);
 }

@@ -2,7 +2,8 @@
 // The one writer of time-stamped diagnostic lines: "[Y-MM-DD hh:mm:ss ms] message\n" to
 // the debugger output stream, in three writes (prefix, message, line feed). The format
 // follows the Windows wide printf family and is checked against the arguments at compile
-// time (see platform/WideFormat.h). Messages longer than 4095 characters are cut there.
+// time (see platform/WideFormat.h). Messages longer than 4095 characters are cut there. The
+// whole line also goes to the support log while one is open (sys/SupportLog.h).
 
 #include "platform/WideFormat.h"
 

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/DebugOutput.h"
+#include "platform/Text.h"
 #include "platform/Time.h"
+#include "sys/SupportLog.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -29,6 +32,29 @@ protected:
 TEST_F(DebugLogTest, PrefixMessageAndLineFeed) {
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownNetFile", 20);
     EXPECT_EQ(m_capture.Text(), "[2020-01-02 03:04:05 9] CInstallMgr::DownNetFile 安装step=20\n");
+}
+
+// The support log gets the same whole lines, keeps the run before as ".1", and a log that
+// cannot be made leaves the run going with no log.
+TEST_F(DebugLogTest, SupportLogKeepsTheLinesAndTheRunBefore) {
+    qitest::TempDir dir;
+    const std::string path = dir / "state/日志/install.log";  // a folder that is not there yet
+    const std::wstring wide = platform::PathFromNarrow(path);
+    ASSERT_TRUE(sys::OpenSupportLog(wide));
+    DebugLog(L"%s first run", L"A");
+    ASSERT_TRUE(sys::OpenSupportLog(wide));
+    EXPECT_EQ(sys::SupportLogPath(), wide);
+    DebugLog(L"%s second run %d", L"B", 2);
+    sys::CloseSupportLog();
+    DebugLog(L"after the close");
+    EXPECT_EQ(qitest::TempDir::Read(path), "[2020-01-02 03:04:05 9] B second run 2\n");
+    EXPECT_EQ(qitest::TempDir::Read(path + ".1"), "[2020-01-02 03:04:05 9] A first run\n");
+    EXPECT_TRUE(sys::SupportLogPath().empty());
+
+    dir.Write("file", "x");
+    EXPECT_FALSE(sys::OpenSupportLog(platform::PathFromNarrow(dir / "file/install.log")));
+    EXPECT_TRUE(sys::SupportLogPath().empty());
+    DebugLog(L"no log, no fault");
 }
 
 TEST_F(DebugLogTest, EmptyAndPlainFormats) {
