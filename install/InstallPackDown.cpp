@@ -30,3 +30,13 @@ void CInstallPackDown::OnDownloadProgress(int type, int, double total, double no
 }
 
 void CInstallPackDown::OnUploadProgress(int, double, double) {}
+
+void CInstallPackDown::OnDownloadStats(const CDownloadProgress& progress) {
+    const int64_t secondsLeft = progress.SecondsLeft();
+    if (progress.bytesPerSecond < 0 || secondsLeft < 0)
+        return;  // the page shows nothing rather than a guess
+    PostDownloadEvent(
+        m_pOwner,
+        PercentFor(static_cast<double>(progress.total), static_cast<double>(progress.done)),
+        m_strText.c_str(), progress.bytesPerSecond, secondsLeft);
+}

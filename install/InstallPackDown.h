@@ -16,6 +16,8 @@ public:
 
     void OnDownloadProgress(int type, int taskId, double total, double now) override;
     void OnUploadProgress(int taskId, double total, double now) override;
+    // Posts the report again with the download's speed and time left, once both are known.
+    void OnDownloadStats(const CDownloadProgress& progress) override;
 
     // The percent a report of `now` of `total` bytes stands for.
     int PercentFor(double total, double now) const;

@@ -1,5 +1,7 @@
 #include "ui/CMainDlg.h"
 
+#include <pugixml.hpp>
+
 #include <algorithm>
 
 #include "install/EventInstallCallBack.h"
@@ -10,6 +12,7 @@
 #include "sys/ProcessControl.h"
 #include "sys/TextUtil.h"
 #include "ui/CMsgBoxDlg.h"
+#include "ui/DownloadSpeed.h"
 #include "ui/InstallDir.h"
 #include "ui/SButtonEx.h"
 #include "uilib/SNotifyCenter.h"
@@ -64,6 +67,19 @@ BOOL CMainDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESU
     }
 }
 
+void CMainDlg::CreateSpeedLine() {
+    // Made here rather than in the layout, so that the layout's named controls keep the ids
+    // they have always had.
+    static const char kSpeedLine[] =
+        R"(<page><text name="txt_speed" pos="|-150,332,@300,@18" align="center" )"
+        R"(colorText="#6fb98fff" font="face:微软雅黑,size:13" visible="0"/></page>)";
+    SWindow* page = m_pTxtPercent != nullptr ? m_pTxtPercent->GetParent() : nullptr;
+    pugi::xml_document doc;
+    if (page != nullptr && doc.load_string(kSpeedLine))
+        page->CreateChildren(doc.child("page"));
+    m_pTxtSpeed = FindChildByName2<SStatic>(L"txt_speed");
+}
+
 SStringW CMainDlg::TrText(const wchar_t* text) const {
     return SApplication::getSingleton().Tr(text, GetTranslatorContext());
 }
@@ -81,6 +97,7 @@ void CMainDlg::OnInitDialog() {
     m_pImgGif = FindChildByName2<SImageWnd>(L"img_gif");
     m_pTxtGif = FindChildByName2<SStatic>(L"txt_gif");
     m_pTxtPercent = FindChildByName2<SStatic>(L"txt_percent");
+    CreateSpeedLine();
     m_pProInstall = FindChildByName2<SProgress>(L"pro_install");
 
     if (m_pAgree != nullptr)
@@ -149,6 +166,15 @@ void CMainDlg::OnInstallEvent(EventArgs* evt) {
     // The notify center holds the event's reference and releases it after delivery.
     auto* e = static_cast<EventInstallCallBack*>(evt);
     m_nTargetProgress = std::clamp(e->progress, 0, 100);
+    if (m_pTxtSpeed != nullptr) {
+        // Only while a file downloads and both figures are known; any other step hides it.
+        const bool known = e->status == 0 && e->bytesPerSecond >= 0 && e->secondsLeft >= 0;
+        if (known)
+            m_pTxtSpeed->SetWindowTextW(
+                FormatDownloadSpeed(e->bytesPerSecond, e->secondsLeft,
+                                    [this](const wchar_t* t) { return std::wstring(TrText(t)); }));
+        m_pTxtSpeed->SetVisible(known, true);
+    }
     if (e->status != 0) {
         if (m_pTxtPercent != nullptr)
             m_pTxtPercent->SetWindowTextW(e->text);

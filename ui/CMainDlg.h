@@ -58,6 +58,7 @@ protected:
 private:
     // `text` through the translator in this window's context (for texts no control draws).
     SOUI::SStringW TrText(const wchar_t* text) const;
+    void CreateSpeedLine();
     void OnProgressTimer();
     void OnSlideTimer();
     void OnClose();
@@ -82,6 +83,7 @@ private:
     SOUI::SImageWnd* m_pImgGif = nullptr;
     SOUI::SStatic* m_pTxtGif = nullptr;
     SOUI::SStatic* m_pTxtPercent = nullptr;
+    SOUI::SStatic* m_pTxtSpeed = nullptr;
     SOUI::SProgress* m_pProInstall = nullptr;
 
     std::wstring m_strInstallDir;

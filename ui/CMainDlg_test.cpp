@@ -232,6 +232,28 @@ TEST_F(MainDlgProgressTest, AFailedStepFollowedByLaterStepsLeavesNoFailureText) 
     EXPECT_EQ(Text(L"txt_percent"), L"50%");
 }
 
+// The speed line shows while a download reports speed and time left, and goes with the
+// next step; the bar never goes back.
+TEST_F(MainDlgProgressTest, ADownloadShowsItsSpeedAndTimeLeftUntilTheNextStep) {
+    SWindow* speed = Child(L"txt_speed");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_FALSE(speed->IsVisible(true));
+    PostDownloadEvent(m_dlg->GetInstallMgr(), 60, L"正在下载安装包...", 12.3 * 1024 * 1024, 8);
+    Steps(60);
+    EXPECT_TRUE(speed->IsVisible(true));
+    EXPECT_EQ(Text(L"txt_speed"), L"12.3 MB/s · 剩余 8 秒");
+    EXPECT_EQ(Bar(), 60);
+    PostDownloadEvent(m_dlg->GetInstallMgr(), 62, L"正在下载安装包...", 850 * 1024, 3725);
+    Steps(2);
+    EXPECT_EQ(Text(L"txt_speed"), L"850 KB/s · 剩余 1 小时 2 分");
+    PostDownloadEvent(m_dlg->GetInstallMgr(), 63, L"正在下载安装包...", 2e6, 125);
+    Steps(1);
+    EXPECT_EQ(Text(L"txt_speed"), L"1.9 MB/s · 剩余 2 分 5 秒");
+    Post(80, 0, L"正在安装...");
+    Steps(1);
+    EXPECT_FALSE(speed->IsVisible(true));
+}
+
 TEST_F(MainDlgProgressTest, SlidesChangeEvery2SecondsFromSlideTwoOn) {
     EXPECT_EQ(m_dlg->GetSlide(), 1);
     m_host.Advance(1990);

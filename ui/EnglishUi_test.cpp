@@ -136,6 +136,9 @@ TEST_F(EnglishUiTest, EveryPageAndTheMessageBoxShowNoChineseText) {
         PostShown(50, -1, text);
         ExpectEnglish(m_dlg.get(), "progress-event");
     }
+    PostDownloadEvent(m_dlg->GetInstallMgr(), 60, L"正在下载安装包...", 3e6, 75);
+    m_host.Advance(10);
+    ExpectEnglish(m_dlg.get(), "speed-and-time-left");
     PostShown(100, 0, L"安装完成");
     m_host.Advance(2000);
     ASSERT_EQ(m_dlg->FindChildByName2<STabCtrl>(L"tab_main")->GetCurSel(), CMainDlg::kPageFinished);
