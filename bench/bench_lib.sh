@@ -1,13 +1,14 @@
 # Helpers the benchmark scripts share; sourced, not run.
 
-# Builds bench_download (Release, no tests) into build/bench under $1 and prints its path.
+# Builds bench_download (Release, no tests) into build/bench under $1 (QI_BENCH_BUILD names
+# another folder under $1/build) and prints its path.
 qi_build_bench_download() {
-  local root=$1 generator=()
+  local root=$1 generator=() dir="$1/build/${QI_BENCH_BUILD:-bench}"
   if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-  cmake -S "$root" -B "$root/build/bench" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$root" -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
     -DQI_BUILD_BENCH=ON -DQI_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$root/build/bench" --target bench_download >/dev/null
-  echo "$root/build/bench/bench/net/bench_download"
+  cmake --build "$dir" --target bench_download >/dev/null
+  echo "$dir/bench/net/bench_download"
 }
 
 # A free TCP port on 127.0.0.1.
@@ -24,10 +25,11 @@ qi_wait_for_url() {
   return 1
 }
 
-# Serves the folder $1/www from a temporary nginx on 127.0.0.1:$2, with its state in $1;
-# sets nginx_pid. The caller kills it.
+# Serves the folder $1/www from a temporary nginx on 127.0.0.1:$2, with its state in $1, at
+# most $3 KiB a second to each client when $3 is given; sets nginx_pid. The caller kills it.
 qi_start_nginx() {
-  local work=$1 port=$2
+  local work=$1 port=$2 rate=""
+  if [ -n "${3:-}" ]; then rate="limit_rate ${3}k;"; fi
   mkdir -p "$work/www" "$work/tmp" "$work/logs"
   # nginx started by root serves as an unprivileged user: the files must be readable to all.
   chmod 755 "$work" "$work/www"
@@ -47,6 +49,7 @@ http {
   server {
     listen 127.0.0.1:$port;
     root $work/www;
+    $rate
   }
 }
 EOF

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # The program quillora-installer as a user meets it, side by side with a minimal GTK window
-# (bench/uilib/GtkRect.cpp) in one run under one Xvfb:
+# (bench/uilib/GtkRect.cpp) and, for the first frame and memory, with its welcome page written
+# with stock GTK widgets (GtkWelcomePage.cpp, the same images, texts and font), in one run
+# under one Xvfb:
 #
 #   1. time from process start to the first frame drawn in its window, median of RUNS each,
-#      the two programs alternating;
+#      the three programs alternating;
 #   2. CPU used on the progress page while a slow download runs (nginx with limit_rate), over
 #      SECONDS, median of CPU_RUNS; beside it the installer idle on its welcome page and the
 #      GTK window idle, as long each;
 #   3. peak resident memory with the welcome page shown and then closed with its close button
-#      (the GTK window is ended by SIGTERM, it has no button), median of RUNS each.
+#      (the native page the same way; the GTK window is ended by SIGTERM, it has no button),
+#      median of RUNS each.
 #
-# Both programs are measured from outside in the same way, by bench_x_probe: it forks and
+# The programs are measured from outside in the same way, by bench_x_probe: it forks and
 # execs the program and waits for the X server's DAMAGE extension to report drawing inside a
 # top-level window the program has mapped. The same tool reaps the program and reports its
 # peak RSS (ru_maxrss from wait4, what the kernel kept as VmHWM). CPU is utime + stime of all
@@ -46,14 +49,15 @@ for tool in Xvfb xdotool nginx curl python3 import; do
 done
 
 cmake --build "$build" --target quillora-installer reg bench_x_probe bench_gtk_rect \
-  bench_gtk_rect_stays >/dev/null
+  bench_gtk_rect_stays bench_gtk_welcome >/dev/null
 probe="$build/bench/app/bench_x_probe"
+native="$build/bench/app/bench_gtk_welcome"
 peer_frame="$build/bench/uilib/bench_gtk_rect"
 peer_stays="$build/bench/app/bench_gtk_rect_stays"
 reg="$build/tools/reg/reg"
 
 # The window's controls, in client coordinates (the window is 640 x 400, 445 with the custom
-# panel unfolded).
+# panel unfolded); the native page has its close button at the same place.
 readonly btn_install="320 309" btn_close="612 28" btn_custom="570 370" edit_path="260 421"
 # The slow download: this many bytes a second, and a package that lasts well past the window.
 readonly rate_kib=128
@@ -89,39 +93,16 @@ mkdir -p "$HOME"
 
 # ---------------------------------------------------------------- slow package server
 
-mkdir -p "$work/www" "$work/nginx/logs" "$work/nginx/tmp"
-chmod 755 "$work" "$work/www"  # nginx started by root serves as an unprivileged user
-truncate -s "$(( (settle + seconds + 60) * rate_kib * 1024 ))" "$work/www/QuilloraSetup.exe"
-chmod 644 "$work/www/QuilloraSetup.exe"
+server="$work/server"
+mkdir -p "$server/www"
+chmod 755 "$work"  # nginx started by root serves as an unprivileged user
+truncate -s "$(( (settle + seconds + 60) * rate_kib * 1024 ))" "$server/www/QuilloraSetup.exe"
+chmod 644 "$server/www/QuilloraSetup.exe"
 port=$(qi_free_port)
 refused=$(qi_free_port)  # nothing listens here: the report and the runtime fail at once
-cat >"$work/nginx/nginx.conf" <<EOF
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log $work/nginx/logs/access.log;
-  sendfile on;
-  client_body_temp_path $work/nginx/tmp;
-  proxy_temp_path $work/nginx/tmp;
-  fastcgi_temp_path $work/nginx/tmp;
-  uwsgi_temp_path $work/nginx/tmp;
-  scgi_temp_path $work/nginx/tmp;
-  server {
-    listen 127.0.0.1:$port;
-    root $work/www;
-    limit_rate ${rate_kib}k;
-  }
-}
-EOF
-nginx -p "$work/nginx" -e "$work/nginx/logs/error.log" -c "$work/nginx/nginx.conf" \
-  -g 'daemon off;' &
-nginx_pid=$!
-for _ in $(seq 100); do
-  curl -s -o /dev/null -r 0-0 "http://127.0.0.1:$port/QuilloraSetup.exe" && break
-  sleep 0.05
-done
+qi_start_nginx "$server" "$port" "$rate_kib"
+qi_wait_for_url "http://127.0.0.1:$port/QuilloraSetup.exe" ||
+  { echo "app_bench.sh: nginx does not answer (see $server/logs)" >&2; exit 1; }
 
 # ---------------------------------------------------------------- helpers
 
@@ -240,6 +221,8 @@ first_frame() {
 for i in $(seq "$runs"); do
   us=$(QI_REGISTRY_DIR="$frame_dir/registry" first_frame "$frame_dir/quillora-installer")
   record frame_app "$us"
+  us=$(first_frame "$native")
+  record frame_native "$us"
   us=$(first_frame "$peer_frame")
   record frame_peer "$us"
 done
@@ -303,6 +286,11 @@ for i in $(seq "$runs"); do
   click $btn_close
   kib=$(release)
   record rss_app "$kib"
+  hold "$native"
+  sleep 1
+  click $btn_close
+  kib=$(release)
+  record rss_native "$kib"
   hold "$peer_stays"
   sleep 1
   kill "$prog_pid"
@@ -313,34 +301,39 @@ done
 # ---------------------------------------------------------------- report
 
 m() { awk -v k="$1" '$1 == k {print $2}' "$results" | median; }
-frame_app=$(m frame_app) frame_peer=$(m frame_peer)
+frame_app=$(m frame_app) frame_native=$(m frame_native) frame_peer=$(m frame_peer)
 cpu_app=$(m cpu_app) cpu_welcome=$(m cpu_welcome) cpu_peer=$(m cpu_peer)
-rss_app=$(m rss_app) rss_peer=$(m rss_peer)
+rss_app=$(m rss_app) rss_native=$(m rss_native) rss_peer=$(m rss_peer)
 
-awk -v fa="$frame_app" -v fp="$frame_peer" -v ca="$cpu_app" -v cw="$cpu_welcome" \
-  -v cp="$cpu_peer" -v ra="$rss_app" -v rp="$rss_peer" \
+awk -v fa="$frame_app" -v fn="$frame_native" -v fp="$frame_peer" -v ca="$cpu_app" \
+  -v cw="$cpu_welcome" -v cp="$cpu_peer" -v ra="$rss_app" -v rn="$rss_native" -v rp="$rss_peer" \
   -v wa="$(m wake_app)" -v ww="$(m wake_welcome)" -v wp="$(m wake_peer)" \
   -v ea="$(m rep_app)" -v ew="$(m rep_welcome)" -v ep="$(m rep_peer)" -v xa="$(m pix_app)" \
   -v runs="$runs" -v cruns="$cpu_runs" -v secs="$seconds" -v rate="$rate_kib" '
   function ratio(a, b) { return b > 0 ? sprintf("%.2f", a / b) : "-" }
   function verdict(ok) { return ok ? "met" : "NOT met" }
+  function row(name, a, n, p, r1, r2, goal) {
+    printf "%-44s %10s %10s %10s %8s %8s%s\n", name, a, n, p, r1, r2, goal == "" ? "" : "   " goal
+  }
   BEGIN {
-    printf "\nquillora-installer against a minimal GTK window, Xvfb, medians\n\n"
-    printf "%-44s %12s %12s %8s   %s\n", "figure", "installer", "GTK window", "ratio", "goal"
-    printf "%-44s %12.1f %12.1f %8s   <= 1.15: %s\n", "first frame after start, ms (" runs " runs)",
-      fa / 1000, fp / 1000, ratio(fa, fp), verdict(fa <= 1.15 * fp)
-    printf "%-44s %12.2f %12.2f %8s   <= 1%% of a core: %s\n",
-      "CPU, % of a core, progress page (" cruns " x " secs " s)", ca, cp, ratio(ca, cp),
-      verdict(ca <= 1)
-    printf "%-44s %12.2f %12.2f %8s\n", "CPU, % of a core, welcome page idle", cw, cp, ratio(cw, cp)
-    printf "%-44s %12.1f %12.1f %8s   <= 1.3: %s\n", "peak RSS, MiB (" runs " runs)",
-      ra / 1024, rp / 1024, ratio(ra, rp), verdict(ra <= 1.3 * rp)
+    printf "\nquillora-installer against a minimal GTK window and against its welcome page in\n"
+    printf "stock GTK widgets (native page), Xvfb, medians; ratios are the installer over each\n\n"
+    row("figure", "installer", "native", "GTK window", "/window", "/native", "goal")
+    row("first frame after start, ms (" runs " runs)", sprintf("%.1f", fa / 1000),
+      sprintf("%.1f", fn / 1000), sprintf("%.1f", fp / 1000), ratio(fa, fp), ratio(fa, fn),
+      "<= 1.15: " verdict(fa <= 1.15 * fp))
+    row("CPU, % of a core, progress page (" cruns " x " secs " s)", sprintf("%.2f", ca), "-",
+      sprintf("%.2f", cp), ratio(ca, cp), "-", "<= 1% of a core: " verdict(ca <= 1))
+    row("CPU, % of a core, welcome page idle", sprintf("%.2f", cw), "-", sprintf("%.2f", cp),
+      ratio(cw, cp), "-", "")
+    row("peak RSS, MiB (" runs " runs)", sprintf("%.1f", ra / 1024), sprintf("%.1f", rn / 1024),
+      sprintf("%.1f", rp / 1024), ratio(ra, rp), ratio(ra, rn), "<= 1.3: " verdict(ra <= 1.3 * rp))
     printf "\nwhere the CPU goes (same windows; GTK window idle)\n"
-    printf "%-44s %12.1f %12.1f\n", "wake-ups a second, progress page", wa, wp
-    printf "%-44s %12.1f %12.1f\n", "wake-ups a second, welcome page idle", ww, wp
-    printf "%-44s %12.2f %12.2f\n", "repaints a second, progress page", ea, ep
-    printf "%-44s %12.2f %12.2f\n", "repaints a second, welcome page idle", ew, ep
-    printf "%-44s %12.0f\n", "repainted pixels a second, progress page", xa
+    printf "%-44s %10.1f %10s %10.1f\n", "wake-ups a second, progress page", wa, "", wp
+    printf "%-44s %10.1f %10s %10.1f\n", "wake-ups a second, welcome page idle", ww, "", wp
+    printf "%-44s %10.2f %10s %10.2f\n", "repaints a second, progress page", ea, "", ep
+    printf "%-44s %10.2f %10s %10.2f\n", "repaints a second, welcome page idle", ew, "", ep
+    printf "%-44s %10.0f\n", "repainted pixels a second, progress page", xa
     printf "(pixels the X server received; the program renders its whole window for each)\n"
     printf "\n(download served at %d KiB/s; CPU of the GTK window idle is the peer figure)\n", rate
   }'
