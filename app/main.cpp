@@ -1,9 +1,8 @@
-// The entry point of quillora-installer: prepares libcurl, loads the UI library's
+// The entry point of quillora-installer: loads the UI library's
 // components, builds the application with the program's resources, picks the language from
 // Install.ini, shows the main window and runs the loop until it is gone; then tears
 // everything down in the reverse order. The exit code is the loop's result.
 
-#include <curl/curl.h>
 #include <dlfcn.h>
 #include <glib-unix.h>
 #include <signal.h>
@@ -18,7 +17,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ComponentLoader.h"
-#include "net/ClusterCurl.h"
+#include "net/CurlRuntime.h"
 #include "net/HttpMgr.h"
 #include "platform/Text.h"
 #include "sys/DebugLog.h"
@@ -90,7 +89,8 @@ private:
 
 // Shows the main window and runs the loop until it is gone; the loop's result, or 1 when
 // the window could not be made.
-int RunMainWindow(SApplication& app) {
+// `requestsEnded` tells whether every request thread ended at the close.
+int RunMainWindow(SApplication& app, bool& requestsEnded) {
     auto center = std::make_unique<SNotifyCenter>();
     if (!center->IsValid()) {
         // It has said why; without it no progress would ever show.
@@ -111,15 +111,12 @@ int RunMainWindow(SApplication& app) {
         }
     }  // the window goes, and with it the install manager and its thread
     // Request threads post to the notify center: it must outlive them.
-    CHttpMgr::GetInstance()->TerminateAll();
+    requestsEnded = CHttpMgr::GetInstance()->TerminateAll();
     return result;
 }
 
 int RunInstaller() {
-    const CURLcode curlInit = curl_global_init(CURL_GLOBAL_ALL);
-    if (curlInit != CURLE_OK)
-        traceError("curl_global_init() failed: %s\n", curl_easy_strerror(curlInit));
-
+    bool requestsEnded = true;
     int result = 1;
     {
         CComponentLoader loader;
@@ -155,12 +152,14 @@ int RunInstaller() {
                         translator.attach(created);
                         LoadLanguage(*app, translator.get());
                     }
-                    result = RunMainWindow(*app);
+                    result = RunMainWindow(*app, requestsEnded);
                 }
                 app.reset();
             }
         }
-        curl_global_cleanup();
+        // libcurl was set up by the first transfer, if any; it goes only when no request
+        // thread can still be inside it.
+        ReleaseCurlGlobal(requestsEnded);
     }  // the loader unloads the modules, the last slot first
     return result;
 }

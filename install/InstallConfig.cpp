@@ -1,5 +1,6 @@
 #include "install/InstallConfig.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "net/Sha256.h"
@@ -84,4 +85,29 @@ bool GetConfigTlsVerify(const std::wstring& iniPath) {
 
 std::wstring GetConfigProxy(const std::wstring& iniPath) {
     return ReadText(iniPath, L"proxy", L"", 1024);
+}
+
+std::vector<std::wstring> GetConfigMirrors(const std::wstring& iniPath, const wchar_t* key) {
+    const std::wstring value = ReadText(iniPath, key, L"", 4096);
+    std::vector<std::wstring> mirrors;
+    size_t at = 0;
+    while (mirrors.size() < kMaxMirrors) {
+        at = value.find_first_not_of(L" \t", at);
+        if (at == std::wstring::npos)
+            break;
+        const size_t end = value.find_first_of(L" \t", at);
+        mirrors.push_back(
+            value.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
+        at = end;
+    }
+    return mirrors;
+}
+
+int GetConfigStallTimeout(const std::wstring& iniPath) {
+    constexpr int kDefaultSeconds = 20;
+    const int seconds = platform::GetPrivateProfileIntW(L"Config", L"stall_timeout",
+                                                        kDefaultSeconds, iniPath.c_str());
+    if (seconds <= 0)
+        return kDefaultSeconds;
+    return std::clamp(seconds, 5, 600);
 }

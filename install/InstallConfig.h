@@ -4,6 +4,7 @@
 // checking, proxy). Read afresh at every call; never written.
 
 #include <string>
+#include <vector>
 
 // Host names of the deployment, fixed at build time (-DQI_DOWNLOAD_HOST=..., see the README).
 #ifndef QI_DOWNLOAD_HOST
@@ -37,3 +38,14 @@ bool GetConfigTlsVerify(const std::wstring& iniPath);
 // "proxy": a proxy URL for every transfer (http://, https://, socks5h:// ...); empty: the
 // system's settings.
 std::wstring GetConfigProxy(const std::wstring& iniPath);
+
+// Further URLs of a file, tried in order when its main URL fails: "install_pack_mirrors",
+// "net40_mirrors", "net45_mirrors", separated by blanks or tabs. None without the key; at
+// most kMaxMirrors (the rest are left out).
+constexpr size_t kMaxMirrors = 8;
+std::vector<std::wstring> GetConfigMirrors(const std::wstring& iniPath, const wchar_t* key);
+
+// "stall_timeout": seconds without a byte after which a download counts its line as lost and
+// tries again. Default 20, also for 0, a negative value or one that is not a number; kept
+// within 5..600.
+int GetConfigStallTimeout(const std::wstring& iniPath);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Module.h"
 #include "platform/Text.h"
@@ -56,6 +59,31 @@ TEST_F(InstallConfigTest, ValuesAsTheDistributorWroteThem) {
     EXPECT_EQ(GetConfigInstallPackUrl(ini), L"http://127.0.0.1:8080/p.exe");
     m_dir.Write("Install.ini", "[Config]\nlanguage=3\n");  // read afresh each time
     EXPECT_EQ(GetConfigLanguage(ini), 3);
+}
+
+TEST_F(InstallConfigTest, MirrorsAndTheStallLimit) {
+    std::wstring ini = GetInstallIniPath();
+    EXPECT_TRUE(GetConfigMirrors(ini, L"install_pack_mirrors").empty());
+    EXPECT_EQ(GetConfigStallTimeout(ini), 20);
+    std::string many;
+    for (int i = 0; i < 12; ++i)
+        many += " http://m" + std::to_string(i) + "/p.exe";
+    m_dir.Write("Install.ini",
+                "[Config]\r\ninstall_pack_mirrors= http://a/p.exe\t https://b/p.exe  "
+                "\r\nnet40_mirrors=\r\nnet45_mirrors=" +
+                    many + "\r\nstall_timeout=45\r\n");
+    EXPECT_EQ(GetConfigMirrors(ini, L"install_pack_mirrors"),
+              (std::vector<std::wstring>{L"http://a/p.exe", L"https://b/p.exe"}));
+    EXPECT_TRUE(GetConfigMirrors(ini, L"net40_mirrors").empty());
+    const std::vector<std::wstring> capped = GetConfigMirrors(ini, L"net45_mirrors");
+    ASSERT_EQ(capped.size(), kMaxMirrors);
+    EXPECT_EQ(capped.back(), L"http://m7/p.exe");
+    EXPECT_EQ(GetConfigStallTimeout(ini), 45);
+    for (const auto& [value, seconds] : std::vector<std::pair<std::string, int>>{
+             {"0", 20}, {"-3", 20}, {"soon", 20}, {"1", 5}, {"100000", 600}}) {
+        m_dir.Write("Install.ini", "[Config]\nstall_timeout=" + value + "\n");
+        EXPECT_EQ(GetConfigStallTimeout(ini), seconds) << value;
+    }
 }
 
 TEST_F(InstallConfigTest, FileInTheCurrentDirectoryIsNotRead) {

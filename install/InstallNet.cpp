@@ -57,14 +57,15 @@ bool CInstallMgr::DownNetFile() {
     }
     CInstallPackDown progress(20, 40, L"正在下载net包...", this);
     const CurlResult result =
-        DownloadForInstall(WideToAnsi(url), dir, kNetFileName, ini, digest.hex, &progress,
-                           L"CInstallMgr::DownNetFile");
+        DownloadForInstall(WideToAnsi(url), oldOs ? L"net40_mirrors" : L"net45_mirrors", dir,
+                           kNetFileName, ini, digest.hex, &progress, L"CInstallMgr::DownNetFile");
     if (result.code == 200) {
         DebugLog(L"%s success 下载net包成功", L"CInstallMgr::DownNetFile");
         return true;
     }
-    DebugLog(L"%s error 下载net包失败 reason=%s", L"CInstallMgr::DownNetFile",
-             AnsiToWide(result.message).c_str());
+    DebugLog(L"%s error 下载net包失败 reason=%s class=%d [%s]", L"CInstallMgr::DownNetFile",
+             AnsiToWide(result.message).c_str(), static_cast<int>(result.failure),
+             AnsiToWide(DescribeResult(result)).c_str());
     PostInstallEvent(this, 40, -1, L"下载 Net Framework 组件失败");
     return false;
 }

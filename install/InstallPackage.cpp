@@ -23,6 +23,7 @@ namespace {
 
 constexpr wchar_t kPackageName[] = L"QuilloraSetup.exe";
 constexpr wchar_t kDigestKey[] = L"install_pack_sha256";
+constexpr wchar_t kMirrorsKey[] = L"install_pack_mirrors";
 constexpr int kDownloadStart = 50;
 constexpr int kDownloadEnd = 80;
 constexpr uint32_t kSetupTimeoutMs = 300000;
@@ -47,15 +48,16 @@ bool CInstallMgr::DownInstallFile() {
     }
 
     CInstallPackDown progress(kDownloadStart, kDownloadEnd, L"正在下载安装包...", this);
-    const CurlResult result = DownloadForInstall(url, dir, fileName, ini, digest.hex, &progress,
-                                                 L"CInstallMgr::DownInstallFile");
+    const CurlResult result = DownloadForInstall(url, kMirrorsKey, dir, fileName, ini, digest.hex,
+                                                 &progress, L"CInstallMgr::DownInstallFile");
 
     if (result.code == 200) {
         DebugLog(L"%s success 下载安装包成功", L"CInstallMgr::DownInstallFile");
         return true;
     }
-    DebugLog(L"%s error  下载安装包失败 reason=%s", L"CInstallMgr::DownInstallFile",
-             AnsiToWide(result.message).c_str());
+    DebugLog(L"%s error  下载安装包失败 reason=%s class=%d [%s]", L"CInstallMgr::DownInstallFile",
+             AnsiToWide(result.message).c_str(), static_cast<int>(result.failure),
+             AnsiToWide(DescribeResult(result)).c_str());
     PostInstallEvent(
         this, kDownloadEnd, -1,
         result.code == ClusterCurl::kSha256Mismatch ? L"安装包校验失败" : L"下载安装包失败");

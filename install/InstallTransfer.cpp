@@ -20,12 +20,14 @@ void WarnIfUnchecked(bool verify, const wchar_t* who) {
 
 }  // namespace
 
-void ApplyTransferConfig(ClusterCurl& client, const std::wstring& iniPath, const wchar_t* who) {
-    client.m_bVerifyTls = GetConfigTlsVerify(iniPath);
-    WarnIfUnchecked(client.m_bVerifyTls, who);
+void ApplyTransferConfig(TransferOptions& options, const std::wstring& iniPath,
+                         const wchar_t* who) {
+    options.verifyTls = GetConfigTlsVerify(iniPath);
+    WarnIfUnchecked(options.verifyTls, who);
     const std::wstring proxy = GetConfigProxy(iniPath);
     if (!proxy.empty())
-        client.m_strProxy = WideToAnsi(proxy);
+        options.proxy = WideToAnsi(proxy);
+    options.stallSeconds = GetConfigStallTimeout(iniPath);
 }
 
 void ApplyTransferDefaults(const std::wstring& iniPath, const wchar_t* who) {
@@ -52,16 +54,20 @@ bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, co
     return false;
 }
 
-CurlResult DownloadForInstall(const std::string& url, const std::string& dir,
-                              const std::string& fileName, const std::wstring& iniPath,
-                              const std::string& sha256, CLibcurlDownCallback* progress,
-                              const wchar_t* who) {
-    ClusterCurl client;
-    client.m_nTaskId = 0;
-    client.m_pCallback = progress;
-    client.m_pStopFlag = &g_bStopFlag;
-    ApplyTransferConfig(client, iniPath, who);
-    client.m_nRetries = kDownloadRetries;
-    client.m_strSha256 = sha256;
+CurlResult DownloadForInstall(const std::string& url, const wchar_t* mirrorsKey,
+                              const std::string& dir, const std::string& fileName,
+                              const std::wstring& iniPath, const std::string& sha256,
+                              CLibcurlDownCallback* progress, const wchar_t* who) {
+    TransferOptions options = DefaultTransferOptions();
+    options.listener = progress;
+    options.stopFlag = &g_bStopFlag;
+    ApplyTransferConfig(options, iniPath, who);
+    options.retries = kDownloadRetries;
+    options.sha256 = sha256;
+    for (const std::wstring& mirror : GetConfigMirrors(iniPath, mirrorsKey)) {
+        DebugLog(L"%s mirror %s=[%s]", who, mirrorsKey, mirror.c_str());
+        options.mirrors.push_back(WideToAnsi(mirror));
+    }
+    ClusterCurl client(options);
     return client.downloadFile(url, dir, fileName);
 }

@@ -48,7 +48,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
         ASSERT_TRUE(registry.Ok());
-        ClusterCurl::SetBackoffForTest(5, 50);
+        CTransferSettings quick;  // retries without the real waits
+        quick.firstBackoffMs = 5;
+        quick.maxBackoffMs = 50;
+        SetDefaultTransferSettings(quick);
         platform::SetModuleFileNameForTest(platform::Utf8ToWide(exeDir / "quillora-installer"));
         RuntimePresent(true);
         server.Set("/stats", CCannedResponse::Status(200, "ok"));
@@ -57,7 +60,6 @@ protected:
     void TearDown() override {
         mgr.reset();
         CHttpMgr::GetInstance()->TerminateAll();
-        ClusterCurl::SetBackoffForTest(0, 0);
         SetDefaultTransferSettings(CTransferSettings());
         platform::SetModuleFileNameForTest(L"");
     }
@@ -298,12 +300,29 @@ TEST_F(InstallTrustTest, FiveFailuresEndWithTheDownloadFailure) {
     EXPECT_EQ(Last().text, L"下载安装包失败");
 }
 
+TEST_F(InstallTrustTest, MirrorKeysCarryTheDownloadsWhenTheMainUrlsFail) {
+    RuntimePresent(false);
+    server.Set("/net-mirror.exe", CCannedResponse::Status(200, Runtime()));
+    server.Set("/pack-mirror.exe", CCannedResponse::Status(200, Package()));
+    // The main URLs answer 404 (nothing is set for them): each mirror list is tried in order,
+    // the unusable entries as the main URL would be.
+    WriteIni("install_pack_mirrors=ftp://127.0.0.1:1/p.exe " + server.Url("/pack-mirror.exe") +
+             "\r\nnet40_mirrors=" + server.Url("/net-mirror.exe") +
+             "\r\nnet45_mirrors=" + server.Url("/net-mirror.exe") + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_TRUE(Ran("net-ran"));
+    EXPECT_TRUE(Ran("ran"));
+    EXPECT_EQ(Requests("/pack.exe"), 1u);  // a permanent answer: no retries
+    EXPECT_EQ(Requests("/net.exe"), 1u);
+}
+
 // ------------------------------------------------------------------ certificates, proxies
 
 // The client is given the test CA (the self-signed certificate is not of it): without a CA
 // file, Wine's Schannel would accept any certificate.
 TEST_F(InstallTrustTest, SelfSignedServerNeedsTlsVerifyZero) {
-    CTransferSettings withCa;
+    CTransferSettings withCa = GetDefaultTransferSettings();
     withCa.caFile = qitest::TestCaFile();
     SetDefaultTransferSettings(withCa);
     const qitest::CTlsSite site(qitest::TlsCertificate::SelfSigned);

@@ -65,20 +65,21 @@ public:
 
 class ClusterCurlTrustTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.IsRunning());
-        ClusterCurl::SetBackoffForTest(5, 50);  // retries without the real waits
-    }
-    void TearDown() override {
-        ClusterCurl::SetBackoffForTest(0, 0);
-        SetDefaultTransferSettings(CTransferSettings());
-    }
+    void SetUp() override { ASSERT_TRUE(server.IsRunning()); }
+    void TearDown() override { SetDefaultTransferSettings(CTransferSettings()); }
 
+    // Options with retries that do not wait as long as the real ones.
+    static TransferOptions Retrying(int retries, const std::string& sha = "") {
+        TransferOptions options = DefaultTransferOptions();
+        options.retries = retries;
+        options.sha256 = sha;
+        options.firstBackoffMs = 5;
+        options.maxBackoffMs = 50;
+        return options;
+    }
     CurlResult Download(const std::string& url, const std::string& name, int retries = 0,
                         const std::string& sha = "") {
-        ClusterCurl client;
-        client.m_nRetries = retries;
-        client.m_strSha256 = sha;
+        ClusterCurl client(Retrying(retries, sha));
         return client.downloadFile(url, dir.Path(), name);
     }
 
@@ -209,7 +210,7 @@ TEST_F(ClusterCurlTlsTest, OnlyACertificateOfTheTrustedCaForItsOwnNamePasses) {
         ASSERT_TRUE(site->Put("/p.exe", "over tls"));
 
     ClusterCurl trusted;
-    EXPECT_TRUE(trusted.m_bVerifyTls);  // the default
+    EXPECT_TRUE(trusted.options().verifyTls);  // the default
     EXPECT_EQ(trusted.downloadFile(issued.Url("/p.exe"), dir.Path(), "p.exe").code, 200);
     EXPECT_EQ(qitest::TempDir::Read(dir / "p.exe"), "over tls");
 
@@ -217,6 +218,7 @@ TEST_F(ClusterCurlTlsTest, OnlyACertificateOfTheTrustedCaForItsOwnNamePasses) {
         ClusterCurl checked;
         CurlResult refused = checked.downloadFile(site->Url("/p.exe"), dir.Path(), "q.exe");
         EXPECT_EQ(refused.code, CURLE_PEER_FAILED_VERIFICATION) << site->Url("/p.exe");
+        EXPECT_EQ(refused.failure, DownloadFailure::CertificateRefused);
         EXPECT_FALSE(FileExists(dir / "q.exe"));
         EXPECT_FALSE(FileExists(dir / "q.exe.temp"));
     }
@@ -225,15 +227,16 @@ TEST_F(ClusterCurlTlsTest, OnlyACertificateOfTheTrustedCaForItsOwnNamePasses) {
 TEST_F(ClusterCurlTlsTest, WithCheckingOffAnyCertificatePasses) {
     const qitest::CTlsSite selfSigned(qitest::TlsCertificate::SelfSigned);
     ASSERT_TRUE(selfSigned.Put("/p.exe", "unchecked"));
-    ClusterCurl unchecked;
-    unchecked.m_bVerifyTls = false;
+    TransferOptions off = DefaultTransferOptions();
+    off.verifyTls = false;
+    ClusterCurl unchecked(off);
     EXPECT_EQ(unchecked.downloadFile(selfSigned.Url("/p.exe"), dir.Path(), "p.exe").code, 200);
     EXPECT_EQ(qitest::TempDir::Read(dir / "p.exe"), "unchecked");
 
     // The process-wide default reaches new clients, the request manager's too.
-    CTransferSettings off = GetDefaultTransferSettings();
-    off.verifyTls = false;
-    SetDefaultTransferSettings(off);
+    CTransferSettings offByDefault = GetDefaultTransferSettings();
+    offByDefault.verifyTls = false;
+    SetDefaultTransferSettings(offByDefault);
     ClusterCurl fromDefaults;
     std::string body;
     EXPECT_EQ(fromDefaults.httpGet(selfSigned.Url("/p.exe"), body).code, 200);
@@ -273,10 +276,9 @@ TEST_F(ClusterCurlTrustTest, CutsAreResumedWithRangeAndIfRange) {
     server.SetSequence("/big.exe", CutSequence(size, {0.3, 0.6, 0.9}, true));
     platform::ScopedDebugCapture capture;
     CShareListener listener;
-    ClusterCurl client;
-    client.m_nRetries = 5;
-    client.m_pCallback = &listener;
-    client.m_strSha256 = Sha256Hex(CTestHttpServer::GeneratedBytes(0, size));
+    TransferOptions options = Retrying(5, Sha256Hex(CTestHttpServer::GeneratedBytes(0, size)));
+    options.listener = &listener;
+    ClusterCurl client(options);
     CurlResult result = client.downloadFile(server.Url("/big.exe"), dir.Path(), "big.exe");
     ASSERT_EQ(result.code, 200) << result.message;
     EXPECT_TRUE(HoldsGenerated(dir / "big.exe", size));
@@ -297,7 +299,8 @@ TEST_F(ClusterCurlTrustTest, CutsAreResumedWithRangeAndIfRange) {
          at = log.find("[downloadFile retry ", at + 1))
         ++lines;
     EXPECT_EQ(lines, 3u) << log;
-    EXPECT_NE(log.find("retry 1/5 reason=[Transferred a partial file] code=18 wait="),
+    // Each attempt brought bytes: none counts against the budget.
+    EXPECT_NE(log.find("retry fruitless=0/5 reason=[Transferred a partial file] code=18 wait="),
               std::string::npos)
         << log;
     for (size_t i = 1; i < listener.shares.size(); ++i)
@@ -361,7 +364,7 @@ TEST_F(ClusterCurlTrustTest, PermanentAnswersAreNotRetriedTransientOnesFiveTimes
         EXPECT_EQ(Download(server.Url("/flaky.exe"), "flaky.exe", 5).code, 200);
         EXPECT_EQ(qitest::TempDir::Read(dir / "flaky.exe"), "finally");
     }
-    // And no retry at all without m_nRetries: the behaviour of before.
+    // And no retry at all without retries: the behaviour of before.
     const size_t before = server.Requests().size();
     EXPECT_EQ(Download(server.Url("/busy.exe"), "busy.exe").code, 503);
     EXPECT_EQ(server.Requests().size(), before + 1);
@@ -371,61 +374,24 @@ TEST_F(ClusterCurlTrustTest, RefusedConnectionsAreRetriedAndRetryAfterIsHonoured
     CurlResult refused = Download("http://127.0.0.1:1/p.exe", "p.exe", 2);
     EXPECT_EQ(refused.code, CURLE_COULDNT_CONNECT);
 
-    ClusterCurl::SetBackoffForTest(5, 3000);
     CCannedResponse later = CCannedResponse::Status(503, "later");
     later.headers.emplace_back("Retry-After", "1");
     server.SetSequence("/later.exe", {later, CCannedResponse::Status(200, "now")});
     platform::ScopedDebugCapture capture;
-    EXPECT_EQ(Download(server.Url("/later.exe"), "later.exe", 5).code, 200);
+    TransferOptions options = Retrying(5);
+    options.maxBackoffMs = 3000;
+    ClusterCurl client(options);
+    EXPECT_EQ(client.downloadFile(server.Url("/later.exe"), dir.Path(), "later.exe").code, 200);
     // The server's second, not the 5 ms back-off; and a later answer is capped at 3 s.
     EXPECT_NE(capture.Text().find("reason=[HTTP 503] code=503 wait=1000ms"), std::string::npos)
         << capture.Text();
     later.headers.back().second = "3600";
     server.SetSequence("/later.exe", {later, CCannedResponse::Status(200, "now")});
-    EXPECT_EQ(Download(server.Url("/later.exe"), "later.exe", 5).code, 200);
+    EXPECT_EQ(client.downloadFile(server.Url("/later.exe"), dir.Path(), "later.exe").code, 200);
     EXPECT_NE(capture.Text().find("code=503 wait=3000ms"), std::string::npos) << capture.Text();
 }
 
-TEST_F(ClusterCurlTrustTest, ALineThatGoesSilentCountsAsLost) {
-    ClusterCurl::SetStallLimitForTest(1);
-    const uint64_t size = 256 * 1024;
-    CCannedResponse silent;
-    silent.generatedSize = size;
-    silent.pieceSize = 64 * 1024;
-    silent.pieceDelayMs = 30000;  // nothing for 30 s: no reset, no end, just silence
-    CCannedResponse answers;
-    answers.generatedSize = size;
-    server.SetSequence("/silent.exe", {silent, answers});
-    CurlResult result = Download(server.Url("/silent.exe"), "silent.exe", 5);
-    ClusterCurl::SetStallLimitForTest(0);
-    ASSERT_EQ(result.code, 200) << result.message;
-    EXPECT_TRUE(HoldsGenerated(dir / "silent.exe", size));
-    EXPECT_EQ(server.Requests().size(), 2u);
-}
-
-TEST(BackoffTest, DoublesWithJitterUpToTheCap) {
-    ClusterCurl::SetBackoffForTest(0, 0);
-    for (int i = 0; i < 50; ++i) {
-        EXPECT_GE(ClusterCurl::BackoffDelayMs(0, 0), 1000u);
-        EXPECT_LE(ClusterCurl::BackoffDelayMs(0, 0), 1250u);
-        EXPECT_GE(ClusterCurl::BackoffDelayMs(2, 0), 4000u);
-        EXPECT_LE(ClusterCurl::BackoffDelayMs(2, 0), 5000u);
-        EXPECT_EQ(ClusterCurl::BackoffDelayMs(5, 0), 30000u);
-        EXPECT_EQ(ClusterCurl::BackoffDelayMs(40, 0), 30000u);
-    }
-    EXPECT_EQ(ClusterCurl::BackoffDelayMs(0, 7000), 7000u);
-    EXPECT_EQ(ClusterCurl::BackoffDelayMs(0, 120000), 30000u);
-    EXPECT_TRUE(ClusterCurl::IsTransientFailure(CURLE_COULDNT_CONNECT));
-    EXPECT_TRUE(ClusterCurl::IsTransientFailure(CURLE_RECV_ERROR));
-    EXPECT_TRUE(ClusterCurl::IsTransientFailure(CURLE_OPERATION_TIMEDOUT));
-    EXPECT_FALSE(ClusterCurl::IsTransientFailure(CURLE_PEER_FAILED_VERIFICATION));
-    EXPECT_FALSE(ClusterCurl::IsTransientFailure(CURLE_WRITE_ERROR));
-    EXPECT_FALSE(ClusterCurl::IsTransientFailure(404));
-    EXPECT_FALSE(ClusterCurl::IsTransientFailure(403));
-}
-
 TEST_F(ClusterCurlTrustTest, AStopEndsTheBackoffWaitAtOnce) {
-    ClusterCurl::SetBackoffForTest(20000, 30000);
     server.Set("/busy.exe", CCannedResponse::Status(503, "busy"));
 
     for (bool ownerCancels : {false, true}) {
@@ -436,9 +402,11 @@ TEST_F(ClusterCurlTrustTest, AStopEndsTheBackoffWaitAtOnce) {
         platform::GatedThread thread;
         const size_t before = server.Requests().size();
         ASSERT_TRUE(thread.Start([&] {
-            ClusterCurl client;
-            client.m_nRetries = 5;
-            client.m_pStopFlag = &stop;
+            TransferOptions options = Retrying(5);
+            options.firstBackoffMs = 20000;
+            options.maxBackoffMs = 30000;
+            options.stopFlag = &stop;
+            ClusterCurl client(options);
             result = client.downloadFile(server.Url("/busy.exe"), dir.Path(), "busy.exe");
             returnedAt = std::chrono::steady_clock::now().time_since_epoch().count();
             return 0u;
@@ -460,6 +428,7 @@ TEST_F(ClusterCurlTrustTest, AStopEndsTheBackoffWaitAtOnce) {
         // The wait looks at the stop every 20 ms; the bound here is only generous.
         EXPECT_LT(took, std::chrono::milliseconds(1000));
         EXPECT_EQ(result.code, 503);
+        EXPECT_EQ(result.failure, DownloadFailure::Cancelled);
         EXPECT_EQ(server.Requests().size(), before + 1);  // no second attempt
         EXPECT_FALSE(FileExists(dir / "busy.exe.temp"));
     }
@@ -480,8 +449,9 @@ TEST_F(ClusterCurlTrustTest, ExplicitAndEnvironmentProxiesCarryTheTransfer) {
 
     {
         ScopedEnv httpProxy("http_proxy", nullptr);
-        ClusterCurl client;
-        client.m_strProxy = proxy.Url();
+        TransferOptions viaProxy = DefaultTransferOptions();
+        viaProxy.proxy = proxy.Url();
+        ClusterCurl client(viaProxy);
         EXPECT_EQ(client.downloadFile(server.Url("/p.exe"), dir.Path(), "a.exe").code, 200);
         EXPECT_EQ(qitest::TempDir::Read(dir / "a.exe"), "via proxy");
         ASSERT_EQ(proxy.Targets().size(), 1u);

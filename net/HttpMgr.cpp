@@ -8,6 +8,7 @@
 #include "net/AutoLock.h"
 #include "net/ClusterCurl.h"
 #include "net/EventHttpCallBack.h"
+#include "net/TransferOptions.h"
 #include "platform/Time.h"
 #include "sys/DebugLog.h"
 #include "sys/TextHelpers.h"
@@ -18,6 +19,14 @@ constexpr int kConnectTimeoutSeconds = 5;
 constexpr int kTotalTimeoutSeconds = 15;
 // TerminateAll waits this long in all; cancelled transfers end within about 100 ms.
 constexpr auto kTerminateBound = std::chrono::seconds(5);
+
+// The requests' client: short time-outs, the process-wide settings.
+TransferOptions RequestOptions() {
+    TransferOptions options = DefaultTransferOptions();
+    options.connectTimeoutSeconds = kConnectTimeoutSeconds;
+    options.totalTimeoutSeconds = kTotalTimeoutSeconds;
+    return options;
+}
 }  // namespace
 
 std::atomic<CHttpMgr*> CHttpMgr::s_pInstance{nullptr};
@@ -114,8 +123,7 @@ unsigned CHttpMgr::HttpThreadProc(HttpRequestParam* pParam) {
         return 0;
     }
     std::unique_ptr<HttpRequestParam> record(pParam);
-    ClusterCurl client;
-    client.setTimeout(kConnectTimeoutSeconds, kTotalTimeoutSeconds);
+    ClusterCurl client(RequestOptions());
     std::string body;
     CurlResult result = record->responseType == 0
                             ? client.httpPost(record->url, record->postData, body)
@@ -170,8 +178,7 @@ void CHttpMgr::ReapFinished() {
 
 void CHttpMgr::SyncPost(const std::wstring& url, const std::wstring& postData,
                         std::wstring& response, bool& bSuccess) {
-    ClusterCurl client;
-    client.setTimeout(kConnectTimeoutSeconds, kTotalTimeoutSeconds);
+    ClusterCurl client(RequestOptions());
     std::string body;
     CurlResult result = client.httpPost(WideToAnsi(url), WideToAnsi(postData), body);
     bSuccess = result.code == 200;
@@ -179,15 +186,14 @@ void CHttpMgr::SyncPost(const std::wstring& url, const std::wstring& postData,
 }
 
 void CHttpMgr::SyncGet(const std::wstring& url, std::wstring& response, bool& bSuccess) {
-    ClusterCurl client;
-    client.setTimeout(kConnectTimeoutSeconds, kTotalTimeoutSeconds);
+    ClusterCurl client(RequestOptions());
     std::string body;
     CurlResult result = client.httpGet(WideToAnsi(url), body);
     bSuccess = result.code == 200;
     response = AnsiToWide(body);
 }
 
-void CHttpMgr::TerminateAll() {
+bool CHttpMgr::TerminateAll() {
     std::vector<ThreadPtr> threads;
     {
         CAutoLock lock(&s_lockThread);
@@ -212,8 +218,11 @@ void CHttpMgr::TerminateAll() {
             late.push_back(std::move(thread));
     }
     if (late.empty())
-        return;
+        return true;
+    DebugLog(L"%s %d 个请求线程未在时限内结束", L"CHttpMgr::TerminateAll",
+             static_cast<int>(late.size()));
     CAutoLock lock(&s_lockThread);
     for (auto& thread : late)
         s_vecEnded.push_back(std::move(thread));
+    return false;
 }

@@ -45,9 +45,11 @@ public:
     void SyncGet(const std::wstring& url, std::wstring& response, bool& bSuccess);
 
     // Asks every request thread to stop and joins them, waiting at most about 5 s in all;
-    // a thread that has not ended by then stays registered and is joined at exit. A request
-    // ended this way posts no event. The program calls it before the notify center goes.
-    void TerminateAll();
+    // a thread that has not ended by then stays registered (a log line says how many) and
+    // is joined at exit. A request ended this way posts no event. True when every thread
+    // has ended: only then may libcurl's state go (CurlRuntime.h: ReleaseCurlGlobal). The
+    // program calls it before the notify center goes.
+    bool TerminateAll();
 
 private:
     CHttpMgr() = default;

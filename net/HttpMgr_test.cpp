@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <regex>
 #include <string>
 
 #include "net/EventHttpCallBack.h"
+#include "net/TransferSettings.h"
 #include "platform/DebugOutput.h"
 #include "tests/support/EventPump.h"
+#include "tests/support/SlowProxyLookup.h"
 #include "tests/support/TestHttpServer.h"
 
 using qitest::CCannedResponse;
@@ -153,7 +156,7 @@ TEST_F(HttpMgrTest, TerminateAllStopsARunningRequestAndJoinsIt) {
     int id = CHttpMgr::GetInstance()->AsyncGet(Url("/stall"), 0);
     ASSERT_GT(id, 0);
     ASSERT_TRUE(server.WaitForRequests(1, 10000));
-    CHttpMgr::GetInstance()->TerminateAll();
+    EXPECT_TRUE(CHttpMgr::GetInstance()->TerminateAll());
     // The thread has ended: its exit line is written, and a request the program ended has
     // no one to tell, so nothing was queued.
     const std::string text = capture.Text();
@@ -162,6 +165,25 @@ TEST_F(HttpMgrTest, TerminateAllStopsARunningRequestAndJoinsIt) {
     EXPECT_NE(text.find("退出"), std::string::npos);
     EXPECT_EQ(pump.Center().DispatchPending(), 0u);
     EXPECT_EQ(outcomes.count(id), 0u);
+}
+
+TEST_F(HttpMgrTest, TerminateAllEndsARequestStillLookingUpItsProxy) {
+    server.Set("/p", CCannedResponse::Status(200, "p"));
+    auto slow = qitest::CSlowProxyLookup::Make();
+    CTransferSettings settings = GetDefaultTransferSettings();
+    settings.proxyLookup = slow->Fn();
+    SetDefaultTransferSettings(settings);
+    const int id = CHttpMgr::GetInstance()->AsyncGet(Url("/p"), 0);
+    ASSERT_GT(id, 0);
+    ASSERT_TRUE(slow->WaitStarted());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(CHttpMgr::GetInstance()->TerminateAll());
+    // Generous: the wait looks at the stop request every 20 ms.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    SetDefaultTransferSettings(CTransferSettings());
+    slow->Finish();
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(pump.Center().DispatchPending(), 0u);
 }
 
 TEST_F(HttpMgrTest, SyncRequestsRunOnTheCallersThread) {

@@ -3,25 +3,14 @@
 #ifdef QI_HAVE_LIBPROXY
 #include <proxy.h>
 
-#include <memory>
-#include <mutex>
-
 namespace {
 
 // One factory for the process: it loads libproxy's modules once and is safe to share
-// between threads.
-struct CFactoryHolder {
-    pxProxyFactory* factory = nullptr;
-    CFactoryHolder() : factory(px_proxy_factory_new()) {}
-    ~CFactoryHolder() {
-        if (factory != nullptr)
-            px_proxy_factory_free(factory);
-    }
-};
-
+// between threads. Never freed: the proxy lookup's thread (ProxyLookup.h) may still be
+// inside it when the program ends.
 pxProxyFactory* Factory() {
-    static CFactoryHolder holder;
-    return holder.factory;
+    static pxProxyFactory* const factory = px_proxy_factory_new();
+    return factory;
 }
 
 // libproxy's answers in libcurl's terms.

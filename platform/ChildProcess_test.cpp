@@ -64,7 +64,10 @@ TEST(SplitCommandLine, QuotedArgumentsSplitBackWhole) {
     }
     EXPECT_EQ(platform::CommandLineArgument(L"/S"), L"/S");
     EXPECT_TRUE(platform::MayStandQuoted(L"C:\\Program Files\\质量 (x86)"));
-    for (const wchar_t* bad : {L"a\"b", L"a\nb", L"a\x7F", L"a\x85" L"b", L"a\x9F"})
+    for (const wchar_t* bad : {L"a\"b", L"a\nb", L"a\x7F",
+                               L"a\x85"
+                               L"b",
+                               L"a\x9F"})
         EXPECT_FALSE(platform::MayStandQuoted(bad)) << platform::WideToUtf8(bad);
 }
 

@@ -10,6 +10,14 @@
 #include "platform/WideFormat.h"
 #include "sys/SupportLog.h"
 
+std::wstring DebugLogTimeStamp() {
+    const platform::SystemTime st = platform::GetLocalTime();
+    wchar_t prefix[64] = {0};
+    swprintf(prefix, 64, L"[%d-%02d-%02d %02d:%02d:%02d %d] ", st.wYear, st.wMonth, st.wDay,
+             st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
+    return prefix;
+}
+
 void DebugLogUnchecked(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
@@ -17,13 +25,9 @@ void DebugLogUnchecked(const wchar_t* format, ...) {
     va_end(args);
     message.resize(std::min<size_t>(message.size(), 4095));
 
-    platform::SystemTime st = platform::GetLocalTime();
-    wchar_t prefix[64] = {0};
-    swprintf(prefix, 64, L"[%d-%02d-%02d %02d:%02d:%02d %d] ", st.wYear, st.wMonth, st.wDay,
-             st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
-
-    platform::OutputDebugStringW(prefix);
+    const std::wstring prefix = DebugLogTimeStamp();
+    platform::OutputDebugStringW(prefix.c_str());
     platform::OutputDebugStringW(message.c_str());
     platform::OutputDebugStringW(L"\n");
-    sys::AppendSupportLog(std::wstring(prefix) + message);
+    sys::AppendSupportLog(prefix + message);
 }

@@ -7,6 +7,11 @@
 
 #include "platform/WideFormat.h"
 
+#include <string>
+
+// "[Y-MM-DD hh:mm:ss ms] " for the local time now.
+std::wstring DebugLogTimeStamp();
+
 // Only for DebugLog below, which has checked the format.
 void DebugLogUnchecked(const wchar_t* format, ...);
 

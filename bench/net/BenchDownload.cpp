@@ -2,7 +2,6 @@
 // bench/net/resume.sh. Usage: bench_download URL DIR FILE [RETRIES [SHA256]]. Prints
 // "bytes seconds" on success.
 
-#include <curl/curl.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "net/ClusterCurl.h"
+#include "net/CurlRuntime.h"
 
 namespace {
 
@@ -29,17 +29,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s URL DIR FILE [RETRIES [SHA256]]\n", argv[0]);
         return 2;
     }
-    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK)
-        return 1;
     int status = 1;
     {
         CCountingListener listener;
-        ClusterCurl client;
-        client.m_pCallback = &listener;
+        TransferOptions options = DefaultTransferOptions();
+        options.listener = &listener;
         if (argc > 4)
-            client.m_nRetries = std::atoi(argv[4]);
+            options.retries = std::atoi(argv[4]);
         if (argc > 5)
-            client.m_strSha256 = argv[5];
+            options.sha256 = argv[5];
+        ClusterCurl client(options);
         const auto start = std::chrono::steady_clock::now();
         CurlResult result = client.downloadFile(argv[1], argv[2], argv[3]);
         const double seconds =
@@ -53,6 +52,6 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "download failed: %d %s\n", result.code, result.message.c_str());
         }
     }
-    curl_global_cleanup();
+    ReleaseCurlGlobal(true);
     return status;
 }

@@ -198,7 +198,8 @@ void CTestHttpServer::Handle(const void* request, void* response) {
     }
 
     const bool plain = canned.generatedSize == 0 && !canned.chunked && canned.pieceSize == 0 &&
-                       canned.cutAfter == UINT64_MAX && start == 0;
+                       canned.cutAfter == UINT64_MAX && canned.silentAfter == UINT64_MAX &&
+                       start == 0;
     if (plain) {
         m_nBodyBytes += canned.body.size();
         res.set_content(canned.body, canned.contentType.c_str());
@@ -222,11 +223,16 @@ void CTestHttpServer::Handle(const void* request, void* response) {
         const uint64_t at = start + offset;
         if (at >= c.cutAfter)
             return false;  // break off: the connection is dropped
+        if (at >= c.silentAfter) {
+            PauseUnlessStopping(600000);  // a line that died without a reset
+            return false;
+        }
         if (c.pieceDelayMs > 0 && !PauseUnlessStopping(c.pieceDelayMs))
             return false;
         if (!PauseUnlessStopping(0))
             return false;
-        uint64_t end = std::min<uint64_t>({start + stream->size, at + piece, c.cutAfter});
+        uint64_t end =
+            std::min<uint64_t>({start + stream->size, at + piece, c.cutAfter, c.silentAfter});
         size_t count = static_cast<size_t>(end - at);
         std::string bytes = c.generatedSize > 0 ? GeneratedBytes(at, count, c.patternSeed)
                                                 : c.body.substr(static_cast<size_t>(at), count);

@@ -1,10 +1,10 @@
 #pragma once
 // A real HTTP server for tests, on 127.0.0.1 with a free port, serving canned answers by
 // path and recording every request it receives. Each answer may carry any status, come
-// with or without Content-Length (chunked), arrive slowly in pieces, break off in the
-// middle of the body, or redirect (also to itself, for redirect loops). It may offer byte
-// ranges with a validator (honouring Range and If-Range), answer successive requests of
-// one path differently (a sequence), and speak HTTPS with a given certificate.
+// with or without Content-Length (chunked), arrive slowly in pieces, break off or go
+// silent in the middle of the body, or redirect (also to itself, for redirect loops). It
+// may offer byte ranges with a validator (honouring Range and If-Range), answer successive
+// requests of one path differently (a sequence), and speak HTTPS with a given certificate.
 //
 // CTestHttpProxy is a small forwarding HTTP proxy ("GET http://host:port/path") that
 // records the targets it forwarded.
@@ -51,6 +51,9 @@ struct CCannedResponse {
     std::string lastModified;        // sent as Last-Modified when not empty
     size_t pieceSize = 0;            // > 0: send the body in pieces of this size ...
     int pieceDelayMs = 0;            // ... each after this pause
+    // At this offset of the body (as cutAfter), send nothing more but keep the connection
+    // until the server stops: a line that died without a reset.
+    uint64_t silentAfter = UINT64_MAX;
     std::vector<std::pair<std::string, std::string>> headers;  // extra headers
 
     static CCannedResponse Status(int status, std::string body);
