@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -9,17 +11,16 @@
 
 #include "platform/Module.h"
 #include "platform/Text.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 class InstallConfigTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::SetModuleFileNameForTest(platform::Utf8ToWide(m_dir / "installer"));
-    }
-    void TearDown() override { platform::SetModuleFileNameForTest(L""); }
     qitest::TempDir m_dir;
+    const qitest::ScopedOverride m_module =
+        qitest::OverrideModuleFileName(platform::Utf8ToWide(m_dir / "installer"));
 };
 
 TEST_F(InstallConfigTest, PathIsBesideTheExecutable) {

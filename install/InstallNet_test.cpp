@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -11,6 +13,7 @@
 #include "platform/Text.h"
 #include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
@@ -29,7 +32,8 @@ protected:
         m_exeDir = m_dir / "Program Files (x86)/Quillora Setup";
         std::error_code ec;
         std::filesystem::create_directories(qitest::FsPath(m_exeDir), ec);
-        platform::SetModuleFileNameForTest(platform::Utf8ToWide(m_exeDir + "/installer"));
+        m_module.emplace(
+            qitest::OverrideModuleFileName(platform::Utf8ToWide(m_exeDir + "/installer")));
         m_dir.Write("Program Files (x86)/Quillora Setup/Install.ini",
                     "[Config]\r\nnet40_url=" + m_server.Url("/net40.exe") +
                         "\r\nnet45_url=" + m_server.Url("/net45.exe") +
@@ -44,10 +48,9 @@ protected:
     void TearDown() override {
         // The report's request thread posts to this test's notify center: end it first.
         CHttpMgr::GetInstance()->TerminateAll();
-        platform::SetModuleFileNameForTest(L"");
-        platform::ResetVersionRecordForTest();
-        platform::SetNativeSystemForTest(std::nullopt);
     }
+    std::optional<qitest::ScopedOverride> m_module;
+    const qitest::ScopedOverride m_systemInfo = qitest::ClearSystemInfoAtEnd();
 
     // A runtime installer that lands as net4.exe, records its arguments in "net-ran" and
     // exits with `exitCode`.

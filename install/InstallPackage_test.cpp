@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -16,6 +18,7 @@
 #include "platform/Text.h"
 #include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
@@ -50,15 +53,17 @@ protected:
     void TearDown() override {
         mgr.reset();
         CHttpMgr::GetInstance()->TerminateAll();
-        platform::SetModuleFileNameForTest(L"");
     }
+    std::optional<qitest::ScopedOverride> m_module;
 
     // The installer runs from `setupDir`, with an Install.ini there whose runtime URLs begin
     // with `runtimeBase`.
     void UseSetupFolder(const std::string& runtimeBase) {
         std::error_code ec;
         std::filesystem::create_directories(qitest::FsPath(setupDir), ec);
-        platform::SetModuleFileNameForTest(platform::Utf8ToWide(setupDir + "/quillora-installer"));
+        m_module.reset();
+        m_module.emplace(
+            qitest::OverrideModuleFileName(platform::Utf8ToWide(setupDir + "/quillora-installer")));
         ASSERT_TRUE(qitest::WriteFile(
             setupDir + "/Install.ini",
             "[Config]\r\nnet40_url=" + runtimeBase + "/net40.exe\r\nnet45_url=" + runtimeBase +

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -23,6 +25,7 @@
 #include "platform/Text.h"
 #include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestCerts.h"
@@ -52,7 +55,8 @@ protected:
         quick.firstBackoffMs = 5;
         quick.maxBackoffMs = 50;
         SetDefaultTransferSettings(quick);
-        platform::SetModuleFileNameForTest(platform::Utf8ToWide(exeDir / "quillora-installer"));
+        m_module.emplace(
+            qitest::OverrideModuleFileName(platform::Utf8ToWide(exeDir / "quillora-installer")));
         RuntimePresent(true);
         server.Set("/stats", CCannedResponse::Status(200, "ok"));
         installDir = target / "Program Files/Quillora";
@@ -61,8 +65,8 @@ protected:
         mgr.reset();
         CHttpMgr::GetInstance()->TerminateAll();
         SetDefaultTransferSettings(CTransferSettings());
-        platform::SetModuleFileNameForTest(L"");
     }
+    std::optional<qitest::ScopedOverride> m_module;
 
     void RuntimePresent(bool present) {
         const wchar_t ndp[] = L"Software\\Microsoft\\NET Framework Setup\\NDP";

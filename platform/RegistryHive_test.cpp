@@ -19,6 +19,7 @@
 #include "platform/Text.h"
 #include "tests/support/FileFaults.h"
 #include "tests/support/RegistryFixture.h"
+#include "tests/support/ScopedOverrides.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -39,7 +40,7 @@ void WriteAll(const std::string& path, const std::string& data) {
 
 class RegistryHiveTest : public qitest::RegistryFixture {
 protected:
-    void TearDown() override { SetNativeSystemForTest(std::nullopt); }
+    const qitest::ScopedOverride m_systemInfo = qitest::ClearSystemInfoAtEnd();
 
     std::string MachineFile() const { return m_dir + "/machine.reg"; }
     std::string UserFile() const { return m_dir + "/user.reg"; }
