@@ -21,14 +21,15 @@ namespace {
 // The library's functions, looked up once; any that is missing leaves the library unused.
 struct CurlApi {
     bool ok = false;
-#define QI_CURL_FUNCTIONS(X)                                                                \
-    X(curl_global_init)                                                                     \
-    X(curl_global_cleanup)                                                                  \
-    X(curl_easy_init) X(curl_easy_cleanup) X(curl_easy_setopt) X(curl_easy_getinfo)         \
-        X(curl_easy_perform) X(curl_easy_strerror) X(curl_multi_init) X(curl_multi_cleanup) \
-            X(curl_multi_add_handle) X(curl_multi_remove_handle) X(curl_multi_perform)      \
-                X(curl_multi_poll) X(curl_multi_info_read) X(curl_multi_strerror)           \
-                    X(curl_slist_append) X(curl_slist_free_all)
+// clang-format off
+#define QI_CURL_FUNCTIONS(X)                                                         \
+    X(curl_global_init) X(curl_global_cleanup) X(curl_easy_init) X(curl_easy_cleanup) \
+    X(curl_easy_setopt) X(curl_easy_getinfo) X(curl_easy_perform) X(curl_easy_strerror) \
+    X(curl_multi_init) X(curl_multi_cleanup) X(curl_multi_add_handle)                  \
+    X(curl_multi_remove_handle) X(curl_multi_perform) X(curl_multi_poll)               \
+    X(curl_multi_info_read) X(curl_multi_strerror) X(curl_slist_append)                \
+    X(curl_slist_free_all)
+// clang-format on
 #define QI_CURL_POINTER(name) decltype(&::name) name = nullptr;
     QI_CURL_FUNCTIONS(QI_CURL_POINTER)
 };
