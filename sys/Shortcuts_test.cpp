@@ -8,6 +8,7 @@
 #include "platform/ShellLinks.h"
 #include "platform/Text.h"
 #include "sys/FileUtil.h"
+#include "tests/support/ScopedOverrides.h"
 #include "tests/support/TempDir.h"
 
 #ifndef _WIN32
@@ -18,7 +19,6 @@
 #include "platform/DebugOutput.h"
 #include "sys/ProcessControl.h"
 #include "tests/support/FileFaults.h"
-#include "tests/support/ScopedOverrides.h"
 #endif
 
 namespace fs = std::filesystem;
