@@ -57,11 +57,12 @@ std::wstring SupportLogPath() {
 }
 
 void AppendSupportLog(std::wstring_view line) {
+    std::lock_guard<std::mutex> lock(s_mutex);
+    if (!s_file.IsOpen())
+        return;  // no conversion for a line that goes nowhere
     std::string text = platform::WideToUtf8(line);
     text.push_back('\n');
-    std::lock_guard<std::mutex> lock(s_mutex);
-    if (s_file.IsOpen())
-        platform::WriteAll(s_file.Get(), text);  // a full disk loses lines, not the run
+    platform::WriteAll(s_file.Get(), text);  // a full disk loses lines, not the run
 }
 
 }  // namespace sys
