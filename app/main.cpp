@@ -10,6 +10,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,8 +18,12 @@
 
 #include "app/CommandLine.h"
 #include "app/ComponentLoader.h"
+#include "app/UnattendedRun.h"
+#include "install/InstallFailure.h"
+#include "install/InstallMgr.h"
 #include "net/CurlRuntime.h"
 #include "net/HttpMgr.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "sys/DebugLog.h"
 #include "sys/SupportLog.h"
@@ -90,7 +95,7 @@ private:
 // Shows the main window and runs the loop until it is gone; the loop's result, or 1 when
 // the window could not be made.
 // `requestsEnded` tells whether every request thread ended at the close.
-int RunMainWindow(SApplication& app, bool& requestsEnded) {
+int RunMainWindow(SApplication& app, const CInstallerOptions& options, bool& requestsEnded) {
     auto center = std::make_unique<SNotifyCenter>();
     if (!center->IsValid()) {
         // It has said why; without it no progress would ever show.
@@ -100,6 +105,9 @@ int RunMainWindow(SApplication& app, bool& requestsEnded) {
     int result = 1;
     {
         CMainDlg mainDlg;
+        if (!options.installDir.empty())
+            mainDlg.PresetInstallDir(options.installDir);
+        mainDlg.GetInstallMgr()->SetPackageFile(options.packageFile);
         if (mainDlg.Create(nullptr, 0, 0, 0, 0) == nullptr) {
             DebugLog(L"%s 主窗口创建失败", L"RunInstaller");
         } else {
@@ -115,7 +123,7 @@ int RunMainWindow(SApplication& app, bool& requestsEnded) {
     return result;
 }
 
-int RunInstaller() {
+int RunInstaller(const CInstallerOptions& options) {
     bool requestsEnded = true;
     int result = 1;
     {
@@ -152,7 +160,7 @@ int RunInstaller() {
                         translator.attach(created);
                         LoadLanguage(*app, translator.get());
                     }
-                    result = RunMainWindow(*app, requestsEnded);
+                    result = RunMainWindow(*app, options, requestsEnded);
                 }
                 app.reset();
             }
@@ -164,23 +172,53 @@ int RunInstaller() {
     return result;
 }
 
+// The paths of the command line are taken from the folder it was given in (the program
+// moves to its own folder later); a package must be a file that is there.
+bool ResolvePaths(CInstallerOptions& options, std::string& error) {
+    for (std::wstring* path :
+         {&options.installDir, &options.logPath, &options.packageFile, &options.layoutDir}) {
+        if (path->empty() || platform::IsAbsolutePath(*path))
+            continue;
+        std::error_code ec;
+        const std::filesystem::path absolute =
+            std::filesystem::absolute(platform::PathToNarrow(*path), ec);
+        if (ec) {
+            error = "cannot resolve " + platform::PathToNarrow(*path) + ": " + ec.message();
+            return false;
+        }
+        *path = platform::PathFromNarrow(absolute.lexically_normal().string());
+    }
+    if (!options.packageFile.empty()) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(platform::PathToNarrow(options.packageFile), ec)) {
+            error = "--package: no such file: " + platform::PathToNarrow(options.packageFile);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::string error;
-    const std::optional<CInstallerOptions> options =
+    std::optional<CInstallerOptions> options =
         ParseInstallerArgs(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
         std::fprintf(stderr, "quillora-installer: %s\n%s", error.c_str(), InstallerUsage());
-        return 2;
+        return static_cast<int>(InstallFailure::Usage);
     }
     if (options->help) {
         std::fputs(InstallerUsage(), stdout);
         return 0;
     }
+    if (!ResolvePaths(*options, error)) {
+        std::fprintf(stderr, "quillora-installer: %s\n", error.c_str());
+        return static_cast<int>(InstallFailure::Usage);
+    }
     sys::OpenSupportLog(options->logPath);
-    const int result = RunInstaller();
+    const int result = options->Unattended() ? RunUnattended(*options) : RunInstaller(*options);
     sys::CloseSupportLog();
     return result;
 }

@@ -36,10 +36,13 @@ bool CInstallMgr::AfterInstall() {
     const std::wstring userIniPath = m_strInstallDir + L"/user.ini";
 
     const std::wstring language = platform::FormatW(L"%d", GetConfigLanguage(iniPath));
-    platform::WritePrivateProfileStringW(L"Config", L"channel", GetConfigChannel(iniPath).c_str(),
-                                         userIniPath.c_str());
-    platform::WritePrivateProfileStringW(L"Config", L"language", language.c_str(),
-                                         userIniPath.c_str());
+    const bool channelWritten = platform::WritePrivateProfileStringW(
+        L"Config", L"channel", GetConfigChannel(iniPath).c_str(), userIniPath.c_str());
+    const bool languageWritten = platform::WritePrivateProfileStringW(
+        L"Config", L"language", language.c_str(), userIniPath.c_str());
+    DebugLog(L"%s user.ini=[%s] channel=[%s] language=%s written=%d", L"CInstallMgr::AfterInstall",
+             userIniPath.c_str(), GetConfigChannel(iniPath).c_str(), language.c_str(),
+             channelWritten && languageWritten ? 1 : 0);
 
     Json::Value record(Json::objectValue);
     record["channel"] = ToJsonText(GetConfigChannel(iniPath));

@@ -19,3 +19,21 @@ void PostInstallEvent(SOUI::IObject* pSender, int progress, int status, const wc
     evt->text = text ? text : L"";
     SOUI::SNotifyCenter::PostEvent(evt.detach());  // released there when no window exists
 }
+
+void PostFailureEvent(SOUI::IObject* pSender, int progress, const wchar_t* text,
+                      InstallFailure reason, int64_t value) {
+    auto evt = SOUI::AdoptRef(new EventInstallCallBack(pSender));
+    evt->progress = progress;
+    evt->status = -1;
+    evt->text = text ? text : L"";
+    evt->reason = reason;
+    evt->reasonValue = value;
+    SOUI::SNotifyCenter::PostEvent(evt.detach());
+}
+
+void PostInstallEnded(SOUI::IObject* pSender, InstallFailure result, int64_t value) {
+    auto evt = SOUI::AdoptRef(new EventInstallEnded(pSender));
+    evt->result = result;
+    evt->value = value;
+    SOUI::SNotifyCenter::PostEvent(evt.detach());
+}

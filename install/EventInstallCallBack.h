@@ -3,9 +3,10 @@
 
 #include <cstdint>
 
+#include "install/InstallFailure.h"
 #include "uilib/SEvents.h"
 
-enum { EVT_INSTALL_CALLBACK = 10000001 };
+enum { EVT_INSTALL_CALLBACK = 10000001, EVT_INSTALL_ENDED = 10000002 };
 
 class EventInstallCallBack : public SOUI::TplEventArgs<EventInstallCallBack> {
     using __baseCls = SOUI::TplEventArgs<EventInstallCallBack>;
@@ -23,10 +24,33 @@ public:
     // each < 0 while unknown.
     double bytesPerSecond = -1;
     int64_t secondsLeft = -1;
+    // With status -1: why the step failed, and the status or exit code the reason names.
+    InstallFailure reason = InstallFailure::None;
+    int64_t reasonValue = 0;
+};
+
+// The last event of a run: the install thread is about to return.
+class EventInstallEnded : public SOUI::TplEventArgs<EventInstallEnded> {
+    using __baseCls = SOUI::TplEventArgs<EventInstallEnded>;
+    SOUI_CLASS_NAME(EventInstallEnded, L"on_install_ended")
+
+public:
+    enum { EventID = EVT_INSTALL_ENDED };
+    explicit EventInstallEnded(SOUI::IObject* pSender) : __baseCls(pSender) {}
+    int GetObjectType() const override { return -1; }
+
+    // None when the product was installed; else the reason of the step that ended the run.
+    InstallFailure result = InstallFailure::None;
+    int64_t value = 0;
 };
 
 // Creates the event with one reference and hands it to the notify center.
 void PostInstallEvent(SOUI::IObject* pSender, int progress, int status, const wchar_t* text);
+// The event of a failed step (status -1) with its reason.
+void PostFailureEvent(SOUI::IObject* pSender, int progress, const wchar_t* text,
+                      InstallFailure reason, int64_t value = 0);
+// The end of a run.
+void PostInstallEnded(SOUI::IObject* pSender, InstallFailure result, int64_t value);
 // The same for a download under way, with its speed and time left.
 void PostDownloadEvent(SOUI::IObject* pSender, int progress, const wchar_t* text,
                        double bytesPerSecond, int64_t secondsLeft);

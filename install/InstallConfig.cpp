@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "net/ClusterCurl.h"
 #include "net/Sha256.h"
 #include "platform/Profile.h"
+#include "sys/DebugLog.h"
 #include "sys/TextHelpers.h"
 
 namespace {
@@ -110,4 +112,35 @@ int GetConfigStallTimeout(const std::wstring& iniPath) {
     if (seconds <= 0)
         return kDefaultSeconds;
     return std::clamp(seconds, 5, 600);
+}
+
+void LogInstallConfig(const std::wstring& iniPath) {
+    const auto url = [](const std::wstring& value) {
+        return AnsiToWide(UrlWithoutCredentials(WideToAnsi(value)));
+    };
+    const auto digest = [&](const wchar_t* key) {
+        const CDigestSetting setting = GetConfigDigest(iniPath, key);
+        return !setting.set ? std::wstring(L"(none)") : setting.raw;
+    };
+    const auto mirrors = [&](const wchar_t* key) {
+        std::wstring list;
+        for (const std::wstring& mirror : GetConfigMirrors(iniPath, key))
+            list += (list.empty() ? L"" : L" ") + url(mirror);
+        return list;
+    };
+    DebugLog(L"%s ini=[%s] version=[%s] channel=[%s] language=%d", L"Config", iniPath.c_str(),
+             GetConfigVersion(iniPath).c_str(), GetConfigChannel(iniPath).c_str(),
+             GetConfigLanguage(iniPath));
+    DebugLog(L"%s net40_url=[%s] net40_sha256=[%s] net40_mirrors=[%s]", L"Config",
+             url(GetConfigNet40Url(iniPath)).c_str(), digest(L"net40_sha256").c_str(),
+             mirrors(L"net40_mirrors").c_str());
+    DebugLog(L"%s net45_url=[%s] net45_sha256=[%s] net45_mirrors=[%s]", L"Config",
+             url(GetConfigNet45Url(iniPath)).c_str(), digest(L"net45_sha256").c_str(),
+             mirrors(L"net45_mirrors").c_str());
+    DebugLog(L"%s install_pack_url=[%s] install_pack_sha256=[%s] install_pack_mirrors=[%s]",
+             L"Config", url(GetConfigInstallPackUrl(iniPath)).c_str(),
+             digest(L"install_pack_sha256").c_str(), mirrors(L"install_pack_mirrors").c_str());
+    DebugLog(L"%s install_statistics_url=[%s] tls_verify=%d proxy=[%s] stall_timeout=%d", L"Config",
+             url(GetConfigStatisticsUrl(iniPath)).c_str(), GetConfigTlsVerify(iniPath) ? 1 : 0,
+             url(GetConfigProxy(iniPath)).c_str(), GetConfigStallTimeout(iniPath));
 }

@@ -49,3 +49,7 @@ std::vector<std::wstring> GetConfigMirrors(const std::wstring& iniPath, const wc
 // tries again. Default 20, also for 0, a negative value or one that is not a number; kept
 // within 5..600.
 int GetConfigStallTimeout(const std::wstring& iniPath);
+
+// Writes every key of Install.ini to the log as this run reads it; addresses without the
+// user names and passwords they may carry.
+void LogInstallConfig(const std::wstring& iniPath);

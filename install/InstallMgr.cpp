@@ -1,6 +1,7 @@
 #include "install/InstallMgr.h"
 
 #include "install/EventInstallCallBack.h"
+#include "install/InstallConfig.h"
 #include "platform/Time.h"
 #include "sys/DebugLog.h"
 #include "sys/FileUtil.h"
@@ -24,10 +25,17 @@ void CInstallMgr::SetInstallDir(const std::wstring& dir) {
 
 void CInstallMgr::BeginInstallThread() {
     DebugLog(L"%s %s", L"CInstallMgr::BeginInstallThread", L"创建安装线程");
-    if (m_hInstallThread) {
+    if (m_hInstallThread && !m_hInstallThread->HasFinished()) {
         DebugLog(L"%s %s", L"CInstallMgr::BeginInstallThread", L"安装线程已存在, 忽略");
         return;
     }
+    if (m_hInstallThread) {
+        m_hInstallThread->Join();  // the last run has returned: this one starts afresh
+        m_hInstallThread.reset();
+    }
+    m_result = InstallFailure::None;
+    m_resultValue = 0;
+    m_bCompleted = false;
     auto thread = std::make_unique<platform::GatedThread>();
     if (!thread->Start([this] { return ThreadInstall(this); }))
         return;  // no thread: no step, no event
@@ -52,7 +60,19 @@ unsigned CInstallMgr::ThreadInstall(void* pParam) {
                  static_cast<int>(platform::GetCurrentThreadId()));
         return 0;
     }
-    static_cast<CInstallMgr*>(pParam)->IntallSoftware();
+    auto* self = static_cast<CInstallMgr*>(pParam);
+    LogInstallConfig(GetInstallIniPath());
+    if (self->m_strLayoutDir.empty())
+        self->IntallSoftware();
+    else
+        self->LayoutFiles();
+    if (platform::IsCurrentThreadCancelled() && self->m_result == InstallFailure::None &&
+        !self->m_bCompleted)
+        self->m_result = InstallFailure::Cancelled;
+    DebugLog(L"%s result=%d (%hs) value=%lld", L"CInstallMgr::ThreadInstall",
+             static_cast<int>(self->m_result), InstallFailureName(self->m_result),
+             static_cast<long long>(self->m_resultValue));
+    PostInstallEnded(self, self->m_result, self->m_resultValue);
     DebugLog(L"%s 安装完成 线程threadid=[%d]退出", L"CInstallMgr::ThreadInstall",
              static_cast<int>(platform::GetCurrentThreadId()));
     return 0;
@@ -83,9 +103,12 @@ void CInstallMgr::IntallSoftware() {
     if (platform::IsCurrentThreadCancelled())
         return;
 
-    // A package left beside the installer (by an earlier run or by hand) is used as it is.
-    const std::wstring package = GetExeDirectory() + L"/" + L"QuilloraSetup.exe";
-    if (!LongPathExists(package)) {
+    if (!m_strPackageFile.empty()) {
+        // A package named on the command line: checked, never fetched or deleted.
+        if (!VerifyInstallFile())
+            return;
+    } else if (!LongPathExists(PackagePath())) {
+        // A package left beside the installer (by an earlier run or by hand) is used as it is.
         if (!DownInstallFile())
             return;
     } else if (!VerifyInstallFile()) {
@@ -98,5 +121,19 @@ void CInstallMgr::IntallSoftware() {
         return;
     if (platform::IsCurrentThreadCancelled())
         return;
-    AfterInstall();
+    m_bCompleted = AfterInstall();
+}
+
+void CInstallMgr::FailRun(int progress, const wchar_t* text, InstallFailure reason, int64_t value) {
+    m_result = reason;
+    m_resultValue = value;
+    DebugLog(L"%s error 安装失败 step=%d reason=%d (%hs) value=%lld", L"CInstallMgr::FailRun",
+             progress, static_cast<int>(reason), InstallFailureName(reason),
+             static_cast<long long>(value));
+    PostFailureEvent(this, progress, text, reason, value);
+}
+
+std::wstring CInstallMgr::PackagePath() const {
+    return m_strPackageFile.empty() ? GetExeDirectory() + L"/" + L"QuilloraSetup.exe"
+                                    : m_strPackageFile;
 }

@@ -43,7 +43,7 @@ bool CInstallMgr::CheckNetFile() {
 bool CInstallMgr::DownNetFile() {
     PostInstallEvent(this, 20, 0, L"下载 Net Framework 组件");
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownNetFile", 20);
-    std::string dir = platform::PathToNarrow(GetExeDirectory());
+    std::string dir = platform::PathToNarrow(DownloadDir());
     std::wstring ini = GetInstallIniPath();
     const bool oldOs = GetOsVersionCode() <= kLastXpVersionCode;
     std::wstring url = oldOs ? GetConfigNet40Url(ini) : GetConfigNet45Url(ini);
@@ -52,7 +52,7 @@ bool CInstallMgr::DownNetFile() {
     const CDigestSetting digest = GetConfigDigest(ini, digestKey);
     if (digest.set && !digest.valid) {
         LogMalformedDigest(L"CInstallMgr::DownNetFile", digestKey, digest);
-        PostInstallEvent(this, 40, -1, L"下载 Net Framework 组件失败");
+        ReportRuntimeFailure(L"下载 Net Framework 组件失败", InstallFailure::BadConfiguration, 0);
         return false;
     }
     CInstallPackDown progress(20, 40, L"正在下载net包...", this);
@@ -66,8 +66,16 @@ bool CInstallMgr::DownNetFile() {
     DebugLog(L"%s error 下载net包失败 reason=%s class=%d [%s]", L"CInstallMgr::DownNetFile",
              AnsiToWide(result.message).c_str(), static_cast<int>(result.failure),
              AnsiToWide(DescribeResult(result)).c_str());
-    PostInstallEvent(this, 40, -1, L"下载 Net Framework 组件失败");
+    ReportRuntimeFailure(L"下载 Net Framework 组件失败", InstallFailureOfDownload(result),
+                         result.code);
     return false;
+}
+
+void CInstallMgr::ReportRuntimeFailure(const wchar_t* text, InstallFailure reason, int64_t value) {
+    if (m_strLayoutDir.empty())
+        PostFailureEvent(this, 40, text, reason, value);  // the installation goes on
+    else
+        FailRun(40, text, reason, value);  // a layout without its runtime is no layout
 }
 
 bool CInstallMgr::InstallNetFile() {
@@ -78,11 +86,15 @@ bool CInstallMgr::InstallNetFile() {
     SetOwnerExecuteBit(program);  // downloads arrive without it
     std::wstring output;
     uint32_t exitCode = static_cast<uint32_t>(-1);
-    RunAndCapture(QuoteCommandArgument(program), output, exitCode, kNetSetupTimeoutMs);
+    const std::wstring commandLine = QuoteCommandArgument(program);
+    RunAndCapture(commandLine, output, exitCode, kNetSetupTimeoutMs);
+    DebugLog(L"%s szCmdLine=[%s] strResult=[%s] exitcode=[%d]", L"CInstallMgr::InstallNetFile",
+             commandLine.c_str(), output.c_str(), static_cast<int>(exitCode));
     if (exitCode == 0) {
         PostInstallEvent(this, 40, 0, L"安装 Net Framework 组件成功");
         return true;
     }
-    PostInstallEvent(this, 40, -1, L"安装 Net Framework 组件失败");
+    PostFailureEvent(this, 40, L"安装 Net Framework 组件失败", InstallFailure::RuntimeSetupFailed,
+                     static_cast<int32_t>(exitCode));
     return false;
 }

@@ -37,13 +37,13 @@ bool CInstallMgr::DownInstallFile() {
     const std::wstring ini = GetInstallIniPath();
     // File names in their system form: a folder outside the ANSI code page must still work.
     const std::string fileName = platform::PathToNarrow(kPackageName);
-    const std::string dir = platform::PathToNarrow(GetExeDirectory());
+    const std::string dir = platform::PathToNarrow(DownloadDir());
     const std::string url = WideToAnsi(GetConfigInstallPackUrl(ini));
 
     const CDigestSetting digest = GetConfigDigest(ini, kDigestKey);
     if (digest.set && !digest.valid) {
         LogMalformedDigest(L"CInstallMgr::DownInstallFile", kDigestKey, digest);
-        PostInstallEvent(this, kDownloadEnd, -1, L"安装包校验失败");
+        FailRun(kDownloadEnd, L"安装包校验失败", InstallFailure::BadConfiguration);
         return false;
     }
 
@@ -58,9 +58,9 @@ bool CInstallMgr::DownInstallFile() {
     DebugLog(L"%s error  下载安装包失败 reason=%s class=%d [%s]", L"CInstallMgr::DownInstallFile",
              AnsiToWide(result.message).c_str(), static_cast<int>(result.failure),
              AnsiToWide(DescribeResult(result)).c_str());
-    PostInstallEvent(
-        this, kDownloadEnd, -1,
-        result.code == ClusterCurl::kSha256Mismatch ? L"安装包校验失败" : L"下载安装包失败");
+    FailRun(kDownloadEnd,
+            result.code == ClusterCurl::kSha256Mismatch ? L"安装包校验失败" : L"下载安装包失败",
+            InstallFailureOfDownload(result), result.code);
     return false;
 }
 
@@ -69,26 +69,30 @@ bool CInstallMgr::VerifyInstallFile() {
     const CDigestSetting digest = GetConfigDigest(ini, kDigestKey);
     if (!digest.set)
         return true;  // no digest named: the package runs as it is
-    const std::wstring package = GetExeDirectory() + L"/" + kPackageName;
+    const std::wstring package = PackagePath();
+    // A package named on the command line is the user's file: it stays whatever it holds.
+    const bool own = m_strPackageFile.empty();
     if (!digest.valid) {
         LogMalformedDigest(L"CInstallMgr::VerifyInstallFile", kDigestKey, digest);
-        LongPathRemove(package);
-    } else if (VerifyFileDigest(package, digest, L"CInstallMgr::VerifyInstallFile")) {
-        return true;
+        if (own)
+            LongPathRemove(package);
+        FailRun(kDownloadEnd, L"安装包校验失败", InstallFailure::BadConfiguration);
+        return false;
     }
-    PostInstallEvent(this, kDownloadEnd, -1, L"安装包校验失败");
+    if (VerifyFileDigest(package, digest, L"CInstallMgr::VerifyInstallFile", own))
+        return true;
+    FailRun(kDownloadEnd, L"安装包校验失败", InstallFailure::DigestMismatch);
     return false;
 }
 
 bool CInstallMgr::InstallFile() {
     PostInstallEvent(this, 80, 0, L"正在安装...");
 
-    const std::wstring exeDir = GetExeDirectory();
-    const std::wstring package = exeDir + L"/" + kPackageName;
+    const std::wstring package = PackagePath();
     if (!platform::MayStandQuoted(package) || !platform::MayStandQuoted(m_strInstallDir)) {
         DebugLog(L"%s 安装目录无效 szDir=[%s]", L"CInstallMgr::InstallFile",
                  m_strInstallDir.c_str());
-        PostInstallEvent(this, 80, -1, L"安装失败");
+        FailRun(80, L"安装失败", InstallFailure::InvalidInstallDir);
         return false;
     }
 
@@ -108,6 +112,34 @@ bool CInstallMgr::InstallFile() {
         PostInstallEvent(this, 80, 0, L"安装完成");
         return true;
     }
-    PostInstallEvent(this, 80, -1, L"安装失败");
+    // A copy of the product that could not be ended holds its files: that is what the user
+    // can act on, rather than the setup's code.
+    uint32_t pid = 0;
+    const bool productRunning = FindProcessByName(L"Quillora.exe", pid);
+    FailRun(80, L"安装失败",
+            productRunning ? InstallFailure::ProductRunning : InstallFailure::SetupFailed,
+            static_cast<int32_t>(exitCode));
     return false;
+}
+
+bool CInstallMgr::LayoutFiles() {
+    PostInstallEvent(this, 5, 0, L"检测环境...");
+    DebugLog(L"%s layout dir=[%s]", L"CInstallMgr::LayoutFiles", m_strLayoutDir.c_str());
+    if (!CreateDirectories(m_strLayoutDir)) {
+        DebugLog(L"%s error 无法创建目录 dir=[%s]", L"CInstallMgr::LayoutFiles",
+                 m_strLayoutDir.c_str());
+        FailRun(5, L"下载失败", InstallFailure::DirectoryNotWritable);
+        return false;
+    }
+    if (!DownNetFile() || platform::IsCurrentThreadCancelled())
+        return false;
+    if (!DownInstallFile() || platform::IsCurrentThreadCancelled())
+        return false;
+    PostInstallEvent(this, 100, 0, L"下载完成");
+    m_bCompleted = true;
+    return true;
+}
+
+std::wstring CInstallMgr::DownloadDir() const {
+    return m_strLayoutDir.empty() ? GetExeDirectory() : m_strLayoutDir;
 }

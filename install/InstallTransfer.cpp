@@ -43,14 +43,16 @@ void LogMalformedDigest(const wchar_t* who, const wchar_t* key, const CDigestSet
              digest.raw.c_str());
 }
 
-bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, const wchar_t* who) {
+bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, const wchar_t* who,
+                      bool removeOnMismatch) {
     std::string actual;
     const bool read = Sha256OfFile(platform::PathToNarrow(path), actual);
     if (read && actual == digest.hex)
         return true;
     DebugLog(L"%s error 校验失败 file=[%s] expected=%s actual=%s", who, path.c_str(),
              AnsiToWide(digest.hex).c_str(), read ? AnsiToWide(actual).c_str() : L"(unreadable)");
-    LongPathRemove(path);  // the next run fetches it afresh
+    if (removeOnMismatch)
+        LongPathRemove(path);  // the next run fetches it afresh
     return false;
 }
 

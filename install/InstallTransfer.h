@@ -33,5 +33,7 @@ void ApplyTransferDefaults(const std::wstring& iniPath, const wchar_t* who);
 void LogMalformedDigest(const wchar_t* who, const wchar_t* key, const CDigestSetting& digest);
 
 // Checks the file at `path` against `digest` (set and valid). On a mismatch (or a file
-// that cannot be read) the file is deleted and a line with both digests is logged.
-bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, const wchar_t* who);
+// that cannot be read) a line with both digests is logged and, with `removeOnMismatch`, the
+// file is deleted.
+bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, const wchar_t* who,
+                      bool removeOnMismatch = true);

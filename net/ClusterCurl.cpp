@@ -62,11 +62,11 @@ void traceError(const char* format, ...) {
     char line[1536] = {0};
     snprintf(line, sizeof(line), "[%s]", text);
     platform::OutputDebugStringA(line);
-    // The support log takes it as one time-stamped line.
-    std::wstring logged = DebugLogTimeStamp() + platform::MultiByteToWide(line);
-    while (!logged.empty() && logged.back() == L'\n')
-        logged.pop_back();
-    sys::AppendSupportLog(logged);
+    // The support log takes it as one time-stamped line, without the stream's line break.
+    std::string trimmed = text;
+    while (!trimmed.empty() && (trimmed.back() == '\n' || trimmed.back() == ' '))
+        trimmed.pop_back();
+    sys::AppendSupportLog(DebugLogTimeStamp() + platform::MultiByteToWide("[" + trimmed + "]"));
 }
 
 ClusterCurl::ClusterCurl() : ClusterCurl(DefaultTransferOptions()) {}
@@ -118,8 +118,9 @@ namespace {
 // What every transfer, the probes too, sets about security and the route. The system's
 // proxy is looked up within the options' limit; a stop request during the lookup fails
 // the transfer before it starts.
-void SetSecurityAndRoute(CCurlOptionSetter& set, const std::string& url,
-                         const TransferOptions& options) {
+// Returns how the transfer goes: "direct", "proxy <url>" or "environment".
+std::string SetSecurityAndRoute(CCurlOptionSetter& set, const std::string& url,
+                                const TransferOptions& options) {
     set(CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     set(CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
     set(CURLOPT_SSL_VERIFYPEER, options.verifyTls ? 1L : 0L);
@@ -128,22 +129,23 @@ void SetSecurityAndRoute(CCurlOptionSetter& set, const std::string& url,
     set(CURLOPT_CAINFO, options.caFile.empty() ? nullptr : options.caFile.c_str());
     if (!options.proxy.empty()) {
         set(CURLOPT_PROXY, options.proxy.c_str());
-        return;
+        return "proxy " + UrlWithoutCredentials(options.proxy) + " (Install.ini)";
     }
     std::string system;
     switch (LookUpProxy(url, options.proxyLookup, options.proxyLookupLimitMs, options.stopFlag,
                         system)) {
         case ProxyRoute::Answered:
             set(CURLOPT_PROXY, system.c_str());  // "": direct, no environment
-            break;
+            return system.empty() ? "direct" : "proxy " + UrlWithoutCredentials(system);
         case ProxyRoute::Cancelled:
             set.Fail(CURLE_ABORTED_BY_CALLBACK);
-            break;
+            return "cancelled";
         case ProxyRoute::NoAnswer:
         case ProxyRoute::TimedOut:
             set(CURLOPT_PROXY, static_cast<const char*>(nullptr));  // libcurl reads the environment
             break;
     }
+    return "environment";
 }
 
 }  // namespace
@@ -152,7 +154,7 @@ void ClusterCurl::setCommonOptions(CCurlOptionSetter& set, const std::string& ur
     set(CURLOPT_USERAGENT, kUserAgent);
     set(CURLOPT_FOLLOWLOCATION, 1L);
     set(CURLOPT_MAXREDIRS, kMaxRedirects);
-    SetSecurityAndRoute(set, url, m_options);
+    m_strRoute = SetSecurityAndRoute(set, url, m_options);
     set(CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_options.connectTimeoutSeconds));
     set(CURLOPT_TIMEOUT, static_cast<long>(m_options.totalTimeoutSeconds));
     // Worker threads: time-outs must not be signals.
@@ -226,7 +228,39 @@ int ClusterCurl::perform() {
         if (result == CURLE_OK)
             result = failed;
     }
+    logTransfer(result);
     return result;
+}
+
+void ClusterCurl::logTransfer(int code) {
+    if (sys::SupportLogPath().empty())
+        return;  // nobody reads it
+    const char* url = nullptr;
+    long status = 0;
+    curl_off_t bytes = 0;
+    curl_off_t micros = 0;
+    // A query that fails leaves its value as set above: the line is still worth having.
+    curl_easy_getinfo(m_pCurl.get(), CURLINFO_EFFECTIVE_URL, &url);
+    curl_easy_getinfo(m_pCurl.get(), CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(m_pCurl.get(), CURLINFO_SIZE_DOWNLOAD_T, &bytes);
+    curl_easy_getinfo(m_pCurl.get(), CURLINFO_TOTAL_TIME_T, &micros);
+    char line[1536];
+    snprintf(line, sizeof(line),
+             "[transfer %s status=%ld bytes=%lld time=%.3fs route=%s result=%d %s]",
+             url != nullptr ? UrlWithoutCredentials(url).c_str() : "?", status,
+             static_cast<long long>(bytes), static_cast<double>(micros) / 1e6, m_strRoute.c_str(),
+             code, curl_easy_strerror(static_cast<CURLcode>(code)));
+    sys::AppendSupportLog(DebugLogTimeStamp() + platform::MultiByteToWide(line));
+}
+
+std::string UrlWithoutCredentials(const std::string& url) {
+    const size_t scheme = url.find("://");
+    const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    const size_t end = url.find_first_of("/?#", start);
+    const size_t at = url.rfind('@', end == std::string::npos ? std::string::npos : end);
+    if (at == std::string::npos || at < start)
+        return url;
+    return url.substr(0, start) + url.substr(at + 1);
 }
 
 CurlResult ClusterCurl::setupFailure(int code) {

@@ -127,8 +127,10 @@ private:
     void setMemoryBody(CCurlOptionSetter& set, std::string& body);
     // Runs the transfer configured on m_pCurl, waking at least every 100 ms so that a
     // stop request of the thread's owner is seen even while nothing arrives.
-    // Codes are libcurl's CURLcode values.
+    // Codes are libcurl's CURLcode values. Each transfer leaves one line in the support log:
+    // address, status, bytes, time, route and outcome.
     int perform();
+    void logTransfer(int curlCode);
     // `status`: the status the transfer's own header parsing saw (-1: ask libcurl).
     CurlResult makeResult(int curlCode, long status = -1);
     // A HEAD request on a handle of its own; runs `read` on the finished handle.
@@ -167,7 +169,12 @@ private:
     CMultiPtr m_pMulti;           // drives m_pCurl so that waits stay short
     CSlistPtr m_pHeaders;         // the caller's request headers
     CDownloadState* m_pDownload;  // during downloadFile only
+    std::string m_strRoute;       // how the last transfer was routed, for the support log
 };
+
+// `url` without the user name and password it may carry ("http://u:p@host/" gives
+// "http://host/"): what logs may show of an address.
+std::string UrlWithoutCredentials(const std::string& url);
 
 // The client's diagnostic line: the formatted text (at most 1023 bytes) in square
 // brackets, written to the debugger output stream as it is.

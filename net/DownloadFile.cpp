@@ -227,6 +227,7 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
                     download.Discard();
                     return result;
                 }
+                traceError("downloadFile sha256 matches the pin: %s\n", actual.c_str());
             }
             return finishDownload(download, finalPath);
         }

@@ -116,6 +116,20 @@ int CHttpMgr::StartRequest(const std::wstring& url, const std::wstring& postData
     return requestId;
 }
 
+bool CHttpMgr::WaitForRequests(uint32_t limitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    for (;;) {
+        {
+            CAutoLock lock(&s_lockThread);
+            if (s_mapThread.empty())
+                return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 unsigned CHttpMgr::HttpThreadProc(HttpRequestParam* pParam) {
     if (pParam == nullptr) {
         DebugLog(L"%s 线程参数有问题 threadid=[%d]", L"CHttpMgr::HttpThreadProc",

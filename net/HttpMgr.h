@@ -7,6 +7,7 @@
 // they are asked to stop, which aborts their transfer within about 100 ms, and joined.
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -50,6 +51,10 @@ public:
     // has ended: only then may libcurl's state go (CurlRuntime.h: ReleaseCurlGlobal). The
     // program calls it before the notify center goes.
     bool TerminateAll();
+
+    // Waits until no request is in flight, at most `limitMs`; true when none is. An
+    // unattended run calls it so that its report leaves before the program does.
+    static bool WaitForRequests(uint32_t limitMs);
 
 private:
     CHttpMgr() = default;

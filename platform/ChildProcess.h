@@ -102,4 +102,10 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
 // false with `error` set.
 bool LaunchDetached(const SpawnOptions& options, int& error);
 
+// Opens a document with the program the desktop associates with its type (a text file in
+// the user's editor), without waiting for it. On Linux the desktop's "xdg-open" is started
+// detached; on Windows the shell's "open" verb runs. False with `error` set when nothing
+// could be started.
+bool OpenWithDesktop(const std::wstring& path, int& error);
+
 }  // namespace platform

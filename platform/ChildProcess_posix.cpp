@@ -410,4 +410,10 @@ bool LaunchDetached(const SpawnOptions& options, int& error) {
     return true;
 }
 
+bool OpenWithDesktop(const std::wstring& path, int& error) {
+    SpawnOptions options;
+    options.commandLine = L"xdg-open " + QuoteCommandArgument(path);
+    return LaunchDetached(options, error);
+}
+
 }  // namespace platform

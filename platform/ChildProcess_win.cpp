@@ -16,6 +16,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 namespace platform {
 namespace {
 
@@ -425,6 +427,22 @@ bool LaunchDetached(const SpawnOptions& options, int& error) {
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     return true;
+}
+
+bool OpenWithDesktop(const std::wstring& path, int& error) {
+    std::wstring native = path;
+    std::replace(native.begin(), native.end(), L'/', L'\\');
+    // Values above 32 mean success; the others are error codes of the old shell.
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(nullptr, L"open", native.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result > 32) {
+        error = 0;
+        return true;
+    }
+    error = static_cast<int>(::GetLastError());
+    if (error == 0)
+        error = static_cast<int>(result);
+    return false;
 }
 
 }  // namespace platform

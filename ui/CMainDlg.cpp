@@ -8,8 +8,10 @@
 #include "install/InstallConfig.h"
 #include "install/InstallMgr.h"
 #include "net/StopFlag.h"
+#include "platform/ChildProcess.h"
 #include "sys/DebugLog.h"
 #include "sys/ProcessControl.h"
+#include "sys/SupportLog.h"
 #include "sys/TextUtil.h"
 #include "ui/CMsgBoxDlg.h"
 #include "ui/DownloadSpeed.h"
@@ -80,6 +82,41 @@ void CMainDlg::CreateSpeedLine() {
     m_pTxtSpeed = FindChildByName2<SStatic>(L"txt_speed");
 }
 
+void CMainDlg::CreateFailureLine() {
+    // Under the failure text, in the strip above the progress bar; made here for the same
+    // reason as the speed line.
+    static const char kFailureLine[] =
+        R"(<page><text name="txt_reason" pos="|-310,377,@440,@15" align="right" )"
+        R"(colorText="#ffffffff" font="face:微软雅黑,size:12" visible="0"/>)"
+        R"(<link name="link_retry" pos="|140,377,@60,@15" colorText="#6fb98fff" )"
+        R"(font="face:微软雅黑,size:12" fontHover="face:微软雅黑,underline:1,size:12" )"
+        R"(cursor="hand" visible="0"/>)"
+        R"(<link name="link_log" pos="|205,377,@100,@15" colorText="#6fb98fff" )"
+        R"(font="face:微软雅黑,size:12" fontHover="face:微软雅黑,underline:1,size:12" )"
+        R"(cursor="hand" visible="0"/></page>)";
+    SWindow* page = m_pTxtPercent != nullptr ? m_pTxtPercent->GetParent() : nullptr;
+    pugi::xml_document doc;
+    if (page != nullptr && doc.load_string(kFailureLine))
+        page->CreateChildren(doc.child("page"));
+    m_pTxtReason = FindChildByName2<SStatic>(L"txt_reason");
+    m_pLinkRetry = FindChildByName2<SLink>(L"link_retry");
+    m_pLinkLog = FindChildByName2<SLink>(L"link_log");
+    if (m_pLinkRetry != nullptr)
+        m_pLinkRetry->SetWindowTextW(TrText(L"重试"));
+    if (m_pLinkLog != nullptr)
+        m_pLinkLog->SetWindowTextW(TrText(L"打开日志"));
+}
+
+void CMainDlg::ShowFailureLine(bool reason, bool links) {
+    if (m_pTxtReason != nullptr)
+        m_pTxtReason->SetVisible(reason, true);
+    if (m_pLinkRetry != nullptr)
+        m_pLinkRetry->SetVisible(links, true);
+    // Without a log file there is nothing to open.
+    if (m_pLinkLog != nullptr)
+        m_pLinkLog->SetVisible(links && !sys::SupportLogPath().empty(), true);
+}
+
 SStringW CMainDlg::TrText(const wchar_t* text) const {
     return SApplication::getSingleton().Tr(text, GetTranslatorContext());
 }
@@ -98,6 +135,7 @@ void CMainDlg::OnInitDialog() {
     m_pTxtGif = FindChildByName2<SStatic>(L"txt_gif");
     m_pTxtPercent = FindChildByName2<SStatic>(L"txt_percent");
     CreateSpeedLine();
+    CreateFailureLine();
     m_pProInstall = FindChildByName2<SProgress>(L"pro_install");
 
     if (m_pAgree != nullptr)
@@ -118,6 +156,8 @@ void CMainDlg::OnInitDialog() {
     SetWindowPos(nullptr, 0, 0, kWidth, kHeightFolded, SWP_NOMOVE | SWP_NOZORDER);
     SNotifyCenter::getSingleton().addEvent(EventInstallCallBack::EventID,
                                            EventInstallCallBack::GetClassName());
+    SNotifyCenter::getSingleton().addEvent(EventInstallEnded::EventID,
+                                           EventInstallEnded::GetClassName());
 }
 
 std::wstring CMainDlg::GetInstallDir() {
@@ -129,6 +169,10 @@ std::wstring CMainDlg::GetInstallDir() {
 bool CMainDlg::_HandleEvent(EventArgs* evt) {
     if (evt->GetID() == EventInstallCallBack::EventID) {
         OnInstallEvent(evt);
+        return true;
+    }
+    if (evt->GetID() == EventInstallEnded::EventID) {
+        OnInstallEnded(evt);
         return true;
     }
     if (evt->GetID() == EVT_CMD && OnCommand(evt->nameFrom))
@@ -156,6 +200,10 @@ bool CMainDlg::OnCommand(const SStringW& sender) {
         OnBack();
     } else if (sender == L"btn_start") {
         OnStartProduct();
+    } else if (sender == L"link_retry") {
+        OnRetry();
+    } else if (sender == L"link_log") {
+        OnOpenLog();
     } else {
         return false;
     }
@@ -180,14 +228,57 @@ void CMainDlg::OnInstallEvent(EventArgs* evt) {
             m_pTxtPercent->SetWindowTextW(e->text);
         m_strFailText = e->text;
         m_nFailProgress = m_nTargetProgress;
+        if (m_pTxtReason != nullptr && e->reason != InstallFailure::None) {
+            m_pTxtReason->SetWindowTextW(FillReasonValue(
+                TrText(InstallFailureText(e->reason, e->reasonValue)).c_str(), e->reasonValue));
+            ShowFailureLine(true, false);
+        }
     } else if (m_nTargetProgress > m_nFailProgress) {
         m_strFailText.clear();  // the run went on past the failed step
+        ShowFailureLine(false, false);
     }
     if (m_bInstalling && !m_bStepping && m_nShownProgress < m_nTargetProgress) {
         SetTimer(kTimerProgress, kProgressStepMs);
         m_bInstalling = m_bStepping = true;
         m_bStepping = true;
     }
+}
+
+void CMainDlg::OnInstallEnded(EventArgs* evt) {
+    auto* e = static_cast<EventInstallEnded*>(evt);
+    // A run the window itself stopped needs no way back.
+    const bool failed = e->result != InstallFailure::None && e->result != InstallFailure::Cancelled;
+    if (!failed)
+        return;
+    DebugLog(L"%s 安装失败 reason=%d", L"CMainDlg::OnInstallEnded", static_cast<int>(e->result));
+    ShowFailureLine(m_pTxtReason != nullptr && !m_pTxtReason->GetWindowTextW().IsEmpty(), true);
+}
+
+void CMainDlg::OnRetry() {
+    CInstallMgr* mgr = m_pInstallMgr.get();
+    if (mgr == nullptr || !mgr->IsInstallThreadFinished())
+        return;
+    DebugLog(L"%s 重新安装", L"CMainDlg::OnRetry");
+    ShowFailureLine(false, false);
+    if (m_pTxtReason != nullptr)
+        m_pTxtReason->SetWindowTextW(L"");
+    m_strFailText.clear();
+    m_nFailProgress = -1;
+    m_nTargetProgress = 0;
+    m_nShownProgress = 0;
+    ShowProgress(0);
+    SetTimer(kTimerSlide, kSlideMs);
+    SetTimer(kTimerProgress, kProgressStepMs);
+    m_bInstalling = m_bStepping = true;
+    mgr->BeginInstallThread();
+}
+
+void CMainDlg::OnOpenLog() {
+    const std::wstring path = sys::SupportLogPath();
+    int error = 0;
+    if (path.empty() || !platform::OpenWithDesktop(path, error))
+        DebugLog(L"%s 无法打开日志 path=[%s] error=%d", L"CMainDlg::OnOpenLog", path.c_str(),
+                 error);
 }
 
 void CMainDlg::ShowProgress(int percent) {

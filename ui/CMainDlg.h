@@ -44,6 +44,8 @@ public:
 
     // The install directory, computed the first time it is asked for.
     std::wstring GetInstallDir();
+    // Before WM_INITDIALOG: the folder the folder box starts with instead of the default.
+    void PresetInstallDir(const std::wstring& dir) { m_strInstallDir = dir; }
     int GetShownProgress() const { return m_nShownProgress; }
     int GetTargetProgress() const { return m_nTargetProgress; }
     int GetSlide() const { return m_nSlide; }
@@ -59,6 +61,12 @@ private:
     // `text` through the translator in this window's context (for texts no control draws).
     SOUI::SStringW TrText(const wchar_t* text) const;
     void CreateSpeedLine();
+    // The line under a failure: its reason, and the links to try again and to open the log.
+    void CreateFailureLine();
+    void ShowFailureLine(bool reason, bool links);
+    void OnInstallEnded(SOUI::EventArgs* evt);
+    void OnRetry();
+    void OnOpenLog();
     void OnProgressTimer();
     void OnSlideTimer();
     void OnClose();
@@ -84,6 +92,9 @@ private:
     SOUI::SStatic* m_pTxtGif = nullptr;
     SOUI::SStatic* m_pTxtPercent = nullptr;
     SOUI::SStatic* m_pTxtSpeed = nullptr;
+    SOUI::SStatic* m_pTxtReason = nullptr;
+    SOUI::SLink* m_pLinkRetry = nullptr;
+    SOUI::SLink* m_pLinkLog = nullptr;
     SOUI::SProgress* m_pProInstall = nullptr;
 
     std::wstring m_strInstallDir;

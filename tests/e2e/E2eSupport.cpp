@@ -206,7 +206,8 @@ CInstallerRun::~CInstallerRun() {
 }
 
 bool CInstallerRun::Start(const CStagedInstaller& staged, const std::string& cwd,
-                          const std::map<std::string, std::string>& extraEnv) {
+                          const std::map<std::string, std::string>& extraEnv,
+                          const std::vector<std::string>& args) {
     // What the installer leaves behind (a package's children, the product it starts
     // detached) comes to this process instead of init, so the test can see and end it.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
@@ -251,7 +252,11 @@ bool CInstallerRun::Start(const CStagedInstaller& staged, const std::string& cwd
         envp.push_back(e.data());
     envp.push_back(nullptr);
     std::string exe = staged.AppDir() + "/quillora-installer";
-    char* argv[] = {exe.data(), nullptr};
+    std::vector<std::string> argText = args;
+    std::vector<char*> argv = {exe.data()};
+    for (std::string& a : argText)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     const std::string dir = cwd.empty() ? staged.AppDir() : cwd;
     m_strOutputPath = temp / "installer-output.txt";
     const int out = ::open(m_strOutputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -264,7 +269,7 @@ bool CInstallerRun::Start(const CStagedInstaller& staged, const std::string& cwd
         ::dup2(out, 1);
         ::dup2(out, 2);
         if (::chdir(dir.c_str()) == 0)
-            ::execve(exe.c_str(), argv, envp.data());
+            ::execve(exe.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(out);

@@ -99,9 +99,10 @@ public:
 
     // Starts the program in `cwd` (empty: its own folder) with the test environment plus
     // `extraEnv` (where an empty value removes the variable); standard output and error go
-    // to a file in the staged folder.
+    // to a file in the staged folder. `args` follow the program's name.
     bool Start(const CStagedInstaller& staged, const std::string& cwd = "",
-               const std::map<std::string, std::string>& extraEnv = {});
+               const std::map<std::string, std::string>& extraEnv = {},
+               const std::vector<std::string>& args = {});
     pid_t Pid() const { return m_pid; }
     // True when the program ended within `ms`; ExitCode() then tells how.
     bool WaitExit(int ms);
