@@ -49,17 +49,16 @@ private:
     struct sigaction m_old[3];
 };
 
-// Prints one line per step: a step's first report, and every failure. The reports of a
-// download under way repeat its text and are left out.
+// Prints one line per step and per failure; the progress reports of a download under way
+// are left out.
 class CStepPrinter : public SOUI::IEventHandler {
 public:
     bool _HandleEvent(SOUI::EventArgs* evt) override {
         if (evt->GetID() == EventInstallCallBack::EventID) {
             auto* e = static_cast<EventInstallCallBack*>(evt);
             const std::wstring text = e->text;
-            if (e->status == 0 && text == m_lastText)
+            if (e->transferReport)
                 return true;
-            m_lastText = text;
             if (e->status == 0) {
                 std::printf("[%3d%%] %s\n", e->progress, platform::WideToUtf8(text).c_str());
             } else {
@@ -74,9 +73,6 @@ public:
         }
         return false;
     }
-
-private:
-    std::wstring m_lastText;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@ void PostDownloadEvent(SOUI::IObject* pSender, int progress, const wchar_t* text
     evt->text = text ? text : L"";
     evt->bytesPerSecond = bytesPerSecond;
     evt->secondsLeft = secondsLeft;
+    evt->transferReport = true;
     SOUI::SNotifyCenter::PostEvent(evt.detach());  // released there when no window exists
 }
 
@@ -35,5 +36,13 @@ void PostInstallEnded(SOUI::IObject* pSender, InstallFailure result, int64_t val
     auto evt = SOUI::AdoptRef(new EventInstallEnded(pSender));
     evt->result = result;
     evt->value = value;
+    SOUI::SNotifyCenter::PostEvent(evt.detach());
+}
+
+void PostTransferReport(SOUI::IObject* pSender, int progress, const wchar_t* text) {
+    auto evt = SOUI::AdoptRef(new EventInstallCallBack(pSender));
+    evt->progress = progress;
+    evt->text = text ? text : L"";
+    evt->transferReport = true;
     SOUI::SNotifyCenter::PostEvent(evt.detach());
 }

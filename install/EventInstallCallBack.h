@@ -6,7 +6,7 @@
 #include "install/InstallFailure.h"
 #include "uilib/SEvents.h"
 
-enum { EVT_INSTALL_CALLBACK = 10000001, EVT_INSTALL_ENDED = 10000002 };
+enum { EVT_INSTALL_CALLBACK = 10000001, EVT_INSTALL_ENDED = 10000003 };  // 10000002: the HTTP event
 
 class EventInstallCallBack : public SOUI::TplEventArgs<EventInstallCallBack> {
     using __baseCls = SOUI::TplEventArgs<EventInstallCallBack>;
@@ -27,6 +27,8 @@ public:
     // With status -1: why the step failed, and the status or exit code the reason names.
     InstallFailure reason = InstallFailure::None;
     int64_t reasonValue = 0;
+    // A progress report of a download under way, not the start of a step.
+    bool transferReport = false;
 };
 
 // The last event of a run: the install thread is about to return.
@@ -51,6 +53,8 @@ void PostFailureEvent(SOUI::IObject* pSender, int progress, const wchar_t* text,
                       InstallFailure reason, int64_t value = 0);
 // The end of a run.
 void PostInstallEnded(SOUI::IObject* pSender, InstallFailure result, int64_t value);
+// A progress report of a download under way (same text, a higher percent).
+void PostTransferReport(SOUI::IObject* pSender, int progress, const wchar_t* text);
 // The same for a download under way, with its speed and time left.
 void PostDownloadEvent(SOUI::IObject* pSender, int progress, const wchar_t* text,
                        double bytesPerSecond, int64_t secondsLeft);

@@ -26,7 +26,7 @@ int CInstallPackDown::PercentFor(double total, double now) const {
 void CInstallPackDown::OnDownloadProgress(int type, int, double total, double now) {
     if (type != 1)
         return;
-    PostInstallEvent(m_pOwner, PercentFor(total, now), 0, m_strText.c_str());
+    PostTransferReport(m_pOwner, PercentFor(total, now), m_strText.c_str());
 }
 
 void CInstallPackDown::OnUploadProgress(int, double, double) {}

@@ -13,6 +13,7 @@
 
 #include "install/InstallMgr.h"
 #include "net/HttpMgr.h"
+#include "net/Sha256.h"
 #include "platform/Module.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
@@ -199,6 +200,8 @@ TEST_F(InstallPackageTest, SetupExitingWithOneEndsTheRun) {
     PackageBeside(1);
     RunInstallation();
     ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}});
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::SetupFailed);
+    EXPECT_EQ(mgr->GetResultValue(), 1);
     EXPECT_EQ(RecordedArguments().size(), 3u);
     // No after-install step: no settings file and no report.
     EXPECT_FALSE(qitest::FileExists(installDir + "/user.ini"));
@@ -215,6 +218,7 @@ TEST_F(InstallPackageTest, DirectoryThatCouldBreakTheCommandLineIsRefused) {
         ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}},
                      from);
         EXPECT_FALSE(qitest::FileExists(target / "args"));  // nothing ran
+        EXPECT_EQ(mgr->GetResult(), InstallFailure::InvalidInstallDir);
     }
 }
 
@@ -240,6 +244,8 @@ TEST_F(InstallPackageTest, FailedDownloadEndsTheRunWithoutLeftovers) {
     EXPECT_EQ(seen.back().progress, 80);
     EXPECT_EQ(seen.back().status, -1);
     EXPECT_EQ(seen.back().text, L"下载安装包失败");
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::HttpStatus);
+    EXPECT_EQ(mgr->GetResultValue(), 404);
     EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
     EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
 }
@@ -302,6 +308,57 @@ TEST_F(InstallPackageTest, FoldersOutsideTheAnsiCodePageWorkThroughout) {
     ASSERT_TRUE(server.WaitForRequests(3, 30000));  // the runtime, the package, the report
     EXPECT_EQ(server.Requests().back().path, "/stats");
     EXPECT_EQ(server.Requests().back().body.compare(0, 5, "info="), 0);
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::None);
+}
+
+// A package named on the command line is checked against the pin and runs from where it is;
+// a mismatch ends the run and leaves the user's file alone. Nothing is downloaded.
+TEST_F(InstallPackageTest, APackageNamedOnTheCommandLineIsCheckedAndKept) {
+    const std::string own = target / "media/QuilloraSetup.exe";
+    std::error_code ec;
+    std::filesystem::create_directories(qitest::FsPath(target / "media"), ec);
+    ASSERT_TRUE(qitest::WriteRecordingScript(own, target / "args", 0, "setup says hi"));
+    std::string bytes;
+    ASSERT_TRUE(qitest::ReadFile(own, bytes));
+    const std::string ini = setupDir + "/Install.ini";
+    for (const bool matches : {false, true}) {
+        SCOPED_TRACE(matches);
+        const std::string pin = matches ? Sha256Hex(bytes) : std::string(64, '0');
+        ASSERT_TRUE(platform::WritePrivateProfileStringW(L"Config", L"install_pack_sha256",
+                                                         platform::Utf8ToWide(pin).c_str(),
+                                                         platform::Utf8ToWide(ini).c_str()));
+        mgr = std::make_unique<CInstallMgr>();
+        mgr->SetInstallDir(platform::Utf8ToWide(installDir));
+        mgr->SetPackageFile(platform::PathFromNarrow(own));
+        mgr->BeginInstallThread();
+        ASSERT_TRUE(events.PumpUntil([&] { return mgr->IsInstallThreadFinished(); }));
+        EXPECT_EQ(mgr->GetResult(),
+                  matches ? InstallFailure::None : InstallFailure::DigestMismatch);
+        EXPECT_EQ(qitest::FileExists(target / "args"), matches);
+        EXPECT_TRUE(qitest::FileExists(own));
+    }
+    for (const auto& request : server.Requests())
+        EXPECT_EQ(request.path, "/stats");
+}
+
+// A layout fetches the runtime installer and the package into its folder and runs nothing.
+TEST_F(InstallPackageTest, ALayoutDownloadsBothFilesAndInstallsNothing) {
+    server.Set("/pack.exe", CCannedResponse::Status(200, PackageBytes(0)));
+    server.Set("/net45.exe", CCannedResponse::Status(200, "runtime"));
+    server.Set("/net40.exe", CCannedResponse::Status(200, "runtime"));
+    UseSetupFolder(server.Url(""));
+    const std::string layout = target / "offline/media";
+    mgr = std::make_unique<CInstallMgr>();
+    mgr->SetLayoutDir(platform::PathFromNarrow(layout));
+    mgr->BeginInstallThread();
+    ASSERT_TRUE(events.PumpUntil([&] { return mgr->IsInstallThreadFinished(); }));
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::None);
+    EXPECT_EQ(qitest::TempDir::Read(layout + "/net4.exe"), "runtime");
+    EXPECT_TRUE(qitest::FileExists(layout + "/QuilloraSetup.exe"));
+    EXPECT_FALSE(qitest::FileExists(PackagePath()));
+    EXPECT_FALSE(qitest::FileExists(target / "args"));
+    ASSERT_FALSE(events.Seen().empty());
+    EXPECT_EQ(events.Seen().back().progress, 100);
 }
 
 }  // namespace

@@ -17,8 +17,11 @@
 #include "platform/Module.h"
 #include "platform/ShellFolders.h"
 #include "platform/Text.h"
+#include "sys/SupportLog.h"
 #include "tests/support/InstallEvents.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
 #include "tests/support/Wait.h"
 #include "ui/CMsgBoxDlg.h"
@@ -317,6 +320,49 @@ TEST_F(MainDlgTest, TheFinishedPageStartsTheProductQuotedAndCloses) {
     EXPECT_TRUE(qitest::WaitUntil([&] { return !qitest::TempDir::Read(marker).empty(); }))
         << "the product never started";
     EXPECT_EQ(qitest::TempDir::Read(marker), dir + "/Quillora/Quillora.exe\n");
+}
+
+// A run that fails says why under its failure text, with a link that opens the support log
+// and one that runs the installation again; the retry here succeeds, the package having
+// meanwhile come beside the installer.
+TEST_F(MainDlgTest, AFailedRunShowsItsReasonOpensTheLogAndRetries) {
+    const std::string log = m_tmp / "install.log";
+    ASSERT_TRUE(sys::OpenSupportLog(W(log)));
+    SetPath(W(m_tmp.Path()));
+    Click(L"btn_installer");
+    CInstallMgr* mgr = m_dlg->GetInstallMgr();
+    ASSERT_TRUE(qitest::WaitUntil([&] { return mgr->IsInstallThreadFinished(); }));
+    Steps(100);
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::BadAddress);  // the offline ftp:// address
+    EXPECT_EQ(Text(L"txt_percent"), L"下载安装包失败");
+    EXPECT_TRUE(Child(L"txt_reason")->IsVisible(true));
+    EXPECT_EQ(Text(L"txt_reason"), L"下载地址无效");
+    EXPECT_TRUE(Child(L"link_retry")->IsVisible(true));
+    EXPECT_TRUE(Child(L"link_log")->IsVisible(true));
+
+#ifndef _WIN32
+    // The desktop's opener gets the log's path.
+    const std::string opened = m_tmp / "opened";
+    m_tmp.WriteScript("bin/xdg-open", "echo \"$1\" > '" + opened + "'\n");
+    const std::string path = (m_tmp / "bin") + ":" + std::getenv("PATH");
+    qitest::ScopedEnv onPath("PATH", path.c_str());
+    ASSERT_TRUE(Click(L"link_log"));
+    EXPECT_TRUE(qitest::WaitUntil([&] { return !qitest::TempDir::Read(opened).empty(); }));
+    EXPECT_EQ(qitest::TempDir::Read(opened), log + "\n");
+#endif
+
+    ASSERT_TRUE(qitest::WriteRecordingScript(m_tmp / "installer/QuilloraSetup.exe", m_tmp / "args",
+                                             0, "ok"));
+    ASSERT_TRUE(Click(L"link_retry"));
+    EXPECT_FALSE(Child(L"txt_reason")->IsVisible(true));
+    EXPECT_FALSE(Child(L"link_retry")->IsVisible(true));
+    EXPECT_EQ(Bar(), 0);
+    ASSERT_TRUE(qitest::WaitUntil([&] { return mgr->IsInstallThreadFinished(); }));
+    Steps(101);
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::None);
+    EXPECT_EQ(Page(), CMainDlg::kPageFinished);
+    EXPECT_EQ(qitest::ReadLines(m_tmp / "args").size(), 3u);
+    sys::CloseSupportLog();
 }
 
 TEST_F(MainDlgTest, MinimiseAndCloseButtons) {

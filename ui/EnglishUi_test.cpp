@@ -136,6 +136,32 @@ TEST_F(EnglishUiTest, EveryPageAndTheMessageBoxShowNoChineseText) {
         PostShown(50, -1, text);
         ExpectEnglish(m_dlg.get(), "progress-event");
     }
+    // Every reason under a failure text, and the links of a run that ended on one.
+    for (InstallFailure reason :
+         {InstallFailure::NoConnection, InstallFailure::NameNotResolved,
+          InstallFailure::CertificateRefused, InstallFailure::HttpStatus,
+          InstallFailure::DigestMismatch, InstallFailure::DiskFull,
+          InstallFailure::DirectoryNotWritable, InstallFailure::Stalled, InstallFailure::FileInUse,
+          InstallFailure::WriteFailed, InstallFailure::BadAddress, InstallFailure::DownloadFailed,
+          InstallFailure::ProductRunning, InstallFailure::RuntimeSetupFailed,
+          InstallFailure::SetupFailed, InstallFailure::InvalidInstallDir,
+          InstallFailure::BadConfiguration, InstallFailure::Cancelled}) {
+        for (int64_t value : {404, 1603}) {
+            PostFailureEvent(m_dlg->GetInstallMgr(), 80, L"下载安装包失败", reason, value);
+            m_host.Advance(10);
+            ExpectEnglish(m_dlg.get(), std::string("reason-") + InstallFailureName(reason));
+        }
+    }
+    EXPECT_EQ(m_dlg->FindChildByName(L"txt_reason")->GetWindowTextW(),
+              L"The installation was cancelled.");
+    PostFailureEvent(m_dlg->GetInstallMgr(), 80, L"安装失败", InstallFailure::SetupFailed, 1603);
+    PostInstallEnded(m_dlg->GetInstallMgr(), InstallFailure::SetupFailed, 1603);
+    m_host.Advance(10);
+    EXPECT_EQ(m_dlg->FindChildByName(L"txt_reason")->GetWindowTextW(),
+              L"The setup failed with exit code 1603.");
+    EXPECT_EQ(m_dlg->FindChildByName(L"link_retry")->GetWindowTextW(), L"Retry");
+    EXPECT_TRUE(m_dlg->FindChildByName(L"link_retry")->IsVisible(true));
+    ExpectEnglish(m_dlg.get(), "failure-links");
     PostDownloadEvent(m_dlg->GetInstallMgr(), 60, L"正在下载安装包...", 3e6, 75);
     m_host.Advance(10);
     ExpectEnglish(m_dlg.get(), "speed-and-time-left");
