@@ -20,6 +20,7 @@ namespace {
 
 // The report of a finished installation is sent this long at most before the program ends.
 constexpr uint32_t kReportWaitMs = 20000;
+constexpr uint32_t kReportSliceMs = 100;
 
 std::atomic<int> g_stopSignal{0};
 
@@ -124,9 +125,15 @@ int RunUnattended(const CInstallerOptions& options) {
         center.DispatchPending();
         result = mgr.GetResult();
         value = mgr.GetResultValue();
-        // A finished installation's report leaves before the program does (unless stopped).
-        if (result == InstallFailure::None && g_stopSignal.load() == 0)
-            CHttpMgr::WaitForRequests(kReportWaitMs);
+        // A finished installation's report leaves before the program does, unless a stop
+        // signal comes first.
+        if (result == InstallFailure::None) {
+            for (uint32_t waited = 0; waited < kReportWaitMs && g_stopSignal.load() == 0;
+                 waited += kReportSliceMs) {
+                if (CHttpMgr::WaitForRequests(kReportSliceMs))
+                    break;
+            }
+        }
     }
     center.UnregisterEventMap(&printer);
     if (result == InstallFailure::None)

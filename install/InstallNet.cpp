@@ -55,6 +55,14 @@ bool CInstallMgr::DownNetFile() {
         ReportRuntimeFailure(L"下载 Net Framework 组件失败", InstallFailure::BadConfiguration, 0);
         return false;
     }
+    // Offline media (a layout) carry the runtime installer beside the program: with a pin it
+    // matches, it is used as it is.
+    const std::wstring beside = DownloadDir() + L"/" + AnsiToWide(kNetFileName);
+    if (m_strLayoutDir.empty() && digest.valid && LongPathExists(beside) &&
+        VerifyFileDigest(beside, digest, L"CInstallMgr::DownNetFile", false)) {
+        DebugLog(L"%s 使用已有的net包 file=[%s]", L"CInstallMgr::DownNetFile", beside.c_str());
+        return true;
+    }
     CInstallPackDown progress(20, 40, L"正在下载net包...", this);
     const CurlResult result =
         DownloadForInstall(WideToAnsi(url), oldOs ? L"net40_mirrors" : L"net45_mirrors", dir,

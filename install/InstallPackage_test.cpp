@@ -341,24 +341,45 @@ TEST_F(InstallPackageTest, APackageNamedOnTheCommandLineIsCheckedAndKept) {
         EXPECT_EQ(request.path, "/stats");
 }
 
-// A layout fetches the runtime installer and the package into its folder and runs nothing.
-TEST_F(InstallPackageTest, ALayoutDownloadsBothFilesAndInstallsNothing) {
-    server.Set("/pack.exe", CCannedResponse::Status(200, PackageBytes(0)));
-    server.Set("/net45.exe", CCannedResponse::Status(200, "runtime"));
-    server.Set("/net40.exe", CCannedResponse::Status(200, "runtime"));
-    UseSetupFolder(server.Url(""));
+// A layout fetches the runtime installer and the package into its folder and runs nothing;
+// the installer started from that folder then uses both as they are, offline, once they
+// match their pins.
+TEST_F(InstallPackageTest, ALayoutMakesMediaThatInstallOffline) {
     const std::string layout = target / "offline/media";
+    std::error_code ec;
+    std::filesystem::create_directories(qitest::FsPath(layout), ec);
+    const std::string runtime =
+        qitest::RecordingProgramBytes(layout + "/net4.exe", target / "net-args", 0);
+    const std::string package = qitest::RecordingProgramBytes(layout + "/QuilloraSetup.exe",
+                                                              target / "args", 0, "setup says hi");
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    server.Set("/net45.exe", CCannedResponse::Status(200, runtime));
+    server.Set("/net40.exe", CCannedResponse::Status(200, runtime));
+    UseSetupFolder(server.Url(""));
     mgr = std::make_unique<CInstallMgr>();
     mgr->SetLayoutDir(platform::PathFromNarrow(layout));
     mgr->BeginInstallThread();
     ASSERT_TRUE(events.PumpUntil([&] { return mgr->IsInstallThreadFinished(); }));
     EXPECT_EQ(mgr->GetResult(), InstallFailure::None);
-    EXPECT_EQ(qitest::TempDir::Read(layout + "/net4.exe"), "runtime");
-    EXPECT_TRUE(qitest::FileExists(layout + "/QuilloraSetup.exe"));
-    EXPECT_FALSE(qitest::FileExists(PackagePath()));
+    EXPECT_EQ(qitest::TempDir::Read(layout + "/net4.exe"), runtime);
+    EXPECT_EQ(qitest::TempDir::Read(layout + "/QuilloraSetup.exe"), package);
     EXPECT_FALSE(qitest::FileExists(target / "args"));
-    ASSERT_FALSE(events.Seen().empty());
-    EXPECT_EQ(events.Seen().back().progress, 100);
+    EXPECT_FALSE(qitest::FileExists(target / "net-args"));
+
+    // Offline: every address is dead, the runtime is missing.
+    setupDir = layout;
+    UseSetupFolder("http://127.0.0.1:1");
+    server.Set("/pack.exe", CCannedResponse::Status(404, "gone"));
+    for (const char* key : {"net40_sha256", "net45_sha256", "install_pack_sha256"})
+        ASSERT_TRUE(platform::WritePrivateProfileStringW(
+            L"Config", platform::Utf8ToWide(key).c_str(),
+            platform::Utf8ToWide(Sha256Hex(key[0] == 'n' ? runtime : package)).c_str(),
+            platform::Utf8ToWide(layout + "/Install.ini").c_str()));
+    ASSERT_TRUE(CRegSettings(platform::HKEY_LOCAL_MACHINE, kNdp, true, false).DeleteKeyTree(L"v4"));
+    RunInstallation();
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::None);
+    EXPECT_TRUE(qitest::FileExists(target / "net-args"));
+    EXPECT_EQ(RecordedArguments().size(), 3u);
 }
 
 }  // namespace

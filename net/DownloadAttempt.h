@@ -62,14 +62,15 @@ struct CDownloadState {
     platform::FileDescriptor syncFile;  // the same file, for the checkpoints' syncs
 
     // ---- across attempts
-    int64_t onDisk = 0;           // bytes of the file in the temporary file
-    int64_t highWater = 0;        // the most it held in this download
-    int64_t received = 0;         // bytes of the file received in this download, for the speed
-    int64_t total = 0;            // the file's size; 0: unknown
-    std::string validator;        // If-Range value that vouches for the bytes; empty: none
-    std::string validatorUrl;     // the URL whose server gave it
-    int fileError = 0;            // errno of the file step that failed
-    uint32_t lastCheckpoint = 0;  // tick of the last record asked for
+    int64_t onDisk = 0;               // bytes of the file in the temporary file
+    int64_t highWater = 0;            // the most it held in this download
+    int64_t received = 0;             // bytes of the file received in this download, for the speed
+    int64_t total = 0;                // the file's size; 0: unknown
+    std::string validator;            // If-Range value that vouches for the bytes; empty: none
+    std::string validatorUrl;         // the URL whose server gave it
+    int fileError = 0;                // errno of the file step that failed
+    uint32_t lastCheckpoint = 0;      // tick of the last record asked for
+    int64_t lastCheckpointBytes = 0;  // onDisk then
     // Progress shown to the listener.
     CMonotonicProgress shown;
     CSpeedMeter speed;
