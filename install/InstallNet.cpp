@@ -80,10 +80,14 @@ bool CInstallMgr::DownNetFile() {
 }
 
 void CInstallMgr::ReportRuntimeFailure(const wchar_t* text, InstallFailure reason, int64_t value) {
-    if (m_strLayoutDir.empty())
+    if (m_strLayoutDir.empty()) {
+        DebugLog(L"%s error %s reason=%d (%hs) value=%lld, 继续安装",
+                 L"CInstallMgr::ReportRuntimeFailure", text, static_cast<int>(reason),
+                 InstallFailureName(reason), static_cast<long long>(value));
         PostFailureEvent(this, 40, text, reason, value);  // the installation goes on
-    else
+    } else {
         FailRun(40, text, reason, value);  // a layout without its runtime is no layout
+    }
 }
 
 bool CInstallMgr::InstallNetFile() {
@@ -102,7 +106,7 @@ bool CInstallMgr::InstallNetFile() {
         PostInstallEvent(this, 40, 0, L"安装 Net Framework 组件成功");
         return true;
     }
-    PostFailureEvent(this, 40, L"安装 Net Framework 组件失败", InstallFailure::RuntimeSetupFailed,
-                     static_cast<int32_t>(exitCode));
+    ReportRuntimeFailure(L"安装 Net Framework 组件失败", InstallFailure::RuntimeSetupFailed,
+                         static_cast<int32_t>(exitCode));
     return false;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <optional>
 
 #include <chrono>
@@ -207,6 +209,25 @@ TEST_F(InstallPackageTest, SetupExitingWithOneEndsTheRun) {
     EXPECT_FALSE(qitest::FileExists(installDir + "/user.ini"));
     EXPECT_TRUE(server.Requests().empty());
 }
+
+#ifndef _WIN32
+// A copy of the product that is still running when its setup fails is the reason given: the
+// setup here starts one (as a product that cannot be ended would be) and fails.
+TEST_F(InstallPackageTest, AProductStillRunningIsTheReasonOfAFailedSetup) {
+    const std::string product = target / "Quillora.exe";
+    std::error_code ec;
+    std::filesystem::copy_file("/bin/sleep", qitest::FsPath(product), ec);
+    ASSERT_FALSE(ec);
+    exeDir.WriteScript("QuilloraSetup.exe",
+                       "'" + product + "' 30 &\necho $! > '" + (target / "pid") + "'\nexit 5\n");
+    RunInstallation();
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::ProductRunning);
+    EXPECT_EQ(mgr->GetResultValue(), 5);
+    const std::string pid = qitest::TempDir::Read(target / "pid");
+    if (!pid.empty())
+        ::kill(std::stoi(pid), SIGKILL);
+}
+#endif
 
 TEST_F(InstallPackageTest, DirectoryThatCouldBreakTheCommandLineIsRefused) {
     for (const char* dir : {"/a\" /EVIL=\"x", "/a\nb"}) {

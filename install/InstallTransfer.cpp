@@ -47,8 +47,10 @@ bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, co
                       bool removeOnMismatch) {
     std::string actual;
     const bool read = Sha256OfFile(platform::PathToNarrow(path), actual);
-    if (read && actual == digest.hex)
+    if (read && actual == digest.hex) {
+        DebugLog(L"%s 校验通过 file=[%s] sha256=%s", who, path.c_str(), AnsiToWide(actual).c_str());
         return true;
+    }
     DebugLog(L"%s error 校验失败 file=[%s] expected=%s actual=%s", who, path.c_str(),
              AnsiToWide(digest.hex).c_str(), read ? AnsiToWide(actual).c_str() : L"(unreadable)");
     if (removeOnMismatch)
