@@ -45,6 +45,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Only the prefix's .pc files; the host's would silently link Linux libraries.
 set(ENV{PKG_CONFIG_LIBDIR} "${QI_MINGW_PREFIX}/lib/pkgconfig:${QI_MINGW_PREFIX}/share/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
+# The prefix holds static libraries only: each module brings its private dependencies
+# (GLib's and cairo's system libraries, pango's chain down to pcre2 and libffi).
+set(PKG_CONFIG_ARGN --static)
 
 # libstdc++, libgcc and winpthread linked in: executables import system DLLs only.
 foreach(_qi_kind EXE SHARED MODULE)

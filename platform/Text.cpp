@@ -164,6 +164,24 @@ std::wstring Utf8ToWide(std::string_view text) {
     return out;
 }
 
+std::optional<std::wstring> CodePageToWide(std::string_view bytes, unsigned codePage) {
+    constexpr unsigned kUtf8 = 65001;
+    if (codePage != kUtf8)
+        return SystemCodePageToWide(bytes, codePage);
+    std::wstring out;
+    for (size_t pos = 0; pos < bytes.size();) {
+        const DecodedChar ch = DecodeUtf8At(bytes, pos);
+        if (ch.valid) {
+            AppendWideChar(out, ch.value);
+            pos += ch.length;
+        } else {
+            out.push_back(L'?');
+            ++pos;
+        }
+    }
+    return out;
+}
+
 bool IsValidUtf8(std::string_view text) {
     for (size_t pos = 0; pos < text.size();) {
         const DecodedChar c = DecodeUtf8At(text, pos);

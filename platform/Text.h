@@ -5,6 +5,7 @@
 // Conversions of text stop at the first zero character of their input; only the UTF-16
 // byte forms (registry data, file contents) keep zeros.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,11 @@ std::string WideToMultiByte(std::wstring_view text);
 // Wide text from narrow text of the current locale; a byte sequence that does not
 // decode becomes '?'.
 std::wstring MultiByteToWide(std::string_view text);
+
+// Bytes of a given Windows code page (936, 1252, 65001, ...) as wide text, zeros kept; a
+// byte that does not begin a character of the code page becomes '?'. Nothing when the
+// system does not know the code page.
+std::optional<std::wstring> CodePageToWide(std::string_view bytes, unsigned codePage);
 
 // Unicode text. Wide text is UTF-32 on Linux (wchar_t holds one code point) and UTF-16 on
 // Windows (a code point above U+FFFF takes a surrogate pair). One rule for input

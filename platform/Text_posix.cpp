@@ -2,6 +2,7 @@
 // multibyte encoding, and the C.UTF-8 locale's simple upper-case mapping.
 #include "platform/Text.h"
 
+#include <iconv.h>
 #include <langinfo.h>
 #include <strings.h>
 
@@ -60,6 +61,34 @@ std::string WideToMultiByte(std::wstring_view text) {
             out.append(buf, n);
         }
     }
+    return out;
+}
+
+std::optional<std::wstring> SystemCodePageToWide(std::string_view bytes, unsigned codePage) {
+    // iconv knows Windows code pages as CPnnn; 936 by its name.
+    const std::string name = codePage == 936 ? "GBK" : "CP" + std::to_string(codePage);
+    iconv_t cd = iconv_open("WCHAR_T", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::wstring out;
+    std::string in(bytes);
+    char* inp = in.data();
+    size_t inLeft = in.size();
+    std::wstring buf(in.size() + 4, L'\0');
+    while (inLeft > 0) {
+        char* outp = reinterpret_cast<char*>(buf.data());
+        size_t outLeft = buf.size() * sizeof(wchar_t);
+        const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+        out.append(buf.data(), (buf.size() * sizeof(wchar_t) - outLeft) / sizeof(wchar_t));
+        if (r == static_cast<size_t>(-1)) {
+            if (inLeft == 0)
+                break;
+            out.push_back(L'?');  // an invalid or cut-off sequence: its first byte
+            ++inp;
+            --inLeft;
+        }
+    }
+    iconv_close(cd);
     return out;
 }
 

@@ -116,6 +116,18 @@ TEST(Utf16Le, PairsDecodeAndLoneSurrogatesAreReplaced) {
     EXPECT_EQ(torn.length, 1u);
 }
 
+// A document's own code page, whatever the system's: what the RTF reader decodes with.
+TEST(CodePage, DecodesNamedCodePagesAndMarksWhatDoesNotDecode) {
+    using namespace std::string_view_literals;
+    EXPECT_EQ(platform::CodePageToWide("\xd3\xc3\xbb\xa7 a"sv, 936), L"\u7528\u6237 a");
+    EXPECT_EQ(platform::CodePageToWide("\x80\xe9\0z"sv, 1252), std::wstring(L"\u20ac\u00e9\0z", 4));
+    EXPECT_EQ(platform::CodePageToWide("\xe7\x94\xa8\xff!"sv, 65001), L"\u7528?!");
+    // A lead byte with a bad trail byte, and one cut off at the end.
+    EXPECT_EQ(platform::CodePageToWide("\x81\x20\xd3"sv, 936), L"? ?");
+    EXPECT_EQ(platform::CodePageToWide(""sv, 936), L"");
+    EXPECT_FALSE(platform::CodePageToWide("x"sv, 12345).has_value());
+}
+
 // The letters on which folding to upper case and folding to lower case disagree, and the
 // answers of the one rule (simple upper-case mapping of each code point).
 // Linux only: the stand-in folds by the simple Unicode mapping; Windows by a table of its

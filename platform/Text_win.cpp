@@ -27,6 +27,50 @@ std::string WideToMultiByte(std::wstring_view text) {
     return out;
 }
 
+namespace {
+
+// One run in a code page, refusing any invalid sequence.
+bool DecodeRun(std::string_view bytes, unsigned codePage, std::wstring& out) {
+    if (bytes.empty())
+        return true;
+    const int size = static_cast<int>(bytes.size());
+    const int needed =
+        ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    if (needed <= 0)
+        return false;
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(needed));
+    ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), size, out.data() + at,
+                          needed);
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::wstring> SystemCodePageToWide(std::string_view bytes, unsigned codePage) {
+    CPINFO info;
+    if (!::IsValidCodePage(codePage) || !::GetCPInfo(codePage, &info))
+        return std::nullopt;
+    std::wstring out;
+    if (DecodeRun(bytes, codePage, out))
+        return out;
+    // Character by character (one byte, or a lead and a trail byte), as iconv goes on.
+    out.clear();
+    for (size_t pos = 0; pos < bytes.size();) {
+        size_t n = 1;
+        if (info.MaxCharSize == 2 && pos + 1 < bytes.size() &&
+            ::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(bytes[pos])))
+            n = 2;
+        if (DecodeRun(bytes.substr(pos, n), codePage, out)) {
+            pos += n;
+        } else {
+            out.push_back(L'?');
+            ++pos;
+        }
+    }
+    return out;
+}
+
 std::wstring MultiByteToWide(std::string_view text) {
     text = UpToNul(text);
     if (text.empty())

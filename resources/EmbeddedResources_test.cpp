@@ -2,7 +2,6 @@
 // and frame counts of the images, and the form of the licence document.
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <strings.h>
 
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Text.h"
 #include "resources/NamedIds.h"
 #include "uilib/SEmbeddedRes.h"
 
@@ -329,17 +329,10 @@ TEST(EmbeddedResources, LicenceIsWellFormedRtfInTheChineseCodePage) {
     EXPECT_EQ(rtf.find_first_not_of("\r\n", closedAt + 1), std::string::npos);
 
     // The escaped bytes are GBK text: they convert, and say what a licence says.
-    iconv_t cd = iconv_open("UTF-8", "GBK");
-    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
-    std::string out(bytes.size() * 2, '\0');
-    char* in = bytes.data();
-    size_t inLeft = bytes.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    ASSERT_NE(r, static_cast<size_t>(-1)) << "not GBK";
-    out.resize(out.size() - outLeft);
+    const std::optional<std::wstring> text = platform::CodePageToWide(bytes, 936);
+    ASSERT_TRUE(text.has_value());
+    ASSERT_EQ(text->find(L'?'), std::wstring::npos) << "not GBK";
+    const std::string out = platform::WideToUtf8(*text);
     for (const char* word : {"许可", "知识产权", "免责", "个人信息"}) {
         EXPECT_NE(out.find(word), std::string::npos) << word;
     }

@@ -308,8 +308,9 @@ TEST_F(MainDlgTest, TheFinishedPageStartsTheProductQuotedAndCloses) {
     ASSERT_TRUE(qitest::WaitUntil([&] {
         return m_dlg->GetInstallMgr()->IsInstallThreadFinished();
     })) << "the offline run did not end";
+    // The product: a stand-in that records its start (and its arguments: none).
     const std::string marker = m_tmp / "started";
-    m_tmp.WriteScript("with blank/Quillora/Quillora.exe", "echo \"$0\" > '" + marker + "'\n");
+    ASSERT_TRUE(qitest::WriteRecordingScript(dir + "/Quillora/Quillora.exe", marker, 0));
     Post(100, 0, L"安装完成");
     Steps(101);
     ASSERT_EQ(Page(), CMainDlg::kPageFinished);
@@ -317,9 +318,9 @@ TEST_F(MainDlgTest, TheFinishedPageStartsTheProductQuotedAndCloses) {
     ASSERT_TRUE(Click(L"btn_start"));
     EXPECT_FALSE(m_dlg->IsWindow());
     EXPECT_TRUE(g_bStopFlag);
-    EXPECT_TRUE(qitest::WaitUntil([&] { return !qitest::TempDir::Read(marker).empty(); }))
+    EXPECT_TRUE(qitest::WaitUntil([&] { return qitest::FileExists(marker); }))
         << "the product never started";
-    EXPECT_EQ(qitest::TempDir::Read(marker), dir + "/Quillora/Quillora.exe\n");
+    EXPECT_EQ(qitest::TempDir::Read(marker), "");
 }
 
 // A run that fails says why under its failure text, with a link that opens the support log

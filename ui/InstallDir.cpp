@@ -1,6 +1,7 @@
 #include "ui/InstallDir.h"
 
 #include "platform/ChildProcess.h"
+#include "platform/FileSystem.h"
 #include "platform/ShellFolders.h"
 #include "sys/DebugLog.h"
 #include "sys/FileUtil.h"
@@ -32,7 +33,7 @@ std::wstring PickedFolderToInstallDir(const std::wstring& folder) {
 }
 
 bool PrepareInstallDir(const std::wstring& path) {
-    if (path.empty() || path[0] != L'/')
+    if (!platform::IsAbsolutePath(path))
         return false;
     if (!platform::MayStandQuoted(path))
         return false;

@@ -1,9 +1,8 @@
 // The RTF subset of the read-only rich edit.
-#include <iconv.h>
-
 #include <cctype>
 #include <cstring>
 
+#include "platform/Text.h"
 #include "uilib/SRichEdit.h"
 
 namespace SOUI {
@@ -23,37 +22,12 @@ struct CharState {
 std::wstring DecodeCodePage(const std::string& bytes, int codePage) {
     if (bytes.empty())
         return {};
-    std::string cp = "CP" + std::to_string(codePage);
-    if (codePage == 936)
-        cp = "GBK";
-    if (codePage == 65001)
-        cp = "UTF-8";
-    iconv_t cd = iconv_open("WCHAR_T", cp.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        std::wstring out;  // unknown code page: Latin-1 is the least surprising guess
-        for (unsigned char c : bytes)
-            out += static_cast<wchar_t>(c);
-        return out;
-    }
-    std::wstring out;
-    std::string in = bytes;
-    char* inp = in.data();
-    size_t inLeft = in.size();
-    std::vector<wchar_t> buf(in.size() + 4);
-    while (inLeft > 0) {
-        char* outp = reinterpret_cast<char*>(buf.data());
-        size_t outLeft = buf.size() * sizeof(wchar_t);
-        size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
-        out.append(buf.data(), (buf.size() * sizeof(wchar_t) - outLeft) / sizeof(wchar_t));
-        if (r == static_cast<size_t>(-1)) {
-            if (inLeft == 0)
-                break;
-            out += L'?';  // an undecodable byte
-            ++inp;
-            --inLeft;
-        }
-    }
-    iconv_close(cd);
+    if (codePage > 0)
+        if (auto text = platform::CodePageToWide(bytes, static_cast<unsigned>(codePage)))
+            return *std::move(text);
+    std::wstring out;  // unknown code page: Latin-1 is the least surprising guess
+    for (unsigned char c : bytes)
+        out += static_cast<wchar_t>(c);
     return out;
 }
 

@@ -4,8 +4,13 @@
 
 namespace SOUI {
 namespace {
+#ifdef _WIN32
+// Windows' own CJK face first; Wine has none and finds the host's family by name.
+constexpr const char* kCjkFamily = "Microsoft YaHei,WenQuanYi Micro Hei";
+#else
 constexpr const char* kCjkFamily = "WenQuanYi Micro Hei";
-}
+#endif
+}  // namespace
 
 std::string SFontCairo::MapFace(const std::wstring& face) {
     if (face.empty() || face == L"微软雅黑" || face == L"宋体" || face == L"新宋体" ||

@@ -1,7 +1,9 @@
 #include "uilib/components/render-cairo/SRenderTargetCairo.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,9 +13,30 @@
 #include "uilib/components/render-cairo/SFontCairo.h"
 
 namespace SOUI {
+namespace {
+
+// pango's win32 font map asserts once for each system font it cannot describe while it
+// lists them (Wine has several); those lines say nothing about the text drawn here.
+void DropFontListingAssertions() {
+    static std::once_flag s_once;
+    std::call_once(s_once, [] {
+        g_log_set_handler(
+            "Pango", G_LOG_LEVEL_CRITICAL,
+            [](const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer) {
+                if (message != nullptr &&
+                    std::strstr(message, "pango_font_description_get_family: assertion") != nullptr)
+                    return;
+                g_log_default_handler(domain, level, message, nullptr);
+            },
+            nullptr);
+    });
+}
+
+}  // namespace
 
 SRenderTargetCairo::SRenderTargetCairo(IRenderFactory* factory, int width, int height)
     : m_pFactory(factory) {
+    DropFontListingAssertions();
     FontDesc def;
     def.face = L"宋体";
     def.size = 15;
