@@ -265,12 +265,8 @@ void CMainDlg::OnRetry() {
     m_strFailText.clear();
     m_nFailProgress = -1;
     m_nTargetProgress = 0;
-    m_nShownProgress = 0;
     ShowProgress(0);
-    SetTimer(kTimerSlide, kSlideMs);
-    SetTimer(kTimerProgress, kProgressStepMs);
-    m_bInstalling = m_bStepping = true;
-    mgr->BeginInstallThread();
+    BeginRun();
 }
 
 void CMainDlg::OnOpenLog() {
@@ -405,6 +401,10 @@ void CMainDlg::OnInstall() {
     m_pInstallMgr->SetInstallDir(path);
     if (m_pTabMain != nullptr)
         m_pTabMain->SetCurSel(kPageProgress);
+    BeginRun();
+}
+
+void CMainDlg::BeginRun() {
     m_nShownProgress = 0;
     SetTimer(kTimerSlide, kSlideMs);
     SetTimer(kTimerProgress, kProgressStepMs);

@@ -77,6 +77,9 @@ private:
     void OnTogglePanel();
     void OnBack();
     void OnInstall();
+    // The progress display from 0 with its timers, and the install thread (a first run or a
+    // retry).
+    void BeginRun();
     void OnStartProduct();
     void SetPanel(bool bExpanded);
     void ShowProgress(int percent);
