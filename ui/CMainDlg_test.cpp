@@ -318,7 +318,8 @@ TEST_F(MainDlgTest, TheFinishedPageStartsTheProductQuotedAndCloses) {
     ASSERT_TRUE(Click(L"btn_start"));
     EXPECT_FALSE(m_dlg->IsWindow());
     EXPECT_TRUE(g_bStopFlag);
-    EXPECT_TRUE(qitest::WaitUntil([&] { return qitest::FileExists(marker); }))
+    // A new process under Wine can take seconds to start while other tests run beside it.
+    EXPECT_TRUE(qitest::WaitUntil([&] { return qitest::FileExists(marker); }, 30000))
         << "the product never started";
     EXPECT_EQ(qitest::TempDir::Read(marker), "");
 }
