@@ -1,9 +1,8 @@
 #include "app/ComponentLoader.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 
+#include "platform/Module.h"
 #include "platform/Text.h"
 #include "sys/DebugLog.h"
 #include "sys/TextHelpers.h"
@@ -12,40 +11,48 @@ CComponentLoader::CComponentLoader() = default;
 
 CComponentLoader::~CComponentLoader() {
     for (int i = kSlotCount - 1; i >= 0; --i) {
-        if (m_slots[i].hModule != nullptr)
-            ::dlclose(m_slots[i].hModule);
+        platform::FreeSharedModule(m_slots[i].hModule);
         m_slots[i] = Slot();
     }
 }
 
 std::wstring CComponentLoader::ModuleFileName(const std::wstring& baseName) {
-    return baseName + L".so";
+    return baseName + platform::SharedModuleSuffix();
 }
 
 std::wstring CComponentLoader::SearchedFolders() {
     std::wstring folders = GetExeDirectory();
+#ifndef _WIN32
     const char* extra = std::getenv("LD_LIBRARY_PATH");
     if (extra != nullptr && extra[0] != '\0')
         folders += L", LD_LIBRARY_PATH=" + platform::PathFromNarrow(extra);
     folders += L", the system's library folders";
+#endif
     return folders;
 }
 
 void* CComponentLoader::LoadModule(const std::wstring& fileName, std::string* error) {
     // The executable's own folder first, so a copy elsewhere on the system never wins.
-    const std::string besideExe = platform::PathToNarrow(GetExeDirectory() + L"/" + fileName);
-    if (void* h = ::dlopen(besideExe.c_str(), RTLD_NOW | RTLD_LOCAL))
+    std::string firstError;
+    if (void* h = platform::LoadSharedModule(GetExeDirectory() + L"/" + fileName, &firstError))
         return h;
-    std::string firstError = ::dlerror();
-    if (void* h = ::dlopen(platform::PathToNarrow(fileName).c_str(), RTLD_NOW | RTLD_LOCAL))
+#ifdef _WIN32
+    // Only there: a module of that name in a folder of the search path (the current one,
+    // PATH) could be anybody's.
+    if (error != nullptr)
+        *error = firstError;
+    return nullptr;
+#else
+    std::string secondError;
+    if (void* h = platform::LoadSharedModule(fileName, &secondError))
         return h;
-    std::string secondError = ::dlerror();
     if (error != nullptr) {
         // A module that exists but does not load says why in the first message; otherwise
         // both only say "not found" and the second is as good.
         *error = firstError.find("No such file") == std::string::npos ? firstError : secondError;
     }
     return nullptr;
+#endif
 }
 
 bool CComponentLoader::CreateInstance(int slot, const std::wstring& fileName,
@@ -60,11 +67,12 @@ bool CComponentLoader::CreateInstance(int slot, const std::wstring& fileName,
                      platform::Utf8ToWide(error).c_str());
             return false;
         }
-        auto fn = reinterpret_cast<SOUI::FunSCreateInstance>(::dlsym(h, "SCreateInstance"));
+        auto fn = reinterpret_cast<SOUI::FunSCreateInstance>(
+            platform::FindModuleSymbol(h, "SCreateInstance"));
         if (fn == nullptr) {
             DebugLog(L"%s 组件 %s 没有导出 SCreateInstance", L"CComponentLoader::CreateInstance",
                      fileName.c_str());
-            ::dlclose(h);
+            platform::FreeSharedModule(h);
             return false;
         }
         s.hModule = h;

@@ -1,8 +1,9 @@
 #pragma once
 // The UI library's run-time components: the image decoder, the renderer and the translator,
-// each a shared module exporting "SCreateInstance". A module is looked for in the
-// executable's folder first, then where the dynamic linker looks (LD_LIBRARY_PATH, the
-// system's library folders). Modules stay loaded until the loader is destroyed, which
+// each a shared module exporting "SCreateInstance" ("render-cairo.so" on Linux,
+// "render-cairo.dll" on Windows). A module is looked for in the executable's folder first;
+// on Linux then where the dynamic linker looks (LD_LIBRARY_PATH, the system's library
+// folders), on Windows nowhere else. Modules stay loaded until the loader is destroyed, which
 // unloads them in reverse slot order.
 
 #include <string>
@@ -29,7 +30,7 @@ public:
     void SetImgDecoderName(const std::wstring& baseName) { m_strImgDecoderName = baseName; }
     const std::wstring& GetImgDecoderName() const { return m_strImgDecoderName; }
 
-    // The module file name of a base name ("render-cairo" -> "render-cairo.so").
+    // The module file name of a base name ("render-cairo" -> "render-cairo.so" / ".dll").
     static std::wstring ModuleFileName(const std::wstring& baseName);
     // Where a module of that file name is looked for, in order, for diagnostics.
     static std::wstring SearchedFolders();

@@ -1,8 +1,5 @@
 #include "app/UnattendedRun.h"
 
-#include <signal.h>
-
-#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -11,6 +8,7 @@
 #include "net/CurlRuntime.h"
 #include "net/HttpMgr.h"
 #include "net/StopFlag.h"
+#include "platform/StopRequests.h"
 #include "platform/Text.h"
 #include "sys/DebugLog.h"
 #include "ui/InstallDir.h"
@@ -21,34 +19,6 @@ namespace {
 // The report of a finished installation is sent this long at most before the program ends.
 constexpr uint32_t kReportWaitMs = 20000;
 constexpr uint32_t kReportSliceMs = 100;
-
-std::atomic<int> g_stopSignal{0};
-
-void OnStopSignal(int sig) {
-    g_stopSignal.store(sig);
-}
-
-// While it lives, the stop signals set g_stopSignal instead of ending the program.
-class CStopSignals {
-public:
-    CStopSignals() {
-        struct sigaction action = {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        for (int i = 0; i < 3; ++i)
-            sigaction(kSignals[i], &action, &m_old[i]);
-    }
-    ~CStopSignals() {
-        for (int i = 0; i < 3; ++i)
-            sigaction(kSignals[i], &m_old[i], nullptr);
-    }
-    CStopSignals(const CStopSignals&) = delete;
-    CStopSignals& operator=(const CStopSignals&) = delete;
-
-private:
-    static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction m_old[3];
-};
 
 // Prints one line per step and per failure; the progress reports of a download under way
 // are left out.
@@ -102,7 +72,7 @@ int RunUnattended(const CInstallerOptions& options) {
     InstallFailure result = InstallFailure::None;
     int64_t value = 0;
     {
-        CStopSignals signals;
+        platform::StopRequestCatcher stops;
         CInstallMgr mgr;
         if (layout) {
             mgr.SetLayoutDir(options.layoutDir);
@@ -113,8 +83,8 @@ int RunUnattended(const CInstallerOptions& options) {
         mgr.BeginInstallThread();
         bool stopping = false;
         while (!mgr.IsInstallThreadFinished()) {
-            if (g_stopSignal.load() != 0 && !stopping) {
-                DebugLog(L"%s 收到结束信号 %d, 停止安装", L"RunUnattended", g_stopSignal.load());
+            if (stops.Caught() != 0 && !stopping) {
+                DebugLog(L"%s 收到结束信号 %d, 停止安装", L"RunUnattended", stops.Caught());
                 stopping = true;
                 g_bStopFlag = true;
                 mgr.StopInstallThread();
@@ -128,7 +98,7 @@ int RunUnattended(const CInstallerOptions& options) {
         // A finished installation's report leaves before the program does, unless a stop
         // signal comes first.
         if (result == InstallFailure::None) {
-            for (uint32_t waited = 0; waited < kReportWaitMs && g_stopSignal.load() == 0;
+            for (uint32_t waited = 0; waited < kReportWaitMs && stops.Caught() == 0;
                  waited += kReportSliceMs) {
                 if (CHttpMgr::WaitForRequests(kReportSliceMs))
                     break;

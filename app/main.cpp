@@ -3,7 +3,6 @@
 // Install.ini, shows the main window and runs the loop until it is gone; then tears
 // everything down in the reverse order. The exit code is the loop's result.
 
-#include <dlfcn.h>
 #include <glib-unix.h>
 #include <signal.h>
 #include <unistd.h>
@@ -24,6 +23,7 @@
 #include "net/CurlRuntime.h"
 #include "net/HttpMgr.h"
 #include "platform/FileSystem.h"
+#include "platform/Module.h"
 #include "platform/Text.h"
 #include "sys/DebugLog.h"
 #include "sys/SupportLog.h"
@@ -52,7 +52,7 @@ void LoadSystemResources(SApplication& app) {
         CComponentLoader::LoadModule(CComponentLoader::ModuleFileName(kSysResourceModule), nullptr);
     if (h == nullptr)
         return;  // none installed: the library's own system resources serve
-    auto fn = reinterpret_cast<FunGetResources>(::dlsym(h, kSysResourceTable));
+    auto fn = reinterpret_cast<FunGetResources>(platform::FindModuleSymbol(h, kSysResourceTable));
     size_t count = 0;
     const SEmbeddedRes* table = fn != nullptr ? fn(&count) : nullptr;
     if (table != nullptr) {
@@ -61,7 +61,7 @@ void LoadSystemResources(SApplication& app) {
         if (!provider->Init(table, count) || !app.LoadSystemNamedResource(provider.get()))
             DebugLog(L"%s 系统资源模块无法加载", L"LoadSystemResources");
     }
-    ::dlclose(h);
+    platform::FreeSharedModule(h);
 }
 
 // While it lives, SIGINT, SIGTERM and SIGHUP close the window as its close button does, so

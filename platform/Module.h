@@ -18,4 +18,16 @@ void SetModuleFileNameForTest(std::wstring path);
 // path or an empty one.
 bool CanonicalizePath(std::wstring_view path, std::wstring& out);
 
+// Run-time modules (dlopen on Linux, LoadLibraryW on Windows). A handle is null when the
+// module could not be loaded; `error` then holds the system's reason.
+using ModuleHandle = void*;
+// ".so" on Linux, ".dll" on Windows.
+const wchar_t* SharedModuleSuffix();
+// Loads the module at `path`: a full path loads that file only; a bare file name is looked
+// for where the system's loader looks.
+ModuleHandle LoadSharedModule(const std::wstring& path, std::string* error);
+// The address of an exported function; null when the module has none by that name.
+void* FindModuleSymbol(ModuleHandle module, const char* name);
+void FreeSharedModule(ModuleHandle module);
+
 }  // namespace platform

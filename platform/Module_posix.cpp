@@ -1,6 +1,7 @@
 // The running executable on Linux, and paths resolved as the shell does for "/" paths.
 #include "platform/Module.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <vector>
@@ -29,6 +30,28 @@ bool CanonicalizePath(std::wstring_view path, std::wstring& out) {
         return false;
     out = ResolveDotParts(L"", path, L'/');
     return true;
+}
+
+const wchar_t* SharedModuleSuffix() {
+    return L".so";
+}
+
+ModuleHandle LoadSharedModule(const std::wstring& path, std::string* error) {
+    ModuleHandle h = ::dlopen(PathToNarrow(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (h == nullptr && error != nullptr) {
+        const char* why = ::dlerror();
+        *error = why != nullptr ? why : "unknown error";
+    }
+    return h;
+}
+
+void* FindModuleSymbol(ModuleHandle module, const char* name) {
+    return module != nullptr ? ::dlsym(module, name) : nullptr;
+}
+
+void FreeSharedModule(ModuleHandle module) {
+    if (module != nullptr)
+        ::dlclose(module);
 }
 
 }  // namespace platform

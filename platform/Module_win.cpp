@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "platform/Text.h"
+
 namespace platform {
 
 // Module.cpp
@@ -47,6 +49,45 @@ bool CanonicalizePath(std::wstring_view path, std::wstring& out) {
     }
     out = ResolveDotParts(root, path.substr(std::min(pos, path.size())), L'\\');
     return true;
+}
+
+const wchar_t* SharedModuleSuffix() {
+    return L".dll";
+}
+
+ModuleHandle LoadSharedModule(const std::wstring& path, std::string* error) {
+    std::wstring native = path;
+    std::replace(native.begin(), native.end(), L'/', L'\\');
+    // A full path: its own folder is searched for what the module needs, before the
+    // system's folders; the current directory never is.
+    const bool full = native.find(L'\\') != std::wstring::npos;
+    HMODULE h = ::LoadLibraryExW(native.c_str(), nullptr, full ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
+    if (h == nullptr && error != nullptr) {
+        const DWORD code = ::GetLastError();
+        wchar_t* text = nullptr;
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                             FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        std::wstring message = text != nullptr ? text : L"";
+        if (text != nullptr)
+            ::LocalFree(text);
+        while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r'))
+            message.pop_back();
+        *error =
+            "error " + std::to_string(code) + (message.empty() ? "" : ": ") + WideToUtf8(message);
+    }
+    return reinterpret_cast<ModuleHandle>(h);
+}
+
+void* FindModuleSymbol(ModuleHandle module, const char* name) {
+    if (module == nullptr)
+        return nullptr;
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+void FreeSharedModule(ModuleHandle module) {
+    if (module != nullptr)
+        ::FreeLibrary(static_cast<HMODULE>(module));
 }
 
 }  // namespace platform

@@ -7,6 +7,13 @@
 #include <memory>
 #include <mutex>
 
+// How a component module declares its SCreateInstance(IObject**): the one name it exports.
+#ifdef _WIN32
+#define QI_COMPONENT_ENTRY extern "C" __declspec(dllexport)
+#else
+#define QI_COMPONENT_ENTRY extern "C" __attribute__((visibility("default")))
+#endif
+
 namespace SOUI {
 
 struct IObject;

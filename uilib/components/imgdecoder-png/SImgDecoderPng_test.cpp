@@ -1,6 +1,5 @@
 #include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -22,14 +21,18 @@ void OnMalloc(const volatile void*, size_t size) {
 }
 void OnFree(const volatile void*) {}
 
+// `value` as PNG stores it: four bytes, most significant first.
+std::string BigEndian(uint32_t value) {
+    return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+            static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
 void AppendChunk(std::string& png, const char* type, const std::string& data) {
-    const uint32_t length = htonl(static_cast<uint32_t>(data.size()));
-    png.append(reinterpret_cast<const char*>(&length), 4);
+    png += BigEndian(static_cast<uint32_t>(data.size()));
     std::string body = std::string(type, 4) + data;
     png += body;
-    const uint32_t crc = htonl(static_cast<uint32_t>(
+    png += BigEndian(static_cast<uint32_t>(
         crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
-    png.append(reinterpret_cast<const char*>(&crc), 4);
 }
 
 // A PNG of `width` x `height` RGBA whose image data holds only `rows` zero rows: the
@@ -37,9 +40,8 @@ void AppendChunk(std::string& png, const char* type, const std::string& data) {
 std::string PngDeclaring(uint32_t width, uint32_t height, uint32_t rows) {
     std::string png("\x89PNG\r\n\x1a\n", 8);
     std::string ihdr(13, '\0');
-    const uint32_t w = htonl(width), h = htonl(height);
-    ihdr.replace(0, 4, reinterpret_cast<const char*>(&w), 4);
-    ihdr.replace(4, 4, reinterpret_cast<const char*>(&h), 4);
+    ihdr.replace(0, 4, BigEndian(width));
+    ihdr.replace(4, 4, BigEndian(height));
     ihdr[8] = 8;  // bit depth
     ihdr[9] = 6;  // RGBA
     AppendChunk(png, "IHDR", ihdr);

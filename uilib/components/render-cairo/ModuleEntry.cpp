@@ -1,7 +1,7 @@
 // The render-cairo component's entry point.
 #include "uilib/components/render-cairo/SRenderFactoryCairo.h"
 
-extern "C" __attribute__((visibility("default"))) bool SCreateInstance(SOUI::IObject** ppObj) {
+QI_COMPONENT_ENTRY bool SCreateInstance(SOUI::IObject** ppObj) {
     if (ppObj == nullptr)
         return false;
     *ppObj = new SOUI::SRenderFactoryCairo;

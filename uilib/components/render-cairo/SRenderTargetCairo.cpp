@@ -15,6 +15,26 @@
 namespace SOUI {
 namespace {
 
+// The first wide unit of each code point of `text`, then `len`: pango counts code points of
+// UTF-8, and on Windows a character outside the basic plane is two units (a surrogate pair).
+std::vector<int> UnitOfCodePoint(const wchar_t* text, int len) {
+    std::vector<int> units;
+    units.reserve(static_cast<size_t>(len) + 1);
+    for (int i = 0; i < len; ++i) {
+        units.push_back(i);
+        if constexpr (sizeof(wchar_t) == 2) {
+            const auto unit = static_cast<uint32_t>(text[i]);
+            if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < len) {
+                const auto next = static_cast<uint32_t>(text[i + 1]);
+                if (next >= 0xDC00 && next < 0xE000)
+                    ++i;
+            }
+        }
+    }
+    units.push_back(len);
+    return units;
+}
+
 // pango's win32 font map asserts once for each system font it cannot describe while it
 // lists them (Wine has several); those lines say nothing about the text drawn here.
 void DropFontListingAssertions() {
@@ -283,15 +303,16 @@ void SRenderTargetCairo::MeasureCharEdges(const wchar_t* text, int len, int* rig
     if (len == 0)
         return;
     PrepareLayout(text, len, 0, true);
-    // The layout reports byte offsets of its UTF-8 text; map them back to characters
-    // (each wide character is one code point there).
+    // The layout reports byte offsets of its UTF-8 text; map them back to wide units.
     std::string utf8 = platform::WideToUtf8(std::wstring_view(text, static_cast<size_t>(len)));
+    const std::vector<int> units = UnitOfCodePoint(text, len);
     std::vector<int> charOfByte(utf8.size());
     int c = -1;
     for (size_t b = 0; b < utf8.size(); ++b) {
         if ((static_cast<unsigned char>(utf8[b]) & 0xC0) != 0x80)
             ++c;
-        charOfByte[b] = std::clamp(c, 0, len - 1);
+        const int point = std::clamp(c, 0, static_cast<int>(units.size()) - 2);
+        charOfByte[b] = std::clamp(units[static_cast<size_t>(point)], 0, len - 1);
     }
     std::fill(rightEdges, rightEdges + len, -1);
     PangoLayoutIter* it = pango_layout_get_iter(m_pLayout);
@@ -316,14 +337,19 @@ void SRenderTargetCairo::GetTextBoundaries(const wchar_t* text, int len, BYTE* f
     if (len < 0)
         len = static_cast<int>(std::wcslen(text));
     std::string utf8 = platform::WideToUtf8(std::wstring_view(text, static_cast<size_t>(len)));
-    std::vector<PangoLogAttr> attrs(static_cast<size_t>(len) + 1);
+    // One attribute per code point and one for the end; a surrogate pair's second unit is no
+    // boundary.
+    const std::vector<int> units = UnitOfCodePoint(text, len);
+    std::vector<PangoLogAttr> attrs(units.size());
     pango_get_log_attrs(utf8.c_str(), static_cast<int>(utf8.size()), -1,
-                        pango_language_from_string("zh-cn"), attrs.data(), len + 1);
-    for (int i = 0; i <= len; ++i) {
-        const PangoLogAttr& a = attrs[static_cast<size_t>(i)];
-        flags[i] = static_cast<BYTE>((a.is_line_break ? kBoundLineBreak : 0) |
-                                     (a.is_word_start ? kBoundWordStart : 0) |
-                                     (a.is_word_end ? kBoundWordEnd : 0));
+                        pango_language_from_string("zh-cn"), attrs.data(),
+                        static_cast<int>(attrs.size()));
+    std::fill(flags, flags + len + 1, BYTE(0));
+    for (size_t k = 0; k < units.size(); ++k) {
+        const PangoLogAttr& a = attrs[k];
+        flags[units[k]] = static_cast<BYTE>((a.is_line_break ? kBoundLineBreak : 0) |
+                                            (a.is_word_start ? kBoundWordStart : 0) |
+                                            (a.is_word_end ? kBoundWordEnd : 0));
     }
 }
 

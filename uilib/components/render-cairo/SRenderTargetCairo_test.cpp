@@ -1,7 +1,8 @@
 #include "uilib/components/render-cairo/SRenderTargetCairo.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include "platform/Module.h"
+#include "platform/Text.h"
 
 #include "uilib/components/imgdecoder-png/SImgDecoderPng.h"
 #include "uilib/components/render-cairo/SFontCairo.h"
@@ -105,9 +106,14 @@ TEST_F(SRenderCairoTest, PngRoundTripAndStretchedFramesDoNotBleed) {
 }
 
 TEST_F(SRenderCairoTest, TextMeasuresAndDrawsWithTheCjkFace) {
-    EXPECT_EQ(SFontCairo::MapFace(L"微软雅黑"), "WenQuanYi Micro Hei");
-    EXPECT_EQ(SFontCairo::MapFace(L"宋体"), "WenQuanYi Micro Hei");
-    EXPECT_EQ(SFontCairo::MapFace(L"Arial"), "Arial,WenQuanYi Micro Hei");
+#ifdef _WIN32
+    const std::string cjk = "Microsoft YaHei,WenQuanYi Micro Hei";  // the system's, else the host's
+#else
+    const std::string cjk = "WenQuanYi Micro Hei";
+#endif
+    EXPECT_EQ(SFontCairo::MapFace(L"微软雅黑"), cjk);
+    EXPECT_EQ(SFontCairo::MapFace(L"宋体"), cjk);
+    EXPECT_EQ(SFontCairo::MapFace(L"Arial"), "Arial," + cjk);
     ASSERT_TRUE(UseFont(L"微软雅黑", 20));
     CSize one = rt->MeasureText(L"中", 1);
     CSize two = rt->MeasureText(L"中文", -1);
@@ -130,16 +136,19 @@ TEST_F(SRenderCairoTest, TextMeasuresAndDrawsWithTheCjkFace) {
 
 // Each module exports SCreateInstance and hands over a working component.
 TEST(SComponentModulesTest, ModulesExportSCreateInstance) {
-    for (const char* name : {"render-cairo.so", "imgdecoder-png.so", "translator.so"}) {
-        std::string path = std::string(QI_COMPONENT_DIR) + "/" + name;
-        void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(h, nullptr) << dlerror();
-        auto fn = reinterpret_cast<FunSCreateInstance>(dlsym(h, "SCreateInstance"));
-        ASSERT_NE(fn, nullptr) << name;
+    for (const wchar_t* base : {L"render-cairo", L"imgdecoder-png", L"translator"}) {
+        const std::wstring path = platform::PathFromNarrow(QI_COMPONENT_DIR) + L"/" + base +
+                                  platform::SharedModuleSuffix();
+        std::string error;
+        platform::ModuleHandle h = platform::LoadSharedModule(path, &error);
+        ASSERT_NE(h, nullptr) << error;
+        auto fn =
+            reinterpret_cast<FunSCreateInstance>(platform::FindModuleSymbol(h, "SCreateInstance"));
+        ASSERT_NE(fn, nullptr) << platform::WideToUtf8(base);
         IObject* obj = nullptr;
         EXPECT_TRUE(fn(&obj));
         ASSERT_NE(obj, nullptr);
-        if (std::string(name) == "render-cairo.so") {
+        if (std::wstring(base) == L"render-cairo") {
             auto* rf = static_cast<IRenderFactory*>(obj);
             IRenderTarget* t = nullptr;
             EXPECT_TRUE(rf->CreateRenderTarget(&t, 4, 4));
@@ -147,8 +156,22 @@ TEST(SComponentModulesTest, ModulesExportSCreateInstance) {
                 t->Release();
         }
         obj->Release();
-        dlclose(h);
+        platform::FreeSharedModule(h);
     }
+}
+
+// Boundaries are per wide unit: on Windows a character outside the basic plane is a
+// surrogate pair, and the words after it keep their places.
+TEST_F(SRenderCairoTest, BoundariesStayOnTheirUnitsAfterAnAstralCharacter) {
+    const std::wstring text = L"ab \U0001F600 cd";
+    std::vector<BYTE> flags(text.size() + 1, 0xFF);
+    rt->GetTextBoundaries(text.c_str(), static_cast<int>(text.size()), flags.data());
+    const size_t c = text.find(L'c');
+    EXPECT_TRUE(flags[0] & kBoundWordStart);
+    EXPECT_TRUE(flags[2] & kBoundWordEnd);
+    EXPECT_TRUE(flags[c] & kBoundWordStart);
+    EXPECT_TRUE(flags[text.size()] & kBoundWordEnd);
+    EXPECT_FALSE(flags[c + 1] & kBoundWordStart);
 }
 
 // A scale-2 target: the same logical coordinates, twice the pixels in each direction,
@@ -236,7 +259,10 @@ TEST_F(SRenderCairoTest, CharacterEdgesAddUpToTheMeasuredWidth) {
         rt->MeasureCharEdges(text.c_str(), n, edges.data());
         for (int i = 0; i < n; ++i) {
             EXPECT_GE(edges[i], i ? edges[i - 1] : 0) << i;
-            if (text[i] != L' ' && text[i] < 0x10000) {
+            // A character outside the basic plane (one unit, or a surrogate pair) may keep
+            // its edge on the unit that does not end it.
+            const auto unit = static_cast<uint32_t>(text[i]);
+            if (unit != L' ' && unit < 0xD800) {
                 EXPECT_GT(edges[i], i ? edges[i - 1] : 0) << i;
             }
         }
