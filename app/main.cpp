@@ -1,11 +1,15 @@
-// The entry point of quillora-installer: loads the UI library's
-// components, builds the application with the program's resources, picks the language from
-// Install.ini, shows the main window and runs the loop until it is gone; then tears
-// everything down in the reverse order. The exit code is the loop's result.
+// The program quillora-installer: loads the UI library's components, builds the application
+// with the program's resources, picks the language from Install.ini, shows the main window
+// and runs the loop until it is gone; then tears everything down in the reverse order. The
+// exit code is the loop's result. Linux's main is at the end; Windows' entry point
+// (main_win.cpp) prepares the process and calls ProgramMain.
 
+#include "app/main.h"
+
+#ifndef _WIN32
 #include <glib-unix.h>
 #include <signal.h>
-#include <unistd.h>
+#endif
 
 #include <clocale>
 #include <cstdio>
@@ -35,11 +39,39 @@
 #include "uilib/SAutoRefPtr.h"
 #include "uilib/SNotifyCenter.h"
 #include "uilib/SResProvider.h"
+#ifdef _WIN32
+#include "uilib/win32/SWin32Host.h"
+#else
 #include "uilib/gtk/SGtkHost.h"
+#endif
 
 using namespace SOUI;
 
 namespace {
+
+#ifdef _WIN32
+using CProgramHost = SWin32Host;
+#else
+using CProgramHost = SGtkHost;
+#endif
+
+// Paths as the standard library takes them: wide on Windows, the file-system's narrow form
+// here.
+std::filesystem::path FsPath(const std::wstring& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path);
+#else
+    return std::filesystem::path(platform::PathToNarrow(path));
+#endif
+}
+
+std::wstring FromFsPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return path.wstring();
+#else
+    return platform::PathFromNarrow(path.string());
+#endif
+}
 
 // A module of system resources, when one is installed beside the program: it exports its
 // resource table under this name.
@@ -64,6 +96,7 @@ void LoadSystemResources(SApplication& app) {
     platform::FreeSharedModule(h);
 }
 
+#ifndef _WIN32
 // While it lives, SIGINT, SIGTERM and SIGHUP close the window as its close button does, so
 // a terminal's Ctrl+C or a session's end stops the install thread and its child instead of
 // leaving a setup running on its own.
@@ -91,6 +124,7 @@ private:
     CMainDlg* m_pWnd;
     std::vector<guint> m_sources;
 };
+#endif
 
 // Shows the main window and runs the loop until it is gone; the loop's result, or 1 when
 // the window could not be made.
@@ -114,7 +148,9 @@ int RunMainWindow(SApplication& app, const CInstallerOptions& options, bool& req
             mainDlg.SendMessageW(WM_INITDIALOG);
             mainDlg.CenterWindow();
             mainDlg.ShowWindow(SW_SHOWNORMAL);
+#ifndef _WIN32
             CCloseOnSignals closeOnSignals(&mainDlg);
+#endif
             result = app.Run(mainDlg.m_hWnd);
         }
     }  // the window goes, and with it the install manager and its thread
@@ -130,7 +166,9 @@ int RunInstaller(const CInstallerOptions& options) {
         CComponentLoader loader;
         // Relative paths (Install.ini aside, which is found by full path) mean the program's
         // own folder from here on.
-        if (::chdir(platform::PathToNarrow(GetExeDirectory()).c_str()) != 0)
+        std::error_code cdError;
+        std::filesystem::current_path(FsPath(GetExeDirectory()), cdError);
+        if (cdError)
             DebugLog(L"%s 无法进入程序目录 %s", L"RunInstaller", GetExeDirectory().c_str());
 
         // Declared before the application: they go after it.
@@ -147,11 +185,15 @@ int RunInstaller(const CInstallerOptions& options) {
         decoderFactory.attach(decoder);
         if (haveDecoder) {
             renderFactory->SetImgDecoderFactory(decoderFactory.get());
-            if (!SGtkHost::Init()) {
+            if (!CProgramHost::Init()) {
+#ifdef _WIN32
+                DebugLog(L"%s 无法注册窗口类", L"RunInstaller");
+#else
                 DebugLog(L"%s 无法打开显示 (DISPLAY=%s)", L"RunInstaller",
                          platform::Utf8ToWide(getenv("DISPLAY") ? getenv("DISPLAY") : "").c_str());
+#endif
             } else {
-                SGtkHost host;
+                CProgramHost host;
                 std::unique_ptr<SApplication> app =
                     CreateProgramApp(renderFactory.get(), &host, LoadSystemResources);
                 if (app != nullptr) {
@@ -180,18 +222,17 @@ bool ResolvePaths(CInstallerOptions& options, std::string& error) {
         if (path->empty() || platform::IsAbsolutePath(*path))
             continue;
         std::error_code ec;
-        const std::filesystem::path absolute =
-            std::filesystem::absolute(platform::PathToNarrow(*path), ec);
+        const std::filesystem::path absolute = std::filesystem::absolute(FsPath(*path), ec);
         if (ec) {
-            error = "cannot resolve " + platform::PathToNarrow(*path) + ": " + ec.message();
+            error = "cannot resolve " + platform::WideToUtf8(*path) + ": " + ec.message();
             return false;
         }
-        *path = platform::PathFromNarrow(absolute.lexically_normal().string());
+        *path = FromFsPath(absolute.lexically_normal());
     }
     if (!options.packageFile.empty()) {
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(platform::PathToNarrow(options.packageFile), ec)) {
-            error = "--package: no such file: " + platform::PathToNarrow(options.packageFile);
+        if (!std::filesystem::is_regular_file(FsPath(options.packageFile), ec)) {
+            error = "--package: no such file: " + platform::WideToUtf8(options.packageFile);
             return false;
         }
     }
@@ -200,11 +241,10 @@ bool ResolvePaths(CInstallerOptions& options, std::string& error) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int ProgramMain(const std::vector<std::string>& args) {
     std::setlocale(LC_ALL, "");
     std::string error;
-    std::optional<CInstallerOptions> options =
-        ParseInstallerArgs(std::vector<std::string>(argv + 1, argv + argc), error);
+    std::optional<CInstallerOptions> options = ParseInstallerArgs(args, error);
     if (!options) {
         std::fprintf(stderr, "quillora-installer: %s\n%s", error.c_str(), InstallerUsage());
         return static_cast<int>(InstallFailure::Usage);
@@ -222,3 +262,9 @@ int main(int argc, char** argv) {
     sys::CloseSupportLog();
     return result;
 }
+
+#ifndef _WIN32
+int main(int argc, char** argv) {
+    return ProgramMain(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif
