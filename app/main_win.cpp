@@ -3,6 +3,7 @@
 // COM for the shell's dialogs, the clipboard and accessibility, and runs the program.
 
 #include <windows.h>
+// After windows.h:
 #include <ole2.h>
 #include <shellapi.h>
 
