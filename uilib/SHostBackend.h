@@ -78,6 +78,10 @@ struct INativeWnd {
     virtual void SetIcon(IBitmapS* icon) = 0;
     virtual void SetImeCursorRect(const CRect& rc) = 0;
     virtual void GrabFocus() = 0;
+    // Whether the window takes input from the window system: a modal dialog turns its
+    // owner's off while it runs, so that the system hands activation and focus to the
+    // dialog (ignored by backends where the library's own disabling is enough).
+    virtual void EnableInput(bool bEnable) { (void)bEnable; }
     // Hands a caption drag that starts with the pointer at `ptScreen` to the window system,
     // which then moves the window itself until the button is released; false when the
     // window is moved by SetGeometry instead. A Wayland compositor lets no client place its

@@ -16,8 +16,11 @@ int SHostDialog::DoModal(HWND hParent) {
     m_nRetCode = IDCANCEL;
     SendMessageW(WM_INITDIALOG, 0, 0);
     // The owner takes no input while the dialog runs.
-    if (ownerWasEnabled)
+    if (ownerWasEnabled) {
         owner->ModifyState(WndState_Disable, 0, false);
+        if (owner->GetNative())
+            owner->GetNative()->EnableInput(false);
+    }
     if (!m_bEnded) {
         ShowWindow(SW_SHOWNORMAL);
         IHostBackend* backend = SApplication::getSingleton().GetBackend();
@@ -27,8 +30,13 @@ int SHostDialog::DoModal(HWND hParent) {
         }
     }
     m_bModal = false;
-    if (ownerWasEnabled && FromHandle(hParent))
+    // Before the dialog goes, so that the system activates the owner and not some other
+    // program's window.
+    if (ownerWasEnabled && FromHandle(hParent)) {
         owner->ModifyState(0, WndState_Disable, false);
+        if (owner->GetNative())
+            owner->GetNative()->EnableInput(true);
+    }
     if (m_hWnd)
         DestroyWindow();
     return m_nRetCode;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "uilib/SNotifyCenter.h"
+#include "uilib/win32/SWin32Accessible.h"
 
 // After the library's headers: windows.h defines VK_*, GetRValue and friends as macros.
 #include <windows.h>
@@ -21,6 +22,8 @@ constexpr wchar_t kWndClass[] = L"QiHostWnd";
 constexpr wchar_t kMsgClass[] = L"QiHostMsg";
 // Posted to a window once per batch of invalidations: all of them make one frame.
 constexpr UINT kMsgRedraw = WM_APP + 1;
+// Posted by the accessibility layer: run the default actions clients asked for.
+constexpr UINT kMsgAccAction = WM_APP + 2;
 // The timer that delivers notify-center events while a system loop (window move, folder
 // chooser) runs instead of ours; no token is ever this.
 constexpr UINT_PTR kPumpTimer = ~static_cast<UINT_PTR>(0);
@@ -31,6 +34,52 @@ SWin32Host* s_pHost = nullptr;
 // The folder chooser while it is open (one at a time: it is modal).
 ::HWND s_chooser = nullptr;
 bool s_chooserCancelled = false;
+// The DPI tests give windows and the screen instead of the system's (0: none).
+UINT s_dpiForTesting = 0;
+
+// Per-monitor DPI calls, which systems before Windows 10 (1607) lack: looked up once.
+template <class Fn>
+Fn User32Proc(const char* name) {
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
+}
+
+UINT DpiOfWindow(::HWND hwnd) {
+    if (s_dpiForTesting)
+        return s_dpiForTesting;
+    using GetDpiForWindowFn = UINT(WINAPI*)(::HWND);
+    static const auto getDpi = User32Proc<GetDpiForWindowFn>("GetDpiForWindow");
+    const UINT dpi = getDpi ? getDpi(hwnd) : 0;
+    return dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+UINT DpiOfSystem() {
+    if (s_dpiForTesting)
+        return s_dpiForTesting;
+    using GetDpiForSystemFn = UINT(WINAPI*)();
+    static const auto getDpi = User32Proc<GetDpiForSystemFn>("GetDpiForSystem");
+    if (getDpi)
+        return getDpi();
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// Device pixels per logical pixel at `dpi`: whole numbers only, cut down as GDK takes
+// GDK_SCALE (150 % draws at 1, 200 % at 2), so that skins stay sharp.
+int ScaleOfDpi(UINT dpi) {
+    return std::max(1, static_cast<int>(dpi / USER_DEFAULT_SCREEN_DPI));
+}
+
+// Device to logical pixels, rounding towards minus infinity (a captured pointer may be
+// left of or above the window).
+int ToLogical(int v, int scale) {
+    return v >= 0 ? v / scale : -((-v + scale - 1) / scale);
+}
+CPoint ToLogical(POINT pt, int scale) {
+    return CPoint(ToLogical(pt.x, scale), ToLogical(pt.y, scale));
+}
 
 UINT KeyFlags() {
     UINT flags = 0;
@@ -131,6 +180,14 @@ public:
                                    WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, m_rc.left, m_rc.top,
                                    m_rc.Width(), m_rc.Height(), owner, nullptr,
                                    ::GetModuleHandleW(nullptr), this);
+        if (!m_hWnd)
+            return;
+        // The DPI is the window's monitor's, known once the window stands on one; the
+        // geometry is in logical pixels, the window in device pixels.
+        m_scale = ScaleOfDpi(DpiOfWindow(m_hWnd));
+        if (m_scale != 1)
+            PlaceNative(SWP_NOZORDER | SWP_NOACTIVATE);
+        UpdateImeContext();  // nothing has the focus yet
     }
 
     ~SWin32Wnd() override {
@@ -138,6 +195,9 @@ public:
             return;
         // The handler is going: nothing DestroyWindow sends (focus, capture) may reach it.
         ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+        m_acc.reset();  // what clients hold turns defunct
+        if (m_imcAside)
+            ::ImmAssociateContext(m_hWnd, m_imcAside);  // the system frees it with the window
         ::DestroyWindow(m_hWnd);
         if (m_icon)
             ::DestroyIcon(m_icon);
@@ -151,8 +211,7 @@ public:
     void SetGeometry(const CRect& rc) override {
         const bool resized = rc.Size() != m_rc.Size();
         m_rc = rc;
-        ::SetWindowPos(m_hWnd, nullptr, rc.left, rc.top, rc.Width(), rc.Height(),
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+        PlaceNative(SWP_NOZORDER | SWP_NOACTIVATE);
         if (resized)
             Invalidate(CRect(0, 0, rc.Width(), rc.Height()));
     }
@@ -175,9 +234,9 @@ public:
             return;
         m_redrawPosted = ::PostMessageW(m_hWnd, kMsgRedraw, 0, 0) != FALSE;
     }
-    // Per-monitor DPI would come in here (GetDpiForWindow, WM_DPICHANGED); until the
-    // process declares itself DPI aware the system scales the window as a whole.
-    int GetScale() const override { return 1; }
+    // The monitor's DPI in whole steps of 96 once the process is per-monitor aware (its
+    // manifest); until then the system reports 96 and scales the window as a whole.
+    int GetScale() const override { return m_scale; }
     void SetCursor(SCursor cursor) override {
         m_cursor = cursor;
         // WM_SETCURSOR comes only with the next move: a pointer already over the window
@@ -199,21 +258,20 @@ public:
         m_icon = h;
     }
     void SetImeCursorRect(const CRect& rc) override {
-        HIMC imc = ::ImmGetContext(m_hWnd);
-        if (!imc)
-            return;
-        COMPOSITIONFORM cf{};
-        cf.dwStyle = CFS_POINT;
-        cf.ptCurrentPos = {rc.left, rc.top};
-        ::ImmSetCompositionWindow(imc, &cf);
-        CANDIDATEFORM cand{};
-        cand.dwStyle = CFS_EXCLUDE;
-        cand.ptCurrentPos = {rc.left, rc.bottom};
-        cand.rcArea = {rc.left, rc.top, rc.right, rc.bottom};
-        ::ImmSetCandidateWindow(imc, &cand);
-        ::ImmReleaseContext(m_hWnd, imc);
+        m_rcImeCaret = rc;
+        PlaceIme();
     }
     void GrabFocus() override { ::SetFocus(m_hWnd); }
+    void EnableInput(bool bEnable) override { ::EnableWindow(m_hWnd, bEnable); }
+    void OnAccFocus(SWindow* wnd) override {
+        UpdateImeContext();
+        if (SWin32Accessible* acc = Acc())
+            acc->OnFocus(wnd);
+    }
+    void OnAccRemoved(SWindow* wnd) override {
+        if (m_acc)
+            m_acc->OnRemoved(wnd);
+    }
     bool BeginSystemMove(CPoint) override {
         // The system's move loop runs until the button goes up and eats that release; the
         // handler still gets it, so that nothing stays pressed. A notify-center event
@@ -229,9 +287,9 @@ public:
         ::GetCursorPos(&pt);
         SMouseInput in;
         in.kind = SMouseInput::LUp;
-        in.ptScreen = CPoint(pt.x, pt.y);
+        in.ptScreen = ToLogical(pt, m_scale);
         ::ScreenToClient(m_hWnd, &pt);
-        in.pt = CPoint(pt.x, pt.y);
+        in.pt = ToLogical(pt, m_scale);
         in.flags = KeyFlags();
         m_handler->OnNativeMouse(in);
         return true;
@@ -298,9 +356,9 @@ private:
                 POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
                 SMouseInput in;
                 in.kind = SMouseInput::Wheel;
-                in.ptScreen = CPoint(pt.x, pt.y);
+                in.ptScreen = ToLogical(pt, m_scale);
                 ::ScreenToClient(m_hWnd, &pt);
-                in.pt = CPoint(pt.x, pt.y);
+                in.pt = ToLogical(pt, m_scale);
                 in.flags = static_cast<UINT>(GET_KEYSTATE_WPARAM(wp)) & (MK_SHIFT | MK_CONTROL);
                 in.wheelDelta = notches;
                 m_handler->OnNativeMouse(in);
@@ -325,6 +383,10 @@ private:
             case WM_SYSKEYUP:
                 return Key(msg, wp);
             case WM_CHAR:
+            case WM_IME_CHAR:
+                // An input method's character: taken here rather than as the WM_CHAR that
+                // DefWindowProc would post behind keys already queued. A composition's
+                // result comes with WM_IME_COMPOSITION instead (see Composition).
                 Char(static_cast<wchar_t>(wp));
                 return true;
             case WM_IME_SETCONTEXT:
@@ -333,6 +395,8 @@ private:
                 *result = ::DefWindowProcW(m_hWnd, msg, wp, lp & ~ISC_SHOWUICOMPOSITIONWINDOW);
                 return true;
             case WM_IME_STARTCOMPOSITION:
+                // Some input methods forget the place between two compositions.
+                PlaceIme();
                 return true;
             case WM_IME_COMPOSITION:
                 return Composition(lp);
@@ -341,7 +405,27 @@ private:
                 return true;
             case WM_SETFOCUS:
             case WM_KILLFOCUS:
+                if (msg == WM_SETFOCUS) {
+                    UpdateImeContext();
+                    if (m_acc)
+                        m_acc->OnWindowFocus();
+                }
                 m_handler->OnNativeFocus(msg == WM_SETFOCUS);
+                return true;
+            case WM_GETOBJECT: {
+                SWin32Accessible* acc = Acc();
+                intptr_t r = 0;
+                if (!acc || !acc->OnGetObject(wp, lp, &r))
+                    return false;
+                *result = r;
+                return true;
+            }
+            case kMsgAccAction:
+                if (m_acc)
+                    m_acc->RunPendingActions();  // may destroy this window
+                return true;
+            case WM_DPICHANGED:
+                OnDpiChanged(ScaleOfDpi(LOWORD(wp)), *reinterpret_cast<const RECT*>(lp));
                 return true;
             case WM_CLOSE:
                 m_handler->OnNativeCloseRequest();  // the host window decides and destroys
@@ -350,8 +434,10 @@ private:
                 // A system move (caption drag) places the window: keep its word. A minimized
                 // window stands off screen and keeps the place it will come back to.
                 const auto* wp2 = reinterpret_cast<const WINDOWPOS*>(lp);
-                if (!(wp2->flags & SWP_NOMOVE) && !::IsIconic(m_hWnd))
-                    m_rc = CRect(wp2->x, wp2->y, wp2->x + m_rc.Width(), wp2->y + m_rc.Height());
+                if (!(wp2->flags & SWP_NOMOVE) && !::IsIconic(m_hWnd)) {
+                    const CPoint pt = ToLogical(POINT{wp2->x, wp2->y}, m_scale);
+                    m_rc = CRect(pt.x, pt.y, pt.x + m_rc.Width(), pt.y + m_rc.Height());
+                }
                 return true;
             }
             case WM_ERASEBKGND:
@@ -366,9 +452,9 @@ private:
         SMouseInput in;
         in.kind = kind;
         POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-        in.pt = CPoint(pt.x, pt.y);
+        in.pt = ToLogical(pt, m_scale);
         ::ClientToScreen(m_hWnd, &pt);
-        in.ptScreen = CPoint(pt.x, pt.y);
+        in.ptScreen = ToLogical(pt, m_scale);
         in.flags = static_cast<UINT>(wp) & (MK_SHIFT | MK_CONTROL);
         m_handler->OnNativeMouse(in);
     }
@@ -444,7 +530,7 @@ private:
         if (hasResult) {
             m_handler->OnNativePreedit(SStringW());
             if (!resultText.empty())
-                m_handler->OnNativeText(resultText);
+                Text(resultText);
         }
         if (hasComp)
             m_handler->OnNativePreedit(comp);
@@ -459,7 +545,7 @@ private:
         int stride = 0;
         if (!rt || !rt->GetPixels(&bits, &stride))
             return;
-        const CSize size = m_rc.Size();
+        const CSize size(m_rc.Width() * m_scale, m_rc.Height() * m_scale);
         if (size.cx <= 0 || size.cy <= 0 || !EnsureDib(size))
             return;
         // The window keeps its geometry; a target of another size gives what overlaps.
@@ -482,15 +568,91 @@ private:
                 px[3] = 255;
             }
         }
-        POINT ptDst{m_rc.left, m_rc.top};
         SIZE sz{size.cx, size.cy};
         POINT ptSrc{0, 0};
         BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        if (::UpdateLayeredWindow(m_hWnd, nullptr, &ptDst, &sz, m_memDC, &ptSrc, 0, &blend,
+        // The window stays where it is (a minimized one off screen).
+        if (::UpdateLayeredWindow(m_hWnd, nullptr, nullptr, &sz, m_memDC, &ptSrc, 0, &blend,
                                   ULW_ALPHA)) {
             m_drawn = true;
             ++s_framesDrawn;
+            if (m_acc)
+                m_acc->OnFrame();
         }
+    }
+
+    // Puts the native window where the logical geometry says, at the current scale.
+    void PlaceNative(UINT flags) {
+        ::SetWindowPos(m_hWnd, nullptr, m_rc.left * m_scale, m_rc.top * m_scale,
+                       m_rc.Width() * m_scale, m_rc.Height() * m_scale, flags);
+    }
+
+    // The window went to a monitor of another DPI (or that monitor's DPI changed): the
+    // system's rectangle keeps the window's place on it; the size is the layout's at the
+    // new scale, which whole-number scales may make differ from the system's.
+    void OnDpiChanged(int scale, const RECT& suggested) {
+        if (scale == m_scale)
+            return;
+        m_scale = scale;
+        ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, m_rc.Width() * scale,
+                       m_rc.Height() * scale, SWP_NOZORDER | SWP_NOACTIVATE);
+        Invalidate(CRect(0, 0, m_rc.Width(), m_rc.Height()));
+        PlaceIme();
+    }
+
+    // Keys reach the input method only while a text field has the focus: elsewhere it
+    // would swallow them into a composition nothing shows.
+    void UpdateImeContext() {
+        const bool want = m_handler->WantsTextInput();
+        if (want == m_imeOn)
+            return;
+        m_imeOn = want;
+        // The window's own context is set aside and given back (IACE_DEFAULT does not
+        // bring it back everywhere).
+        if (want) {
+            ::ImmAssociateContext(m_hWnd, m_imcAside);
+            m_imcAside = nullptr;
+        } else {
+            m_imcAside = ::ImmAssociateContext(m_hWnd, nullptr);
+        }
+    }
+
+    // Puts the input method's composition and candidates at the field's caret, with a
+    // font of the caret's height.
+    void PlaceIme() {
+        if (m_rcImeCaret.IsRectEmpty())
+            return;
+        HIMC imc = ::ImmGetContext(m_hWnd);
+        if (!imc)
+            return;
+        const CRect rc(m_rcImeCaret.left * m_scale, m_rcImeCaret.top * m_scale,
+                       m_rcImeCaret.right * m_scale, m_rcImeCaret.bottom * m_scale);
+        COMPOSITIONFORM cf{};
+        cf.dwStyle = CFS_POINT;
+        cf.ptCurrentPos = {rc.left, rc.top};
+        ::ImmSetCompositionWindow(imc, &cf);
+        CANDIDATEFORM cand{};
+        cand.dwStyle = CFS_EXCLUDE;
+        cand.ptCurrentPos = {rc.left, rc.bottom};
+        cand.rcArea = {rc.left, rc.top, rc.right, rc.bottom};
+        ::ImmSetCandidateWindow(imc, &cand);
+        LOGFONTW lf{};
+        lf.lfHeight = rc.Height();  // the cell height: the caret spans the line
+        lf.lfCharSet = DEFAULT_CHARSET;
+        ::ImmSetCompositionFontW(imc, &lf);
+        ::ImmReleaseContext(m_hWnd, imc);
+    }
+
+    // The accessibility layer, made when first needed; null when the handler has no tree.
+    SWin32Accessible* Acc() {
+        if (!m_acc) {
+            SWindow* root = m_handler->GetAccessibleRoot();
+            if (!root)
+                return nullptr;
+            m_acc = std::make_unique<SWin32Accessible>(m_hWnd, root, kMsgAccAction,
+                                                       [this] { return m_scale; });
+        }
+        return m_acc.get();
     }
 
     bool EnsureDib(CSize size) {
@@ -546,6 +708,11 @@ private:
     bool m_tracking = false;  // TrackMouseEvent will report the leave
     int m_wheelAcc = 0;       // wheel delta short of a notch
     wchar_t m_highSurrogate = 0;
+    int m_scale = 1;            // device pixels per logical pixel
+    CRect m_rcImeCaret;         // the focused field's caret, logical client pixels
+    bool m_imeOn = true;        // the window has its input context (the system's default)
+    HIMC m_imcAside = nullptr;  // the window's context while it is off
+    std::unique_ptr<SWin32Accessible> m_acc;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
@@ -553,6 +720,7 @@ private:
 
 struct SWin32Host::Impl {
     ::HWND msgWnd = nullptr;
+    bool comUp = false;  // this host initialized COM on the thread
     std::map<uint64_t, std::function<void()>> timers;
     uint64_t nextToken = 1;
     struct Loop {
@@ -624,8 +792,15 @@ uint32_t SWin32Host::ShownPixelAt(const INativeWnd* wnd, int x, int y) {
     return wnd ? static_cast<const SWin32Wnd*>(wnd)->PixelAt(x, y) : 0;
 }
 
+void SWin32Host::SetDpiForTesting(unsigned dpi) {
+    s_dpiForTesting = dpi;
+}
+
 SWin32Host::SWin32Host() : m_pImpl(std::make_unique<Impl>()) {
     Init();
+    // Accessibility clients reach the windows' objects through COM (WM_GETOBJECT).
+    m_pImpl->comUp =
+        SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     m_pImpl->msgWnd =
         ::CreateWindowExW(0, kMsgClass, L"", 0, 0, 0, 0, 0, reinterpret_cast<::HWND>(HWND_MESSAGE),
                           nullptr, ::GetModuleHandleW(nullptr), nullptr);
@@ -644,6 +819,8 @@ SWin32Host::~SWin32Host() {
         ::SetWindowLongPtrW(m_pImpl->msgWnd, GWLP_USERDATA, 0);
         ::DestroyWindow(m_pImpl->msgWnd);
     }
+    if (m_pImpl->comUp)
+        ::CoUninitialize();
 }
 
 std::unique_ptr<INativeWnd> SWin32Host::CreateNativeWnd(INativeWndHandler* handler,
@@ -655,7 +832,9 @@ std::unique_ptr<INativeWnd> SWin32Host::CreateNativeWnd(INativeWndHandler* handl
 }
 
 CSize SWin32Host::GetScreenSize() const {
-    return {::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    // Logical pixels of the primary screen, as windows are placed.
+    const int scale = ScaleOfDpi(DpiOfSystem());
+    return {::GetSystemMetrics(SM_CXSCREEN) / scale, ::GetSystemMetrics(SM_CYSCREEN) / scale};
 }
 
 uint64_t SWin32Host::NowMs() const {

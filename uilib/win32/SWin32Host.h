@@ -4,6 +4,12 @@
 // shown with UpdateLayeredWindow, so a skin's alpha reaches the desktop as drawn. The
 // loop waits on the thread's messages and the notify center's wake event; timers live on
 // a hidden message-only window. Everything runs on the thread that made the host.
+//
+// Geometry is in logical pixels: a window on a monitor of 192 DPI is twice its layout's
+// size in device pixels and draws at scale 2 (once the process is per-monitor DPI aware);
+// screen positions are device pixels divided by that scale. Input methods are placed at
+// the focused field's caret and kept away from other controls; WM_GETOBJECT answers with
+// the window's MSAA tree (SWin32Accessible).
 
 #include <cstdint>
 
@@ -26,6 +32,9 @@ public:
     // A pixel of the layered window's DIB as 0xAARRGGBB (premultiplied), what the window
     // last showed; 0 outside it or before its first frame.
     static uint32_t ShownPixelAt(const INativeWnd* wnd, int x, int y);
+    // Makes windows made from now on and the screen report `dpi` instead of the system's
+    // (0: the system's again); WM_DPICHANGED still sets a window's own.
+    static void SetDpiForTesting(unsigned dpi);
 
     SWin32Host();
     ~SWin32Host() override;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "uilib/SCheckBox.h"
+#include "uilib/SHostDialog.h"
 #include "uilib/SHostWnd.h"
 #include "uilib/SNotifyCenter.h"
 #include "uilib/components/render-cairo/SRenderFactoryCairo.h"
@@ -16,6 +17,8 @@
 
 // Last: its macros (VK_*, GetRValue) would break the library's headers.
 #include <windows.h>
+
+#include <imm.h>
 
 // Not the whole namespace: its DWORD and HWND would clash with the system's in macros.
 using SOUI::CPoint;
@@ -38,6 +41,7 @@ using SOUI::SNotifyCenter;
 using SOUI::SRenderFactoryCairo;
 using SOUI::SStringW;
 using SOUI::SWin32Host;
+using SOUI::SWindow;
 using SOUI::TplEventArgs;
 
 namespace {
@@ -391,7 +395,8 @@ TEST_F(SWin32HostTest, KeysTextFocusAndCloseReachTheHandler) {
     ::SendMessageW(hwnd, WM_CHAR, 0xD83D, 1);
     ::SendMessageW(hwnd, WM_CHAR, 0xDE00, 1);
     ::SendMessageW(hwnd, WM_CHAR, L'中', 1);
-    const std::vector<SStringW> typed{L"a", L"\U0001F600", L"中"};
+    ::SendMessageW(hwnd, WM_IME_CHAR, L'文', 1);  // an input method's
+    const std::vector<SStringW> typed{L"a", L"\U0001F600", L"中", L"文"};
     EXPECT_EQ(handler.texts, typed);
     handler.wantsText = false;
     ::SendMessageW(hwnd, WM_CHAR, L'b', 1);
@@ -515,4 +520,178 @@ TEST_F(SWin32HostTest, HostWindowDrawsAndTakesClicks) {
     EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 28, 116), 0xff1e78d5u);
     wnd.DestroyWindow();
     EXPECT_FALSE(::IsWindow(hwnd));
+}
+
+namespace {
+
+// Runs the loop until `pred` holds; false after five seconds without.
+template <class Pred>
+bool RunUntil(SWin32Host& host, Pred pred) {
+    const uint64_t poll = host.AddTimer(10, [&] {
+        if (pred())
+            host.QuitLoop(0);
+    });
+    const uint64_t guard = host.AddTimer(5000, [&] { host.QuitLoop(-1); });
+    const int code = host.RunLoop();
+    host.RemoveTimer(poll);
+    host.RemoveTimer(guard);
+    return code == 0;
+}
+
+::HWND HwndOf(const SOUI::SHostWnd& wnd) {
+    return static_cast<::HWND>(SWin32Host::NativeHandle(wnd.GetNative()));
+}
+
+// The DPI hook back to the system's, however the test ends.
+struct DpiForTesting {
+    explicit DpiForTesting(unsigned dpi) { SWin32Host::SetDpiForTesting(dpi); }
+    ~DpiForTesting() { SWin32Host::SetDpiForTesting(0); }
+};
+
+}  // namespace
+
+// On a 192 DPI monitor the window keeps its layout in logical pixels and shows it at twice
+// the pixels; a move to a 96 DPI monitor (WM_DPICHANGED) takes it back to one.
+TEST_F(SWin32HostTest, HostWindowDrawsAtItsMonitorsScaleAndMapsTheMouse) {
+    uitest::SUiTestEnv env(&host);
+    ASSERT_TRUE(uitest::CommitProbeResources(&env, kProbeLayout));
+    CProbeWnd wnd;
+    {
+        DpiForTesting dpi(192);
+        ASSERT_NE(wnd.Create(), nullptr);
+    }
+    wnd.SetWindowPos(nullptr, 50, 60, 0, 0, SWP_NOSIZE);
+    EXPECT_EQ(wnd.GetNative()->GetScale(), 2);
+    const uint64_t before = SWin32Host::FramesDrawn();
+    wnd.ShowWindow(SW_SHOWNORMAL);
+    ASSERT_TRUE(RunUntil(host, [&] { return SWin32Host::FramesDrawn() > before; }));
+    const ::HWND hwnd = HwndOf(wnd);
+    RECT rc;
+    ::GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(CRect(rc.left, rc.top, rc.right, rc.bottom), CRect(100, 120, 900, 720));
+    EXPECT_EQ(wnd.GetScreenRect(), CRect(50, 60, 450, 360));
+    EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 799, 599), 0xffffffffu);
+
+    // A click at device pixels reaches the box at its logical place.
+    auto* agree = wnd.FindChildByName2<SOUI::SCheckBox>(L"agree");
+    ASSERT_NE(agree, nullptr);
+    ::SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(2 * 28, 2 * 116));
+    ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2 * 28, 2 * 116));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2 * 28, 2 * 116));
+    EXPECT_TRUE(agree->IsChecked());
+    const uint64_t clicked = SWin32Host::FramesDrawn();
+    ASSERT_TRUE(RunUntil(host, [&] { return SWin32Host::FramesDrawn() > clicked; }));
+    // The box's checked frame covers device pixels (32..79, 208..255).
+    EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 33, 209), 0xff1e78d5u);
+    EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 78, 254), 0xff1e78d5u);
+    EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 30, 206), 0xffffffffu);
+
+    // The system's rectangle places the window on the new monitor; the size is the
+    // layout's at the new scale.
+    RECT suggested{300, 200, 700, 500};
+    ::SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(wnd.GetNative()->GetScale(), 1);
+    ::GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(CRect(rc.left, rc.top, rc.right, rc.bottom), CRect(300, 200, 700, 500));
+    EXPECT_EQ(wnd.GetScreenRect(), CRect(300, 200, 700, 500));
+    const uint64_t moved = SWin32Host::FramesDrawn();
+    ASSERT_TRUE(RunUntil(host, [&] { return SWin32Host::FramesDrawn() > moved; }));
+    EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 28, 116), 0xff1e78d5u);
+    EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 400, 300), 0u) << "the old buffer";
+    ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(28, 116));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(28, 116));
+    EXPECT_FALSE(agree->IsChecked());
+}
+
+namespace {
+
+const char* kImeLayout =
+    R"XML(<SOUI name="probe" title="QiWin32Probe" width="300" height="200">
+  <root colorBkgnd="#ffffffff">
+    <edit name="path" pos="20,30,@200,@30"/>
+    <check name="agree" pos="20,100,@115,@24" skin="skin.check">同意</check>
+  </root></SOUI>)XML";
+
+}  // namespace
+
+// The input method works for the focused field, at its caret, and stays off elsewhere;
+// its characters arrive once.
+TEST_F(SWin32HostTest, InputMethodFollowsTheFocusedFieldsCaret) {
+    uitest::SUiTestEnv env(&host);
+    ASSERT_TRUE(uitest::CommitProbeResources(&env, kImeLayout));
+    CProbeWnd wnd;
+    ASSERT_NE(wnd.Create(), nullptr);
+    wnd.ShowWindow(SW_SHOWNORMAL);
+    const ::HWND hwnd = HwndOf(wnd);
+    auto context = [&] {
+        HIMC imc = ::ImmGetContext(hwnd);
+        if (imc)
+            ::ImmReleaseContext(hwnd, imc);
+        return imc;
+    };
+    EXPECT_EQ(context(), nullptr) << "no field has the focus";
+
+    SWindow* path = wnd.FindChildByName(L"path");
+    path->SetFocus();
+    const HIMC own = context();
+    if (!own)  // Wine on its null graphics driver has no input method, hence no contexts
+        GTEST_SKIP() << "the system gives windows no input context";
+    ::SendMessageW(hwnd, WM_CHAR, L'中', 1);  // moves the caret
+    COMPOSITIONFORM cf{};
+    ASSERT_TRUE(::ImmGetCompositionWindow(own, &cf));
+    EXPECT_EQ(cf.dwStyle, static_cast<DWORD>(CFS_POINT));
+    // After the character: right of the field's left edge, inside the field.
+    const CRect field = path->GetWindowRect();
+    EXPECT_GT(cf.ptCurrentPos.x, field.left + 4);
+    EXPECT_LT(cf.ptCurrentPos.x, field.left + 60);
+    EXPECT_GE(cf.ptCurrentPos.y, field.top);
+    EXPECT_LT(cf.ptCurrentPos.y, field.bottom);
+
+    wnd.FindChildByName(L"agree")->SetFocus();
+    EXPECT_EQ(context(), nullptr) << "the check box took the input method";
+    path->SetFocus();
+    EXPECT_EQ(context(), own);
+}
+
+namespace {
+
+class CProbeDialog : public SOUI::SHostDialog {
+public:
+    CProbeDialog() : SOUI::SHostDialog(L"LAYOUT:probe") {}
+    BOOL ProcessWindowMessage(SOUI::HWND h, UINT msg, WPARAM wp, LPARAM lp,
+                              LRESULT& result) override {
+        if (msg == WM_DESTROY && owner)
+            ownerEnabledAtDestroy = ::IsWindowEnabled(owner) != FALSE;
+        return SOUI::SHostDialog::ProcessWindowMessage(h, msg, wp, lp, result);
+    }
+    ::HWND owner = nullptr;
+    bool ownerEnabledAtDestroy = false;
+};
+
+}  // namespace
+
+// While a modal dialog runs, the window system sees its owner disabled, so activation
+// and focus go to the dialog; the owner takes input again before the dialog goes.
+TEST_F(SWin32HostTest, ModalDialogDisablesItsOwnerWhileItRuns) {
+    uitest::SUiTestEnv env(&host);
+    ASSERT_TRUE(uitest::CommitProbeResources(&env, kProbeLayout));
+    CProbeWnd main;
+    ASSERT_NE(main.Create(), nullptr);
+    main.ShowWindow(SW_SHOWNORMAL);
+    CProbeDialog dlg;
+    dlg.owner = HwndOf(main);
+    bool ownerEnabledDuring = true, dialogEnabledDuring = false;
+    const uint64_t probe = host.AddTimer(20, [&] {
+        if (!dlg.GetNative())
+            return;
+        ownerEnabledDuring = ::IsWindowEnabled(dlg.owner) != FALSE;
+        dialogEnabledDuring = ::IsWindowEnabled(HwndOf(dlg)) != FALSE;
+        dlg.EndDialog(IDOK);
+    });
+    EXPECT_EQ(dlg.DoModal(main.m_hWnd), IDOK);
+    host.RemoveTimer(probe);
+    EXPECT_FALSE(ownerEnabledDuring);
+    EXPECT_TRUE(dialogEnabledDuring);
+    EXPECT_TRUE(dlg.ownerEnabledAtDestroy);
+    EXPECT_TRUE(::IsWindowEnabled(dlg.owner));
 }
