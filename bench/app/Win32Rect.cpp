@@ -40,8 +40,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         return 2;
     const int x = (::GetSystemMetrics(SM_CXSCREEN) - 640) / 2;
     const int y = (::GetSystemMetrics(SM_CYSCREEN) - 400) / 2;
-    HWND hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"rect", WS_POPUP, x, y, 640, 400, nullptr,
-                                  nullptr, instance, nullptr);
+    // On the taskbar, as the installer's window is (and so, under Wine, a managed X window).
+    HWND hwnd = ::CreateWindowExW(WS_EX_APPWINDOW, wc.lpszClassName, L"rect", WS_POPUP, x, y, 640,
+                                  400, nullptr, nullptr, instance, nullptr);
     if (hwnd == nullptr)
         return 2;
     ::ShowWindow(hwnd, show == 0 ? SW_SHOWNORMAL : show);

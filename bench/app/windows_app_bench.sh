@@ -92,12 +92,18 @@ qi_start_xvfb || exit 1
 export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINESERVER=$wineserver LC_ALL=C.UTF-8
 "$wine" wineboot -i >>"$log" 2>&1
-"$wineserver" -p 600
+"$wineserver" -p 600 2>/dev/null || true  # wineboot may have left one up: it stays
 # Once each, unmeasured: Wine's first start of a program loads its DLLs from disk.
 "$wine" "$peer" >>"$log" 2>&1 &
-sleep 3
-xdotool search --sync --onlyvisible --name '^rect$' >/dev/null 2>&1 && xdotool click 1 || true
-wait || true
+warm_pid=$!
+for _ in $(seq 100); do
+  xdotool search --onlyvisible --name '^rect$' >/dev/null 2>&1 && break
+  sleep 0.2
+done
+xdotool search --onlyvisible --name '^rect$' windowactivate --sync mousemove --window %1 10 10 click 1 >/dev/null 2>&1 || true
+for _ in $(seq 100); do kill -0 "$warm_pid" 2>/dev/null || break; sleep 0.1; done
+kill "$warm_pid" 2>/dev/null || true
+wait "$warm_pid" 2>/dev/null || true
 
 # hold PROGRAM...: starts PROGRAM under the probe and waits for its first frame; sets
 # probe_pid, prog_pid, win and probe_out.
