@@ -2,13 +2,14 @@
 // programs beside it (a build step; see DemoLayout.h for the layout).
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "tools/demo/DemoLayout.h"
 #include "tools/demo/DemoPackage.h"
+#include "tools/demo/DemoProcess.h"
 
 namespace {
 
@@ -17,17 +18,22 @@ constexpr char kUsage[] =
     "Writes the demo runtime installers and the setup package (setup + product) below DIR,\n"
     "from the demo programs in --bin (default: the folder of this program).\n";
 
+// The file of a demo program in `bin`.
+std::string ProgramFile(const std::string& bin, const char* program) {
+    return bin + qidemo::kPathSeparator + program + qidemo::kExeSuffix;
+}
+
 bool LayOut(const std::string& root, const std::string& bin, std::string& error) {
     std::string runtime, setup, product, package;
-    if (!qidemo::ReadWholeFile(bin + "/" + qidemo::kRuntimeProgram, runtime, error) ||
-        !qidemo::ReadWholeFile(bin + "/" + qidemo::kSetupProgram, setup, error) ||
-        !qidemo::ReadWholeFile(bin + "/" + qidemo::kProductProgram, product, error) ||
+    if (!qidemo::ReadWholeFile(ProgramFile(bin, qidemo::kRuntimeProgram), runtime, error) ||
+        !qidemo::ReadWholeFile(ProgramFile(bin, qidemo::kSetupProgram), setup, error) ||
+        !qidemo::ReadWholeFile(ProgramFile(bin, qidemo::kProductProgram), product, error) ||
         !qidemo::BuildPackage(setup, product, package, error))
         return false;
     for (const qidemo::CDemoFile& file : qidemo::DemoFiles()) {
         std::string path = root + file.urlPath;
         std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+        std::filesystem::create_directories(qidemo::FsPath(path).parent_path(), ec);
         if (ec) {
             error = "cannot create the folder of " + path + ": " + ec.message();
             return false;
@@ -43,18 +49,18 @@ bool LayOut(const std::string& root, const std::string& bin, std::string& error)
 
 int main(int argc, char** argv) {
     std::string root;
-    std::error_code ec;
-    std::string bin = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--root") == 0 && i + 1 < argc) {
-            root = argv[++i];
-        } else if (std::strcmp(argv[i], "--bin") == 0 && i + 1 < argc) {
-            bin = argv[++i];
-        } else if (std::strcmp(argv[i], "--help") == 0) {
+    std::string bin = qidemo::FsString(qidemo::FsPath(qidemo::OwnExecutablePath()).parent_path());
+    const std::vector<std::string> args = qidemo::ProgramArguments(argc, argv);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--root" && i + 1 < args.size()) {
+            root = args[++i];
+        } else if (args[i] == "--bin" && i + 1 < args.size()) {
+            bin = args[++i];
+        } else if (args[i] == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
         } else {
-            std::fprintf(stderr, "qi-demo-pack: unknown argument %s\n%s", argv[i], kUsage);
+            std::fprintf(stderr, "qi-demo-pack: unknown argument %s\n%s", args[i].c_str(), kUsage);
             return 2;
         }
     }

@@ -1,7 +1,8 @@
 // qi-demo-runtime: the demo runtime installer (served as NETFramework4.x.exe, saved by the
 // installer as net4.exe). Registers the runtime in the registry store the way the real one
 // does, so the installer's check finds a "v4" key under NDP and skips the runtime next time.
-// The store's folder comes from QI_REGISTRY_DIR, inherited from the installer.
+// On Linux that is the registry store, whose folder comes from QI_REGISTRY_DIR, inherited
+// from the installer; on Windows the system's registry.
 
 #include <cstdio>
 #include <cstring>
@@ -58,6 +59,15 @@ const char* Explain(platform::LSTATUS status) {
     }
 }
 
+// Where the key goes, for people reading the output.
+std::string RegistryName() {
+#ifdef _WIN32
+    return "the system's registry";
+#else
+    return "the registry store (" + platform::GetRegistryHivePath(true) + ")";
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,8 +76,8 @@ int main(int argc, char** argv) {
         std::fprintf(help ? stdout : stderr,
                      "usage: qi-demo-runtime\n"
                      "Registers the demo runtime %ls under HKEY_LOCAL_MACHINE\\%ls\n"
-                     "in the registry store ($QI_REGISTRY_DIR/machine.reg when set).\n",
-                     kVersion, kFullKey);
+                     "in %s.\n",
+                     kVersion, kFullKey, RegistryName().c_str());
         return help ? 0 : 2;
     }
 
@@ -83,7 +93,7 @@ int main(int argc, char** argv) {
     if (status == platform::ERROR_SUCCESS)
         status = SetDword(key.Get(), L"Release", kRelease);
 
-    const std::string hive = platform::GetRegistryHivePath(true);
+    const std::string hive = RegistryName();
     if (status != platform::ERROR_SUCCESS) {
         std::fprintf(stderr, "qi-demo-runtime: cannot register the runtime in %s: error %d, %s\n",
                      hive.c_str(), static_cast<int>(status), Explain(status));

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "tools/demo/DemoLayout.h"
+#include "tools/demo/DemoProcess.h"
 #include "tools/demo/DemoSetup.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = qidemo::ProgramArguments(argc, argv);
     qidemo::SetupOptions options;
     std::string error;
     if (!qidemo::ParseSetupArguments(args, options, error)) {
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::string report;
-    if (!qidemo::InstallProduct("/proc/self/exe", options.installDir, report, error)) {
+    if (!qidemo::InstallProduct(qidemo::OwnExecutablePath(), options.installDir, report, error)) {
         std::fprintf(stderr, "%s: %s\n", qidemo::kSetupProgram, error.c_str());
         return 1;
     }
