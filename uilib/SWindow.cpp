@@ -573,6 +573,18 @@ void SWindow::SetWindowTextW(const SStringW& text) {
 
 // ---------------------------------------------------------------- accessibility
 
+void SWindow::GetAccChildren(std::vector<SWindow*>* out) {
+    for (size_t i = 0; i < GetChildrenCount(); ++i) {
+        SWindow* child = GetChild(i);
+        if (!child->IsVisible())
+            continue;
+        if (child->GetAccRole() != SAccRole::None)
+            out->push_back(child);
+        else
+            child->GetAccChildren(out);
+    }
+}
+
 SStringW SWindow::GetAccName() const {
     return m_strAccName.empty() ? GetAccDefaultName() : TrInContext(m_strAccName);
 }

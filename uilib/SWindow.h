@@ -240,6 +240,10 @@ public:
 
     // ---- accessibility (what the host's accessibility layer tells assistive technologies)
     virtual SAccRole GetAccRole() const { return SAccRole::None; }
+    // The windows an accessibility layer shows under this one, in order: the visible
+    // descendants with a role, those without one passed through (their children take their
+    // place).
+    void GetAccChildren(std::vector<SWindow*>* out);
     // The `accName` attribute (translated) when the layout gives one, else
     // GetAccDefaultName().
     SStringW GetAccName() const;

@@ -173,20 +173,6 @@ struct SGtkAccessible::Impl {
         return nullptr;
     }
 
-    // The exposed windows under `wnd`: its visible descendants with a role, those without
-    // one passed through.
-    static void Collect(SWindow* wnd, std::vector<SWindow*>* out) {
-        for (size_t i = 0; i < wnd->GetChildrenCount(); ++i) {
-            SWindow* child = wnd->GetChild(i);
-            if (!child->IsVisible())
-                continue;
-            if (child->GetAccRole() != SAccRole::None)
-                out->push_back(child);
-            else
-                Collect(child, out);
-        }
-    }
-
     AtkObject* NewNode(SWindow* wnd, AtkObject* parent) {
         const SAccRole role = wnd->GetAccRole();
         GType type = sgtk_acc_node_get_type();
@@ -245,7 +231,7 @@ struct SGtkAccessible::Impl {
 
     void UpdateChildren(AtkObject* parent, std::vector<AtkObject*>* kids, SWindow* under) {
         std::vector<SWindow*> want;
-        Collect(under, &want);
+        under->GetAccChildren(&want);
         std::vector<AtkObject*> next;
         std::vector<bool> added;
         for (SWindow* wnd : want) {

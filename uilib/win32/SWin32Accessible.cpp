@@ -107,20 +107,6 @@ bool IsWithin(const SWindow* wnd, const SWindow* ancestor) {
     return false;
 }
 
-// The exposed windows under `wnd`: its visible descendants with a role, those without one
-// passed through.
-void Collect(SWindow* wnd, std::vector<SWindow*>* out) {
-    for (size_t i = 0; i < wnd->GetChildrenCount(); ++i) {
-        SWindow* child = wnd->GetChild(i);
-        if (!child->IsVisible())
-            continue;
-        if (child->GetAccRole() != SAccRole::None)
-            out->push_back(child);
-        else
-            Collect(child, out);
-    }
-}
-
 class SAccNode;
 
 }  // namespace
@@ -510,7 +496,7 @@ public:
     // The exposed children, in tree order.
     std::vector<SWindow*> Children() const {
         std::vector<SWindow*> kids;
-        Collect(m_wnd ? m_wnd : m_tree->root, &kids);
+        (m_wnd ? m_wnd : m_tree->root)->GetAccChildren(&kids);
         return kids;
     }
 
