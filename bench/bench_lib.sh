@@ -94,3 +94,47 @@ qi_start_xvfb() {
   [ -n "$display" ] || { echo "Xvfb did not start" >&2; return 1; }
   export DISPLAY=":$display" GDK_GL=disable GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 }
+
+# The probe's hold-and-release cycle (bench_x_probe frame --hold); the caller sets probe (the
+# probe's path), work (a folder) and log (a file for the programs' output).
+#
+# qi_hold WAIT_S PROGRAM...: starts PROGRAM under the probe and waits up to WAIT_S seconds for
+# its first frame; sets probe_pid, prog_pid, win, frame_ms and probe_out. The probe reaps the
+# program when it ends.
+qi_hold() {
+  local wait_s=$1 line=""
+  shift
+  probe_out=$(mktemp -p "$work" probe.XXXX)
+  "$probe" frame --hold --timeout 600 -- "$@" >"$probe_out" 2>>"$log" &
+  probe_pid=$!
+  for _ in $(seq $((wait_s * 10))); do
+    line=$(grep '^frame_us=' "$probe_out" || true)
+    [ -n "$line" ] && break
+    kill -0 "$probe_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$line" ] || { echo "${0##*/}: no frame from $1 (see $log)" >&2; return 1; }
+  win=$(sed -n 's/.*window=\([^ ]*\).*/\1/p' <<<"$line")
+  prog_pid=$(sed -n 's/.*pid=\([0-9]*\).*/\1/p' <<<"$line")
+  frame_ms=$(sed -n 's/^frame_us=\([0-9]*\).*/\1/p' <<<"$line" | awk '{printf "%.1f", $1 / 1000}')
+}
+
+# qi_release: waits until the held program has ended (20 s at most, then it is killed and the
+# run fails); prints its peak RSS in KiB.
+qi_release() {
+  for _ in $(seq 200); do
+    kill -0 "$probe_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$probe_pid" 2>/dev/null; then
+    kill -KILL "$prog_pid" 2>/dev/null || true
+    echo "${0##*/}: $prog_pid did not end when closed" >&2
+    return 1
+  fi
+  wait "$probe_pid" || true
+  probe_pid=
+  sed -n 's/.*maxrss_kib=\([0-9]*\).*/\1/p' "$probe_out"
+}
+
+# qi_median: the median of the numbers on standard input, one a line ("nan" for none).
+qi_median() { sort -g | awk '{a[NR] = $1} END {if (NR) print a[int((NR + 1) / 2)]; else print "nan"}'; }

@@ -126,41 +126,6 @@ EOF
     "HKLM\\SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4" /f >/dev/null
 }
 
-# hold PROGRAM...: starts PROGRAM under the probe and waits for its first frame; sets
-# probe_pid, prog_pid, win and probe_out. The probe reaps the program when it ends.
-hold() {
-  probe_out=$(mktemp -p "$work" probe.XXXX)
-  "$probe" frame --hold --timeout 600 -- "$@" >"$probe_out" 2>>"$log" &
-  probe_pid=$!
-  local line=""
-  for _ in $(seq 300); do
-    line=$(grep '^frame_us=' "$probe_out" || true)
-    [ -n "$line" ] && break
-    kill -0 "$probe_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -n "$line" ] || { echo "app_bench.sh: no frame from $1 (see $log)" >&2; return 1; }
-  win=$(sed -n 's/.*window=\([^ ]*\).*/\1/p' <<<"$line")
-  prog_pid=$(sed -n 's/.*pid=\([0-9]*\).*/\1/p' <<<"$line")
-}
-
-# release: waits until the held program has ended (20 s at most, then it is killed and the
-# run fails); prints its peak RSS in KiB.
-release() {
-  for _ in $(seq 200); do
-    kill -0 "$probe_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$probe_pid" 2>/dev/null; then
-    kill -KILL "$prog_pid" 2>/dev/null || true
-    echo "app_bench.sh: $prog_pid did not end when closed" >&2
-    return 1
-  fi
-  wait "$probe_pid" || true
-  probe_pid=
-  sed -n 's/.*maxrss_kib=\([0-9]*\).*/\1/p' "$probe_out"
-}
-
 click() {  # click X Y on the held window
   xdotool mousemove --window "$win" "$1" "$2" click 1
 }
@@ -194,7 +159,6 @@ cpu_window() {
     }'
 }
 
-median() { sort -g | awk '{a[NR] = $1} END {if (NR) print a[int((NR + 1) / 2)]; else print "nan"}'; }
 
 results="$work/results"
 : >"$results"
@@ -235,7 +199,7 @@ for i in $(seq "$cpu_runs"); do
   # The progress page: custom install into a folder of the run, then a download that lasts.
   dir="$work/cpu$i"
   stage "$dir"
-  QI_REGISTRY_DIR="$dir/registry" hold "$dir/quillora-installer"
+  QI_REGISTRY_DIR="$dir/registry" qi_hold 30 "$dir/quillora-installer"
   click $btn_custom
   sleep 0.3
   click $edit_path
@@ -258,49 +222,49 @@ for i in $(seq "$cpu_runs"); do
     { echo "app_bench.sh: the download ended inside the window; a slower rate is needed" >&2; exit 1; }
   record cpu_app "$pct"; record wake_app "$wake"; record rep_app "$rep"; record pix_app "$pix"
   click $btn_close
-  release >/dev/null
+  qi_release >/dev/null
 
   # The welcome page, idle.
-  QI_REGISTRY_DIR="$dir/registry" hold "$dir/quillora-installer"
+  QI_REGISTRY_DIR="$dir/registry" qi_hold 30 "$dir/quillora-installer"
   sleep "$settle"
   read -r pct wake rep pix < <(cpu_window "$prog_pid")
   record cpu_welcome "$pct"; record wake_welcome "$wake"; record rep_welcome "$rep"
   click $btn_close
-  release >/dev/null
+  qi_release >/dev/null
 
   # The GTK window, idle.
-  hold "$peer_stays"
+  qi_hold 30 "$peer_stays"
   sleep "$settle"
   read -r pct wake rep pix < <(cpu_window "$prog_pid")
   record cpu_peer "$pct"; record wake_peer "$wake"; record rep_peer "$rep"
   kill "$prog_pid"
-  release >/dev/null
+  qi_release >/dev/null
 done
 
 # ---------------------------------------------------------------- 3. peak memory
 
 echo "peak memory: $runs runs each ..." >&2
 for i in $(seq "$runs"); do
-  QI_REGISTRY_DIR="$frame_dir/registry" hold "$frame_dir/quillora-installer"
+  QI_REGISTRY_DIR="$frame_dir/registry" qi_hold 30 "$frame_dir/quillora-installer"
   sleep 1
   click $btn_close
-  kib=$(release)
+  kib=$(qi_release)
   record rss_app "$kib"
-  hold "$native"
+  qi_hold 30 "$native"
   sleep 1
   click $btn_close
-  kib=$(release)
+  kib=$(qi_release)
   record rss_native "$kib"
-  hold "$peer_stays"
+  qi_hold 30 "$peer_stays"
   sleep 1
   kill "$prog_pid"
-  kib=$(release)
+  kib=$(qi_release)
   record rss_peer "$kib"
 done
 
 # ---------------------------------------------------------------- report
 
-m() { awk -v k="$1" '$1 == k {print $2}' "$results" | median; }
+m() { awk -v k="$1" '$1 == k {print $2}' "$results" | qi_median; }
 frame_app=$(m frame_app) frame_native=$(m frame_native) frame_peer=$(m frame_peer)
 cpu_app=$(m cpu_app) cpu_welcome=$(m cpu_welcome) cpu_peer=$(m cpu_peer)
 rss_app=$(m rss_app) rss_native=$(m rss_native) rss_peer=$(m rss_peer)

@@ -105,61 +105,25 @@ for _ in $(seq 100); do kill -0 "$warm_pid" 2>/dev/null || break; sleep 0.1; don
 kill "$warm_pid" 2>/dev/null || true
 wait "$warm_pid" 2>/dev/null || true
 
-# hold PROGRAM...: starts PROGRAM under the probe and waits for its first frame; sets
-# probe_pid, prog_pid, win and probe_out.
-hold() {
-  probe_out=$(mktemp -p "$work" probe.XXXX)
-  "$probe" frame --hold --timeout 120 -- "$wine" "$@" >"$probe_out" 2>>"$log" &
-  probe_pid=$!
-  local line=""
-  for _ in $(seq 600); do
-    line=$(grep '^frame_us=' "$probe_out" || true)
-    [ -n "$line" ] && break
-    kill -0 "$probe_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -n "$line" ] || { echo "windows_app_bench.sh: no frame from $1 (see $log)" >&2; return 1; }
-  win=$(sed -n 's/.*window=\([^ ]*\).*/\1/p' <<<"$line")
-  prog_pid=$(sed -n 's/.*pid=\([0-9]*\).*/\1/p' <<<"$line")
-  frame_ms=$(sed -n 's/^frame_us=\([0-9]*\).*/\1/p' <<<"$line" | awk '{printf "%.1f", $1 / 1000}')
-}
-
-# release: waits for the held program to end (20 s at most); prints its peak RSS in KiB.
-release() {
-  for _ in $(seq 200); do
-    kill -0 "$probe_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$probe_pid" 2>/dev/null; then
-    kill -KILL "$prog_pid" 2>/dev/null || true
-    echo "windows_app_bench.sh: $prog_pid did not end when closed" >&2
-    return 1
-  fi
-  wait "$probe_pid" || true
-  probe_pid=
-  sed -n 's/.*maxrss_kib=\([0-9]*\).*/\1/p' "$probe_out"
-}
-
-median() { sort -g | awk '{a[NR] = $1} END {if (NR) print a[int((NR + 1) / 2)]; else print "nan"}'; }
 
 : >"$work/frames.installer"; : >"$work/frames.peer"; : >"$work/rss.installer"; : >"$work/rss.peer"
 for i in $(seq "$runs"); do
-  hold "$app/quillora-installer.exe"
+  qi_hold 60 "$wine" "$app/quillora-installer.exe"
   echo "$frame_ms" >>"$work/frames.installer"
   sleep 1  # the page settles before it is closed
   xdotool mousemove --window "$win" 612 28 click 1
-  release >>"$work/rss.installer"
+  qi_release >>"$work/rss.installer"
 
-  hold "$peer"
+  qi_hold 60 "$wine" "$peer"
   echo "$frame_ms" >>"$work/frames.peer"
   sleep 1
   xdotool mousemove --window "$win" 320 200 click 1
-  release >>"$work/rss.peer"
+  qi_release >>"$work/rss.peer"
   echo "run $i/$runs done" >&2
 done
 
-f_inst=$(median <"$work/frames.installer"); f_peer=$(median <"$work/frames.peer")
-r_inst=$(median <"$work/rss.installer"); r_peer=$(median <"$work/rss.peer")
+f_inst=$(qi_median <"$work/frames.installer"); f_peer=$(qi_median <"$work/frames.peer")
+r_inst=$(qi_median <"$work/rss.installer"); r_peer=$(qi_median <"$work/rss.peer")
 size_kib() { du -sk "$1" | cut -f1; }
 awk -v fi="$f_inst" -v fp="$f_peer" -v ri="$r_inst" -v rp="$r_peer" \
   -v installed="$(size_kib "$app")" -v strip="$(size_kib "$stripped")" \

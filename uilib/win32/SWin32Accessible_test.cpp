@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "uilib/SHostWnd.h"
+#include "uilib/testing/SRunLoopUntil.h"
 #include "uilib/testing/SUiTestEnv.h"
 #include "uilib/win32/SWin32Host.h"
 
@@ -168,15 +169,7 @@ protected:
     // Runs the loop until `pred` holds; false after five seconds without.
     template <class Pred>
     bool RunUntil(Pred pred) {
-        const uint64_t poll = host.AddTimer(10, [&] {
-            if (pred())
-                host.QuitLoop(0);
-        });
-        const uint64_t guard = host.AddTimer(5000, [&] { host.QuitLoop(-1); });
-        const int code = host.RunLoop();
-        host.RemoveTimer(poll);
-        host.RemoveTimer(guard);
-        return code == 0;
+        return SOUI::RunLoopUntil(host, pred);
     }
     // Runs the loop a moment: what was posted gets handled.
     void Pump() {

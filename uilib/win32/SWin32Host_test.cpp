@@ -13,6 +13,7 @@
 #include "uilib/SHostWnd.h"
 #include "uilib/SNotifyCenter.h"
 #include "uilib/components/render-cairo/SRenderFactoryCairo.h"
+#include "uilib/testing/SRunLoopUntil.h"
 #include "uilib/testing/SUiTestEnv.h"
 
 // Last: its macros (VK_*, GetRValue) would break the library's headers.
@@ -524,20 +525,6 @@ TEST_F(SWin32HostTest, HostWindowDrawsAndTakesClicks) {
 
 namespace {
 
-// Runs the loop until `pred` holds; false after five seconds without.
-template <class Pred>
-bool RunUntil(SWin32Host& host, Pred pred) {
-    const uint64_t poll = host.AddTimer(10, [&] {
-        if (pred())
-            host.QuitLoop(0);
-    });
-    const uint64_t guard = host.AddTimer(5000, [&] { host.QuitLoop(-1); });
-    const int code = host.RunLoop();
-    host.RemoveTimer(poll);
-    host.RemoveTimer(guard);
-    return code == 0;
-}
-
 ::HWND HwndOf(const SOUI::SHostWnd& wnd) {
     return static_cast<::HWND>(SWin32Host::NativeHandle(wnd.GetNative()));
 }
@@ -564,7 +551,7 @@ TEST_F(SWin32HostTest, HostWindowDrawsAtItsMonitorsScaleAndMapsTheMouse) {
     EXPECT_EQ(wnd.GetNative()->GetScale(), 2);
     const uint64_t before = SWin32Host::FramesDrawn();
     wnd.ShowWindow(SW_SHOWNORMAL);
-    ASSERT_TRUE(RunUntil(host, [&] { return SWin32Host::FramesDrawn() > before; }));
+    ASSERT_TRUE(RunLoopUntil(host, [&] { return SWin32Host::FramesDrawn() > before; }));
     const ::HWND hwnd = HwndOf(wnd);
     RECT rc;
     ::GetWindowRect(hwnd, &rc);
@@ -580,7 +567,7 @@ TEST_F(SWin32HostTest, HostWindowDrawsAtItsMonitorsScaleAndMapsTheMouse) {
     ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2 * 28, 2 * 116));
     EXPECT_TRUE(agree->IsChecked());
     const uint64_t clicked = SWin32Host::FramesDrawn();
-    ASSERT_TRUE(RunUntil(host, [&] { return SWin32Host::FramesDrawn() > clicked; }));
+    ASSERT_TRUE(RunLoopUntil(host, [&] { return SWin32Host::FramesDrawn() > clicked; }));
     // The box's checked frame covers device pixels (32..79, 208..255).
     EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 33, 209), 0xff1e78d5u);
     EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 78, 254), 0xff1e78d5u);
@@ -595,7 +582,7 @@ TEST_F(SWin32HostTest, HostWindowDrawsAtItsMonitorsScaleAndMapsTheMouse) {
     EXPECT_EQ(CRect(rc.left, rc.top, rc.right, rc.bottom), CRect(300, 200, 700, 500));
     EXPECT_EQ(wnd.GetScreenRect(), CRect(300, 200, 700, 500));
     const uint64_t moved = SWin32Host::FramesDrawn();
-    ASSERT_TRUE(RunUntil(host, [&] { return SWin32Host::FramesDrawn() > moved; }));
+    ASSERT_TRUE(RunLoopUntil(host, [&] { return SWin32Host::FramesDrawn() > moved; }));
     EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 28, 116), 0xff1e78d5u);
     EXPECT_EQ(SWin32Host::ShownPixelAt(wnd.GetNative(), 400, 300), 0u) << "the old buffer";
     ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(28, 116));
