@@ -218,8 +218,12 @@ TEST_F(InstallPackageTest, AProductStillRunningIsTheReasonOfAFailedSetup) {
     std::error_code ec;
     std::filesystem::copy_file("/bin/sleep", qitest::FsPath(product), ec);
     ASSERT_FALSE(ec);
-    exeDir.WriteScript("QuilloraSetup.exe",
-                       "'" + product + "' 30 &\necho $! > '" + (target / "pid") + "'\nexit 5\n");
+    // The product counts once it runs under its own name: the setup waits for its exec.
+    const std::string setup = "'" + product + "' 30 &\np=$!\ni=0\n" +
+                              "while [ \"$(readlink /proc/$p/exe)\" != '" + product +
+                              "' ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done\n" +
+                              "echo $p > '" + (target / "pid") + "'\nexit 5\n";
+    exeDir.WriteScript("QuilloraSetup.exe", setup);
     RunInstallation();
     EXPECT_EQ(mgr->GetResult(), InstallFailure::ProductRunning);
     EXPECT_EQ(mgr->GetResultValue(), 5);
