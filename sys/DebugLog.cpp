@@ -25,9 +25,9 @@ void DebugLogUnchecked(const wchar_t* format, ...) {
     va_end(args);
     message.resize(std::min<size_t>(message.size(), 4095));
 
-    const std::wstring prefix = DebugLogTimeStamp();
-    platform::OutputDebugStringW(prefix.c_str());
-    platform::OutputDebugStringW(message.c_str());
-    platform::OutputDebugStringW(L"\n");
-    sys::AppendSupportLog(prefix + message);
+    // One write per line: lines from other threads, or a console's own output, never land
+    // between the time stamp and the text.
+    const std::wstring line = DebugLogTimeStamp() + message;
+    platform::OutputDebugStringW((line + L"\n").c_str());
+    sys::AppendSupportLog(line);
 }
