@@ -31,7 +31,11 @@ if(NOT DEFINED QI_MINGW_PREFIX)
 endif()
 # try_compile projects read this file again without the parent's cache.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QI_MINGW_PREFIX)
-if(NOT EXISTS "${QI_MINGW_PREFIX}/.complete")
+if(NOT EXISTS "${QI_MINGW_PREFIX}/.complete" AND EXISTS "${CMAKE_BINARY_DIR}/CMakeCache.txt")
+  message(FATAL_ERROR "This build folder was configured against the MinGW-w64 dependency prefix "
+                      "${QI_MINGW_PREFIX}, which is gone (scripts/windows-deps made a newer one); "
+                      "remove the build folder and configure it again")
+elseif(NOT EXISTS "${QI_MINGW_PREFIX}/.complete")
   message(FATAL_ERROR "No complete MinGW-w64 dependency prefix at ${QI_MINGW_PREFIX}; "
                       "run scripts/windows-deps")
 endif()
