@@ -12,9 +12,11 @@
 #
 #   qi_delay_load(bcrypt crypt32 secur32)        # at the top, before the targets are made
 #   qi_delay_load_imported(PkgConfig::CURL)      # where such a target is found
-#   qi_delay_load_check(NAME t FILES a.exe b.dll)  # a test that none is a start-up import
+#   qi_delay_load_check(NAME t FILES a.exe b.dll [FUNCTIONS f ...])
+#                                                # a test that none is a start-up import
 # As a script (cmake -P, from qi_delay_load_check's test): fails when one of the delayed
-# DLLs is still in the start-up import table of one of FILES.
+# DLLs is still in the start-up import table of one of FILES, or one of FUNCTIONS (calls
+# that would load them at start anyway) is imported.
 if(CMAKE_SCRIPT_MODE_FILE)
   foreach(file ${FILES})
     execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
@@ -25,6 +27,12 @@ if(CMAKE_SCRIPT_MODE_FILE)
     foreach(name ${NAMES})
       if(dump MATCHES "dll name: ${name}\\.dll")
         message(FATAL_ERROR "${file} imports ${name}.dll at start")
+      endif()
+    endforeach()
+    foreach(function ${FUNCTIONS})
+      string(TOLOWER "${function}" function)
+      if(dump MATCHES "[ \t]${function}\n")
+        message(FATAL_ERROR "${file} imports ${function}")
       endif()
     endforeach()
   endforeach()
@@ -97,10 +105,10 @@ function(qi_delay_load_imported target)
 endfunction()
 
 function(qi_delay_load_check)
-  cmake_parse_arguments(arg "" "NAME" "FILES" ${ARGN})
+  cmake_parse_arguments(arg "" "NAME" "FILES;FUNCTIONS" ${ARGN})
   get_property(names GLOBAL PROPERTY QI_DELAY_LOAD_NAMES)
   add_test(NAME ${arg_NAME}
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} "-DNAMES=${names}" "-DFILES=${arg_FILES}"
-            -P ${CMAKE_CURRENT_FUNCTION_LIST_FILE})
+            "-DFUNCTIONS=${arg_FUNCTIONS}" -P ${CMAKE_CURRENT_FUNCTION_LIST_FILE})
   set_tests_properties(${arg_NAME} PROPERTIES LABELS unit)
 endfunction()
