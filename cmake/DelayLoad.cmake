@@ -1,8 +1,9 @@
 # Windows system DLLs loaded on the first call into them instead of at start.
 #
-# The TLS and hashing stack (bcrypt, crypt32, secur32) is needed from the first download on,
-# not for the window: loading it at start costs start time and memory before the user has
-# asked for anything (under Wine each of them brings GnuTLS and its libraries). For each
+# The TLS and hashing stack (bcrypt, crypt32, secur32) and the network are needed from the
+# first download on, accessibility when a client asks; not for the window. Loading them at
+# start costs start time and memory before the user has asked for anything (under Wine each
+# of the first three brings GnuTLS and its libraries). For each
 # DLL named, a delay-import library is made from the toolchain's own import library (its
 # functions; data cannot be delay-loaded) and put first in the linker's search path, so
 # that every -l<name> of this build takes it. An imported target that names the import
