@@ -1,11 +1,15 @@
-# qi_add_test(<name> SOURCES ... [LIBS ...] [THREADED] [SERIAL] [CHILD])
+# qi_add_test(<name> SOURCES ... [LIBS ...] [THREADED] [SERIAL] [CHILD] [CODEPAGE])
 #
-# One GoogleTest executable, registered test by test with CTest. THREADED marks a
+# One GoogleTest executable, registered test by test with CTest; in a cross build (under
+# Wine, where each process start costs about a second) as one CTest test that runs all its
+# cases in one process (GTEST_OUTPUT=xml:DIR/ collects their results). THREADED marks a
 # program whose tests run threads; only those are built and run in the ThreadSanitizer
 # build, where they carry the CTest label "threaded". SERIAL runs each of its tests
 # alone (for tests that end processes by name machine-wide). CHILD is for tests that start
 # the helper program qi_test_child (tests/support/TestChild.cpp): it is built with them and
-# its path is the string macro QI_TEST_CHILD.
+# its path is the string macro QI_TEST_CHILD. CODEPAGE marks a program whose results depend
+# on the system's ANSI code page (conversions, narrow files and output): it carries the label
+# "codepage", and the Windows stage runs it under a second code page.
 # The Windows programs built here run under Wine, which sees this machine's files on drive Z:.
 # Paths compiled into a test as strings get this in front.
 if(WIN32 AND CMAKE_CROSSCOMPILING)
@@ -27,7 +31,7 @@ function(qi_add_test name)
   if(NOT QI_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "THREADED;SERIAL;CHILD" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADED;SERIAL;CHILD;CODEPAGE" "" "SOURCES;LIBS" ${ARGN})
   if(QI_SANITIZE STREQUAL "thread" AND NOT T_THREADED)
     return()
   endif()
@@ -48,13 +52,15 @@ function(qi_add_test name)
   if(T_SERIAL)
     set(serial TRUE)
   endif()
-  # A cross build lists a program's tests when ctest runs (under the emulator), not while
-  # building.
-  set(discovery POST_BUILD)
   if(CMAKE_CROSSCOMPILING)
-    set(discovery PRE_TEST)
+    if(T_CODEPAGE)
+      list(APPEND labels codepage)
+    endif()
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT 900 RUN_SERIAL ${serial})
+    return()
   endif()
   gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${discovery}
+    DISCOVERY_TIMEOUT 60 DISCOVERY_MODE POST_BUILD
     PROPERTIES LABELS "${labels}" TIMEOUT 300 RUN_SERIAL ${serial})
 endfunction()

@@ -305,7 +305,10 @@ def prepare_prefix():
         stamp = os.path.join(PREFIX, ".qi-e2e-ready")
         if not os.path.exists(stamp):
             shutil.rmtree(PREFIX, ignore_errors=True)
-            run([WINE, "wineboot", "-i"], env=wine_env(), timeout=300, check=True)
+            # A copy of the template prefix that cmake/wine-run keeps per Wine version.
+            wine_run = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                    "cmake", "wine-run")
+            run([wine_run, "--make-prefix", PREFIX], timeout=300, check=True)
         reg("add", r"HKCU\Software\Wine\Drivers", "/v", "Graphics", "/d", "x11", "/f")
         stop_server()
         open(stamp, "w").close()
