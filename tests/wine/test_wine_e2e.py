@@ -1,7 +1,8 @@
 """The Windows installer under Wine, driven as a user would on an X server of the test's own:
 a whole installation into a folder outside the ANSI code page up to the started product, an
 install folder it refuses, closing during a slow download, dragging the window, the
-agreement box from the keyboard, and the English texts."""
+agreement box from the keyboard, the English texts, and DLLs planted under the names of those
+the program imports, which must never load."""
 
 import base64
 import os
