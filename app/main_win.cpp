@@ -72,9 +72,11 @@ std::vector<std::string> CommandLineArgs() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    // DLLs are looked for in the system folder and the program's own, never the current
-    // folder: a download folder holding a planted DLL must not get into the process.
-    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    // Before anything can load a DLL: by name, DLLs come from System32 only. The program's
+    // folder is usually Downloads, where anyone's file may sit beside it; the components
+    // are loaded by full path (platform/Module_win.cpp), delayed DLLs by a hook of their
+    // own (cmake/DelayLoadHook.c).
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     CParentConsole console;
     const HRESULT ole = ::OleInitialize(nullptr);
     const int result = ProgramMain(CommandLineArgs());

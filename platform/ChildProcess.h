@@ -102,10 +102,26 @@ bool SpawnProcess(const SpawnOptions& options, ChildProcess& child, int& error,
 // false with `error` set.
 bool LaunchDetached(const SpawnOptions& options, int& error);
 
+// Starts a program as LaunchDetached does, but as the desktop user rather than as this
+// (possibly elevated) process. Windows: with the token of the desktop's shell (the process
+// of GetShellWindow), through CreateProcessWithTokenW. Linux: when this process runs as root
+// on behalf of a user (SUDO_UID or PKEXEC_UID names one), as that user, with that user's
+// groups, and an environment of that user's (HOME, USER, LOGNAME and SHELL from the password
+// database; the display, session bus, runtime folder and locale variables kept, the runtime
+// folder /run/user/UID when unset). When that cannot be done (no shell, no such user, the
+// call refused) it starts the program as this process and says why in `note` (English; may
+// be null); otherwise `note` is left empty.
+bool LaunchAsDesktopUser(const SpawnOptions& options, int& error, std::string* note);
+
 // Opens a document with the program the desktop associates with its type (a text file in
-// the user's editor), without waiting for it. On Linux the desktop's "xdg-open" is started
-// detached; on Windows the shell's "open" verb runs. False with `error` set when nothing
-// could be started.
-bool OpenWithDesktop(const std::wstring& path, int& error);
+// the user's editor), without waiting for it, as the desktop user (as LaunchAsDesktopUser;
+// `note` the same). On Linux the desktop's "xdg-open" is started detached; on Windows the
+// shell's "open" verb runs. False with `error` set when nothing could be started.
+bool OpenWithDesktop(const std::wstring& path, int& error, std::string* note = nullptr);
+
+#ifdef _WIN32
+// Test hook: LaunchAsDesktopUser behaves as if there were no desktop shell.
+void SetNoDesktopShellForTesting(bool none);
+#endif
 
 }  // namespace platform

@@ -3,8 +3,10 @@
 #include "platform/ChildProcess.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/close_range.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -15,7 +17,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/Text.h"
 
@@ -126,8 +130,99 @@ struct ExecImage {
     }
 };
 
+// The user a child started for the desktop user becomes, and its environment; all of it
+// made before fork, as the child must not allocate.
+struct DesktopUser {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
+    std::vector<std::string> env;
+    std::vector<char*> envp;
+};
+
+// Variables of ours the user's program keeps: how to reach the user's session and speak
+// the user's language. Everything else of root's environment stays behind.
+bool KeptForUser(std::string_view entry) {
+    static constexpr std::string_view kKept[] = {
+        "PATH=",       "DISPLAY=",         "WAYLAND_DISPLAY=",
+        "XAUTHORITY=", "XDG_RUNTIME_DIR=", "DBUS_SESSION_BUS_ADDRESS=",
+        "LANG=",       "LANGUAGE=",        "LC_"};
+    for (std::string_view kept : kKept) {
+        if (entry.starts_with(kept))
+            return true;
+    }
+    return false;
+}
+
+// The user this root process runs on behalf of: 0 when there is none (not root, no or a
+// malformed SUDO_UID / PKEXEC_UID, or root itself).
+uid_t InvokingUser() {
+    if (::getuid() != 0)
+        return 0;
+    for (const char* name : {"SUDO_UID", "PKEXEC_UID"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0')
+            continue;
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long id = std::strtoul(value, &end, 10);
+        if (errno == 0 && *end == '\0' && *value >= '0' && *value <= '9' && id > 0 &&
+            id < static_cast<unsigned long>(static_cast<uid_t>(-1)))
+            return static_cast<uid_t>(id);
+        return 0;
+    }
+    return 0;
+}
+
+// Fills `user` for `uid` from the password and group databases; false with `note` set when
+// the user is unknown.
+bool FindUser(uid_t uid, DesktopUser& user, std::string& note) {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    int rc;
+    while ((rc = ::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+           buffer.size() < (1u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (rc != 0 || found == nullptr) {
+        note = "no password entry for uid " + std::to_string(uid);
+        return false;
+    }
+    user.uid = uid;
+    user.gid = entry.pw_gid;
+    int count = 32;
+    user.groups.resize(count);
+    while (::getgrouplist(entry.pw_name, entry.pw_gid, user.groups.data(), &count) < 0) {
+        if (count <= static_cast<int>(user.groups.size()))
+            count = static_cast<int>(user.groups.size()) * 2;
+        user.groups.resize(count);
+    }
+    user.groups.resize(count);
+
+    for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+        if (KeptForUser(*e))
+            user.env.emplace_back(*e);
+    }
+    user.env.push_back(std::string("HOME=") + entry.pw_dir);
+    user.env.push_back(std::string("USER=") + entry.pw_name);
+    user.env.push_back(std::string("LOGNAME=") + entry.pw_name);
+    user.env.push_back(std::string("SHELL=") +
+                       (entry.pw_shell != nullptr && *entry.pw_shell ? entry.pw_shell : "/bin/sh"));
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime == nullptr || *runtime == '\0' || std::string_view(runtime) == "/run/user/0") {
+        std::erase_if(user.env,
+                      [](const std::string& v) { return v.starts_with("XDG_RUNTIME_DIR="); });
+        user.env.push_back("XDG_RUNTIME_DIR=/run/user/" + std::to_string(uid));
+    }
+    for (std::string& v : user.env)
+        user.envp.push_back(v.data());
+    user.envp.push_back(nullptr);
+    return true;
+}
+
 // Runs in the child after fork: only async-signal-safe calls.
-[[noreturn]] void ExecChild(const ExecImage& image, int outFd, int errFd, bool newSession) {
+[[noreturn]] void ExecChild(const ExecImage& image, int outFd, int errFd, bool newSession,
+                            const DesktopUser* user = nullptr) {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -146,7 +241,20 @@ struct ExecImage {
     // inheritable; the exec report still goes out should exec fail.
     syscall(SYS_close_range, 3u, ~0u, CLOSE_RANGE_CLOEXEC);
 #endif
-    execv(image.path.c_str(), image.argv.data());
+    if (user != nullptr) {
+        // Groups and group before the user: once the user is no longer root, neither can be
+        // changed. Should any step fail, the program does not run at all.
+        if (setgroups(user->groups.size(), user->groups.data()) != 0 || setgid(user->gid) != 0 ||
+            setuid(user->uid) != 0) {
+            int err = errno;
+            ssize_t ignored = write(errFd, &err, sizeof err);
+            (void)ignored;
+            _exit(127);
+        }
+        execve(image.path.c_str(), image.argv.data(), user->envp.data());
+    } else {
+        execv(image.path.c_str(), image.argv.data());
+    }
     int err = errno;
     ssize_t ignored = write(errFd, &err, sizeof err);
     (void)ignored;
@@ -374,7 +482,9 @@ bool StartChild(const SpawnOptions& options, ChildProcess& child, int& error, Sp
     return true;
 }
 
-bool LaunchDetached(const SpawnOptions& options, int& error) {
+namespace {
+
+bool LaunchDetachedAs(const SpawnOptions& options, const DesktopUser* user, int& error) {
     error = 0;
     ExecImage image;
     PipePair report;
@@ -390,7 +500,7 @@ bool LaunchDetached(const SpawnOptions& options, int& error) {
         // adopted by init and never becomes our zombie.
         pid_t grandchild = ::fork();
         if (grandchild == 0)
-            ExecChild(image, -1, report.write, true);
+            ExecChild(image, -1, report.write, true, user);
         if (grandchild < 0) {
             int err = errno;
             ssize_t ignored = ::write(report.write, &err, sizeof err);
@@ -410,10 +520,26 @@ bool LaunchDetached(const SpawnOptions& options, int& error) {
     return true;
 }
 
-bool OpenWithDesktop(const std::wstring& path, int& error) {
+}  // namespace
+
+bool LaunchDetached(const SpawnOptions& options, int& error) {
+    return LaunchDetachedAs(options, nullptr, error);
+}
+
+bool LaunchAsDesktopUser(const SpawnOptions& options, int& error, std::string* note) {
+    std::string why;
+    DesktopUser user;
+    const uid_t uid = InvokingUser();
+    const bool switchUser = uid != 0 && FindUser(uid, user, why);
+    if (!why.empty() && note != nullptr)
+        *note = why + ": started as this process's user";
+    return LaunchDetachedAs(options, switchUser ? &user : nullptr, error);
+}
+
+bool OpenWithDesktop(const std::wstring& path, int& error, std::string* note) {
     SpawnOptions options;
     options.commandLine = L"xdg-open " + QuoteCommandArgument(path);
-    return LaunchDetached(options, error);
+    return LaunchAsDesktopUser(options, error, note);
 }
 
 }  // namespace platform

@@ -7,13 +7,17 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include "platform/Text.h"
 #include "tests/support/Processes.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -186,5 +190,80 @@ TEST(SpawnProcess, KillGroupEndsTheChildAndWhatItStarted) {
     EXPECT_EQ(child.ExitCode(), platform::kExitCodeKilled);
     EXPECT_TRUE(qitest::WaitUntilGone(grandchild));
 }
+
+// The desktop user's start: the child runs, and `note` says when it ran as this process's
+// user instead. Windows runs both ways under Wine (with its desktop's shell window, and as
+// if there were none); Linux, as root, checks who the child is.
+TEST(LaunchAsDesktopUser, StartsTheChildAndSaysWhenItFellBack) {
+    qitest::TempDir dir;
+    int error = 0;
+    std::string note;
+    const std::string marker = dir / "ran";
+    ASSERT_TRUE(platform::LaunchAsDesktopUser(
+        Options(
+            kChild + L" run pid:" + platform::QuoteCommandArgument(platform::Utf8ToWide(marker)),
+            false),
+        error, &note))
+        << error;
+    EXPECT_NE(qitest::WaitForPidFile(marker), 0u);
+#ifdef _WIN32
+    EXPECT_EQ(note.empty(), ::GetShellWindow() != nullptr) << note;
+    platform::SetNoDesktopShellForTesting(true);
+    const std::string second = dir / "ran-without-shell";
+    const bool started = platform::LaunchAsDesktopUser(
+        Options(
+            kChild + L" run pid:" + platform::QuoteCommandArgument(platform::Utf8ToWide(second)),
+            false),
+        error, &note);
+    platform::SetNoDesktopShellForTesting(false);
+    ASSERT_TRUE(started) << error;
+    EXPECT_EQ(note, "no desktop shell: started as this process's user");
+    EXPECT_NE(qitest::WaitForPidFile(second), 0u);
+#else
+    // Without sudo or pkexec: this process's user, nothing to say.
+    EXPECT_EQ(note, "");
+#endif
+    EXPECT_FALSE(
+        platform::LaunchAsDesktopUser(Options(L"\"/no/such/Quillora.exe\"", false), error, &note));
+    EXPECT_EQ(error, 2);
+}
+
+#ifndef _WIN32
+TEST(LaunchAsDesktopUser, AsRootForAUserRunsAsThatUserWithTheirEnvironment) {
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root";
+    const passwd* nobody = ::getpwuid(65534);
+    ASSERT_NE(nobody, nullptr);
+    const std::string home = nobody->pw_dir;
+    const std::string expected = "65534 " + std::to_string(nobody->pw_gid) + " " + home + " " +
+                                 nobody->pw_name + " /run/user/65534 :7\n";
+    qitest::TempDir dir;
+    ::chmod(dir.Path().c_str(), 0777);
+    qitest::ScopedEnv sudo("SUDO_UID", "65534");
+    qitest::ScopedEnv pkexec("PKEXEC_UID", nullptr);
+    qitest::ScopedEnv display("DISPLAY", ":7");
+    qitest::ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
+    qitest::ScopedEnv secret("QI_ROOT_ONLY", "kept from the user");
+    const std::string out = dir / "who";
+    int error = 0;
+    std::string note;
+    ASSERT_TRUE(platform::LaunchAsDesktopUser(
+        Options(L"/bin/sh -c \"echo $(id -u) $(id -g) $HOME $USER $XDG_RUNTIME_DIR $DISPLAY"
+                L"$QI_ROOT_ONLY > " +
+                    platform::Utf8ToWide(out) + L".tmp && mv " + platform::Utf8ToWide(out) +
+                    L".tmp " + platform::Utf8ToWide(out) + L"\"",
+                false),
+        error, &note))
+        << error;
+    EXPECT_EQ(note, "");
+    std::string text;
+    for (int i = 0; i < 500 && text.empty(); ++i) {
+        text = qitest::TempDir::Read(out);
+        if (text.empty())
+            ::usleep(10000);
+    }
+    EXPECT_EQ(text, expected);
+}
+#endif
 
 }  // namespace

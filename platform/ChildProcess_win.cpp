@@ -16,8 +16,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 namespace platform {
 namespace {
 
@@ -403,7 +401,37 @@ bool StartChild(const SpawnOptions& options, ChildProcess& child, int& error, Sp
     return true;
 }
 
-bool LaunchDetached(const SpawnOptions& options, int& error) {
+namespace {
+
+// The desktop's shell runs as the user who is logged on, unelevated: its token, made a
+// primary one for a new process. None when there is no shell (a service, a session without
+// Explorer) or it cannot be read.
+Handle ShellToken(std::string& why) {
+    HWND shell = ::GetShellWindow();
+    DWORD pid = 0;
+    if (shell == nullptr || ::GetWindowThreadProcessId(shell, &pid) == 0 || pid == 0) {
+        why = "no desktop shell";
+        return Handle();
+    }
+    Handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    HANDLE token = nullptr;
+    if (!process || !::OpenProcessToken(process.Get(), TOKEN_DUPLICATE, &token)) {
+        why = "cannot read the shell's token (error " + std::to_string(::GetLastError()) + ")";
+        return Handle();
+    }
+    Handle shellToken(token);
+    HANDLE primary = nullptr;
+    if (!::DuplicateTokenEx(shellToken.Get(),
+                            TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
+                                TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
+                            nullptr, SecurityImpersonation, TokenPrimary, &primary)) {
+        why = "cannot copy the shell's token (error " + std::to_string(::GetLastError()) + ")";
+        return Handle();
+    }
+    return Handle(primary);
+}
+
+bool StartDetached(const SpawnOptions& options, HANDLE token, int& error) {
     error = 0;
     if (!HasProgram(options)) {
         error = ERROR_FILE_NOT_FOUND;
@@ -416,11 +444,16 @@ bool LaunchDetached(const SpawnOptions& options, int& error) {
         si.wShowWindow = SW_HIDE;
     }
     std::wstring commandLine = options.commandLine;
+    const wchar_t* application =
+        options.applicationName.empty() ? nullptr : options.applicationName.c_str();
+    const DWORD flags = options.hidden ? CREATE_NO_WINDOW : 0;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(
-            options.applicationName.empty() ? nullptr : options.applicationName.c_str(),
-            commandLine.data(), nullptr, nullptr, FALSE, options.hidden ? CREATE_NO_WINDOW : 0,
-            nullptr, nullptr, &si, &pi)) {
+    const BOOL started = token != nullptr
+                             ? ::CreateProcessWithTokenW(token, 0, application, commandLine.data(),
+                                                         flags, nullptr, nullptr, &si, &pi)
+                             : ::CreateProcessW(application, commandLine.data(), nullptr, nullptr,
+                                                FALSE, flags, nullptr, nullptr, &si, &pi);
+    if (!started) {
         error = static_cast<int>(::GetLastError());
         return false;
     }
@@ -429,20 +462,48 @@ bool LaunchDetached(const SpawnOptions& options, int& error) {
     return true;
 }
 
-bool OpenWithDesktop(const std::wstring& path, int& error) {
+bool g_noShellForTesting = false;
+
+}  // namespace
+
+void SetNoDesktopShellForTesting(bool none) {
+    g_noShellForTesting = none;
+}
+
+bool LaunchDetached(const SpawnOptions& options, int& error) {
+    return StartDetached(options, nullptr, error);
+}
+
+bool LaunchAsDesktopUser(const SpawnOptions& options, int& error, std::string* note) {
+    std::string why = "no desktop shell";
+    Handle token = g_noShellForTesting ? Handle() : ShellToken(why);
+    if (token) {
+        if (StartDetached(options, token.Get(), error))
+            return true;
+        // The secondary logon service may be off; the start itself is retried below.
+        why = "CreateProcessWithTokenW failed (error " + std::to_string(error) + ")";
+    }
+    if (note != nullptr)
+        *note = why + ": started as this process's user";
+    return StartDetached(options, nullptr, error);
+}
+
+bool OpenWithDesktop(const std::wstring& path, int& error, std::string* note) {
     std::wstring native = path;
     std::replace(native.begin(), native.end(), L'/', L'\\');
-    // Values above 32 mean success; the others are error codes of the old shell.
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", native.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result > 32) {
-        error = 0;
-        return true;
+    // The shell's "open" verb run by the system's rundll32 as the desktop user, so that the
+    // editor it picks is the user's own and not elevated.
+    wchar_t system[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || !MayStandQuoted(native)) {
+        error = n == 0 ? static_cast<int>(::GetLastError()) : ERROR_INVALID_NAME;
+        return false;
     }
-    error = static_cast<int>(::GetLastError());
-    if (error == 0)
-        error = static_cast<int>(result);
-    return false;
+    SpawnOptions options;
+    options.applicationName = std::wstring(system, n) + L"\\rundll32.exe";
+    options.commandLine =
+        L"rundll32.exe shell32.dll,ShellExec_RunDLL " + QuoteCommandArgument(native);
+    return LaunchAsDesktopUser(options, error, note);
 }
 
 }  // namespace platform

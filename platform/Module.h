@@ -23,8 +23,9 @@ bool CanonicalizePath(std::wstring_view path, std::wstring& out);
 using ModuleHandle = void*;
 // ".so" on Linux, ".dll" on Windows.
 const wchar_t* SharedModuleSuffix();
-// Loads the module at `path`: a full path loads that file only; a bare file name is looked
-// for where the system's loader looks.
+// Loads the module at `path`: a full path loads that file only. On Linux a bare file name is
+// looked for where the system's loader looks; on Windows only a full path is taken, and what
+// the module imports comes from System32 only.
 ModuleHandle LoadSharedModule(const std::wstring& path, std::string* error);
 // The address of an exported function; null when the module has none by that name.
 void* FindModuleSymbol(ModuleHandle module, const char* name);

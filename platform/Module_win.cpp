@@ -58,10 +58,16 @@ const wchar_t* SharedModuleSuffix() {
 ModuleHandle LoadSharedModule(const std::wstring& path, std::string* error) {
     std::wstring native = path;
     std::replace(native.begin(), native.end(), L'/', L'\\');
-    // A full path: its own folder is searched for what the module needs, before the
-    // system's folders; the current directory never is.
-    const bool full = native.find(L'\\') != std::wstring::npos;
-    HMODULE h = ::LoadLibraryExW(native.c_str(), nullptr, full ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
+    // That file and no other: a bare name would be searched for. What the module imports
+    // comes from System32 only, never from the module's folder or the current one.
+    const bool full = native.size() > 2 &&
+                      ((native[1] == L':' && native[2] == L'\\') || native.starts_with(L"\\\\"));
+    if (!full) {
+        if (error != nullptr)
+            *error = "not a full path: " + WideToUtf8(native);
+        return nullptr;
+    }
+    HMODULE h = ::LoadLibraryExW(native.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (h == nullptr && error != nullptr) {
         const DWORD code = ::GetLastError();
         wchar_t* text = nullptr;

@@ -7,9 +7,11 @@
 #include "platform/ChildProcess.h"
 #include "platform/DebugOutput.h"
 #include "platform/ProcessTable.h"
+#include "platform/Text.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"
 #include "platform/WideFormat.h"
+#include "sys/DebugLog.h"
 #include "sys/TextHelpers.h"
 
 namespace {
@@ -111,11 +113,13 @@ bool LaunchProcess(const std::wstring& commandLine) {
     platform::SpawnOptions options;
     options.commandLine = commandLine;
     int error = 0;
-    if (!platform::LaunchDetached(options, error)) {
+    std::string note;
+    const bool started = platform::LaunchAsDesktopUser(options, error, &note);
+    if (!note.empty())
+        DebugLog(L"%s %s", L"LaunchProcess", platform::Utf8ToWide(note).c_str());
+    if (!started)
         ReportStartFailure(error);
-        return false;
-    }
-    return true;
+    return started;
 }
 
 bool RunAndWait(const std::wstring& commandLine, const wchar_t* program, uint32_t& exitCode,

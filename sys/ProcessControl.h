@@ -19,8 +19,10 @@ bool RunAndCapture(const std::wstring& commandLine, std::wstring& result, uint32
 // in process-table order. Leaves `pid` untouched when there is none.
 bool FindProcessByName(const std::wstring& exeName, uint32_t& pid);
 
-// Starts a program detached and returns at once; true when it started. On failure
-// writes "CreateProcess failed. Error: %d" to the debugger output stream.
+// Starts a program detached, as the desktop user rather than as this possibly elevated
+// process (platform::LaunchAsDesktopUser; the support log says when it could not), and
+// returns at once; true when it started. On failure writes "CreateProcess failed. Error: %d"
+// to the debugger output stream.
 bool LaunchProcess(const std::wstring& commandLine);
 
 // Starts a program and waits without limit for it to end; true when it started

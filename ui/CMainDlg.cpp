@@ -9,6 +9,7 @@
 #include "install/InstallMgr.h"
 #include "net/StopFlag.h"
 #include "platform/ChildProcess.h"
+#include "platform/Text.h"
 #include "sys/DebugLog.h"
 #include "sys/ProcessControl.h"
 #include "sys/SupportLog.h"
@@ -272,9 +273,12 @@ void CMainDlg::OnRetry() {
 void CMainDlg::OnOpenLog() {
     const std::wstring path = sys::SupportLogPath();
     int error = 0;
-    if (path.empty() || !platform::OpenWithDesktop(path, error))
+    std::string note;
+    if (path.empty() || !platform::OpenWithDesktop(path, error, &note))
         DebugLog(L"%s 无法打开日志 path=[%s] error=%d", L"CMainDlg::OnOpenLog", path.c_str(),
                  error);
+    if (!note.empty())
+        DebugLog(L"%s %s", L"CMainDlg::OnOpenLog", platform::Utf8ToWide(note).c_str());
 }
 
 void CMainDlg::ShowProgress(int percent) {

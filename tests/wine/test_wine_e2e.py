@@ -1,7 +1,8 @@
 """The Windows installer under Wine, driven as a user would on an X server of the test's own:
 a whole installation into a folder outside the ANSI code page up to the started product, an
 install folder it refuses, closing during a slow download, dragging the window, the
-agreement box from the keyboard, and the English texts."""
+agreement box from the keyboard, the English texts, and DLLs planted under the names of those
+the program imports, which must never load."""
 
 import base64
 import os
@@ -215,6 +216,48 @@ class WineE2e(unittest.TestCase):
 
         wd.wait_until(same, 5, 0.2)
         return last[0]
+
+    def test_planted_dlls_never_load(self):
+        # A DLL named as each one the program or a module imports at start or delays, beside
+        # the program and in the current folder. Windows maps the KnownDLLs from System32
+        # whatever a folder holds; Wine 8 has none and loads any DLL told to be native from
+        # the program's folder, even kernel32 (and the dependencies of its own DLLs), so only
+        # the names Windows would search for are preferred as native here.
+        names = {n + ".dll" for n in os.environ["QI_WINE_E2E_DELAYED"].split(",")}
+        for program in [wd.PROGRAM, *wd.MODULES]:
+            names.update(wd.start_up_imports(os.path.join(wd.BIN, program)))
+        searched = sorted(names - wd.known_dlls())
+        self.assertIn("secur32.dll", searched)
+        self.installer = wd.Installer(wd.install_ini(self.server.url, "planted"))
+        self.addCleanup(self.installer.close)
+        self.installer.cwd = self.work_dir()
+        for folder in (self.installer.app, self.installer.cwd):
+            for name in names:
+                shutil.copy(os.environ["QI_WINE_E2E_PLANTED_DLL"], os.path.join(folder, name))
+        markers = self.work_dir()
+        env = {"QI_PLANTED_MARKERS": wd.win_path(markers),
+               "WINEDLLOVERRIDES": wd.wine_env()["WINEDLLOVERRIDES"] + ";"
+               + ",".join(searched) + "=n,b"}
+
+        # The whole installation without a window: both downloads (the runtime is missing),
+        # hashing, the children.
+        self.server.file("/net4.exe", wd.demo_file(wd.DEMO_RUNTIME))
+        self.server.file("/pack.exe", wd.demo_file(wd.DEMO_PACKAGE))
+        wd.set_runtime_installed(self.display, False)
+        self.installer.start(self.display, ["--silent", "--dir", wd.win_path(self.work_dir())],
+                             env)
+        self.assertTrue(self.installer.exited_within(120), "the silent run did not end")
+        self.assertEqual(self.installer.proc.returncode, 0, self.installer.log_text())
+        self.assertTrue(wd.runtime_registered(self.display), "the demo runtime did not run")
+        self.assertEqual(os.listdir(markers), [])
+
+        # The window: the renderer with its fonts, images and texts, the input method.
+        self.installer.start(self.display, [], env)
+        self.window = self.display.find(wd.MAIN_TITLE, 60)
+        self.assertIsNotNone(self.window, self.installer.log_text())
+        self.wait_for_page("welcome", 20)
+        self.assertTrue(self.close_within(20), "the installer stayed")
+        self.assertEqual(os.listdir(markers), [])
 
     def work_dir(self):
         path = tempfile.mkdtemp(prefix="qi-wine-e2e-work-")

@@ -18,6 +18,7 @@ import fcntl
 import http.server
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -453,6 +454,39 @@ def install_ini(base_url, channel="e2e", language=1):
             f"channel={channel}\nversion=1.2.3.4\nlanguage={language}\n")
 
 
+# ------------------------------------------------------------------ DLLs
+
+def start_up_imports(path):
+    """The DLL names of a PE file's start-up import table, lower-case."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
+    optional = pe + 24
+    directories = optional + (112 if struct.unpack_from("<H", data, optional)[0] == 0x20B else 96)
+    table = [struct.unpack_from("<8xIIII", data, optional + optional_size + 40 * i)
+             for i in range(sections)]
+
+    def offset(rva):
+        for size, address, raw_size, raw in table:
+            if address <= rva < address + max(size, raw_size):
+                return rva - address + raw
+        raise ValueError(f"{path}: RVA {rva:#x} in no section")
+
+    names = []
+    at = offset(struct.unpack_from("<I", data, directories + 8)[0])
+    while struct.unpack_from("<I", data, at + 12)[0]:
+        name = offset(struct.unpack_from("<I", data, at + 12)[0])
+        names.append(data[name:data.index(b"\0", name)].decode("ascii").lower())
+        at += 20
+    return names
+
+
+def known_dlls():
+    with open(os.environ["QI_WINE_E2E_KNOWN_DLLS"], encoding="utf-8") as f:
+        return {line.strip() for line in f if line.strip() and not line.startswith("#")}
+
+
 # ------------------------------------------------------------------ the program
 
 class Installer:
@@ -469,13 +503,14 @@ class Installer:
             f.write(ini)
         self.log = os.path.join(self.temp, "installer.log")
         self.output = os.path.join(self.temp, "output.txt")
+        self.cwd = self.app
         self.proc = None
 
     def start(self, display, args=(), env=None):
-        with open(self.output, "wb") as out:
+        with open(self.output, "ab") as out:
             self.proc = subprocess.Popen(
                 [WINE, os.path.join(self.app, PROGRAM), "--log", win_path(self.log), *args],
-                cwd=self.app, env=wine_env(display, env), stdin=subprocess.DEVNULL,
+                cwd=self.cwd, env=wine_env(display, env), stdin=subprocess.DEVNULL,
                 stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
 
     def exited_within(self, seconds):
