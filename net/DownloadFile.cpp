@@ -229,7 +229,9 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
                 }
                 traceError("downloadFile sha256 matches the pin: %s\n", actual.c_str());
             }
-            return finishDownload(download, finalPath);
+            CurlResult done = finishDownload(download, finalPath);
+            done.servedUrl = urls[i];
+            return done;
         }
         return failedDownload(download, curlCode, false);
     } catch (...) {
