@@ -31,6 +31,7 @@
 #include "tests/support/TestCerts.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/ScopedWorkFolder.h"
 
 using qitest::CCannedResponse;
 using qitest::CTestHttpServer;
@@ -48,6 +49,7 @@ std::string Upper(std::string text) {
 
 class InstallTrustTest : public ::testing::Test {
 protected:
+    qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
         ASSERT_TRUE(registry.Ok());
@@ -90,7 +92,7 @@ protected:
     // A setup package that records that it ran (in "ran"), padded to `size` bytes.
     std::string Package(size_t size = 0) {
         std::string bytes =
-            qitest::RecordingProgramBytes(exeDir / "QuilloraSetup.exe", target / "ran", 0);
+            qitest::RecordingProgramBytes(workFolder / "QuilloraSetup.exe", target / "ran", 0);
         EXPECT_FALSE(bytes.empty());
         if (size > bytes.size())
             bytes += CTestHttpServer::GeneratedBytes(0, size - bytes.size());
@@ -98,11 +100,11 @@ protected:
     }
     // The same, already beside the installer.
     void PackageBeside() {
-        ASSERT_TRUE(qitest::WriteRecordingScript(exeDir / "QuilloraSetup.exe", target / "ran", 0));
+        ASSERT_TRUE(workFolder.PlaceRecordingProgram(exeDir / "QuilloraSetup.exe", target / "ran", 0));
     }
     // A runtime installer that records that it ran (in "net-ran").
     std::string Runtime() {
-        return qitest::RecordingProgramBytes(exeDir / "net4.exe", target / "net-ran", 0);
+        return qitest::RecordingProgramBytes(workFolder / "net4.exe", target / "net-ran", 0);
     }
     bool Ran(const char* record) const { return qitest::FileExists(target / record); }
     void Forget(const char* record) {
@@ -132,8 +134,8 @@ protected:
         EXPECT_EQ(Last().progress, 80);
         EXPECT_EQ(Last().status, -1);
         EXPECT_EQ(Last().text, L"安装包校验失败");
-        EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
-        EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+        EXPECT_FALSE(qitest::FileExists(workFolder / "QuilloraSetup.exe"));
+        EXPECT_FALSE(qitest::FileExists(workFolder / "QuilloraSetup.exe.temp"));
         EXPECT_FALSE(Ran("ran")) << "the package ran";
     }
     size_t Requests(const std::string& path) const {
@@ -208,11 +210,11 @@ TEST_F(InstallTrustTest, WrongDigestNeverRunsTheFileDownloadedOrBeside) {
     EXPECT_NE(capture.Text().find(wrong), std::string::npos);
     EXPECT_NE(capture.Text().find(Sha256Hex(package)), std::string::npos);
 
-    // Beside the installer: deleted, so the next run downloads it afresh.
+    // Beside the installer: its copy is refused, so it is downloaded (and refused) instead.
     PackageBeside();
     RunInstallation();
     ExpectRefusedPackage();
-    EXPECT_EQ(Requests("/pack.exe"), 1u);  // only the first run's download
+    EXPECT_EQ(Requests("/pack.exe"), 2u);
 }
 
 TEST_F(InstallTrustTest, MalformedDigestRefusesWithAClearLine) {
@@ -243,11 +245,11 @@ TEST_F(InstallTrustTest, RuntimeDigestFailsItsOwnStepOnly) {
     RunInstallation();
     EXPECT_TRUE(Saw(40, -1, L"下载 Net Framework 组件失败"));
     EXPECT_FALSE(Ran("net-ran"));
-    EXPECT_FALSE(qitest::FileExists(exeDir / "net4.exe"));
+    EXPECT_FALSE(qitest::FileExists(workFolder / "net4.exe"));
     EXPECT_TRUE(Succeeded());  // the package installs all the same
 
     std::error_code ec;
-    std::filesystem::remove(qitest::FsPath(exeDir / "QuilloraSetup.exe"), ec);
+    std::filesystem::remove(qitest::FsPath(workFolder / "QuilloraSetup.exe"), ec);
     WriteIni("net45_sha256=" + Upper(Sha256Hex(Runtime())) + "\r\n");
     RunInstallation();
     EXPECT_TRUE(Saw(40, 0, L"安装 Net Framework 组件成功"));
@@ -276,7 +278,7 @@ TEST_F(InstallTrustTest, PackageCutAtThirtySixtyAndNinetyPercentIsResumed) {
     EXPECT_EQ(Requests("/pack.exe"), 4u);
     EXPECT_LT(static_cast<double>(server.BodyBytesSent()), 1.1 * static_cast<double>(size));
     std::string digest;
-    ASSERT_TRUE(Sha256OfFile(exeDir / "QuilloraSetup.exe", digest));
+    ASSERT_TRUE(Sha256OfFile(workFolder / "QuilloraSetup.exe", digest));
     EXPECT_EQ(digest, Sha256Hex(package));
     // The bar never went back while the attempts came and went.
     int last = 0;
