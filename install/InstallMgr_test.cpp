@@ -15,10 +15,10 @@
 #include "tests/support/InstallEvents.h"
 #include "tests/support/Processes.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
-#include "tests/support/ScopedWorkFolder.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ protected:
         ASSERT_TRUE(m_registry.Ok());  // an empty registry of our own
         // Later steps end quickly: no network, and a setup that fails at once.
         m_dir.Write("Install.ini", qitest::OfflineInstallIni());
-        ASSERT_TRUE(workFolder.PlaceRecordingProgram(m_dir / "QuilloraSetup.exe", m_dir / "args", 1));
+        ASSERT_TRUE(
+            workFolder.PlaceRecordingProgram(m_dir / "QuilloraSetup.exe", m_dir / "args", 1));
     }
     qitest::TempRegistry m_registry;
     qitest::TempDir m_dir;

@@ -22,11 +22,11 @@
 #include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
-#include "tests/support/ScopedWorkFolder.h"
 
 using qitest::CCannedResponse;
 using qitest::InstallEventRecord;

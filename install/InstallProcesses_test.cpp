@@ -6,10 +6,10 @@
 #include "tests/support/InstallEvents.h"
 #include "tests/support/Processes.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
-#include "tests/support/ScopedWorkFolder.h"
 
 namespace {
 

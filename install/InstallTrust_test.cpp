@@ -26,12 +26,13 @@
 #include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestCerts.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
-#include "tests/support/ScopedWorkFolder.h"
+#include "tests/support/TestSignatures.h"
 
 using qitest::CCannedResponse;
 using qitest::CTestHttpServer;
@@ -100,7 +101,8 @@ protected:
     }
     // The same, already beside the installer.
     void PackageBeside() {
-        ASSERT_TRUE(workFolder.PlaceRecordingProgram(exeDir / "QuilloraSetup.exe", target / "ran", 0));
+        ASSERT_TRUE(
+            workFolder.PlaceRecordingProgram(exeDir / "QuilloraSetup.exe", target / "ran", 0));
     }
     // A runtime installer that records that it ran (in "net-ran").
     std::string Runtime() {
@@ -361,3 +363,129 @@ TEST_F(InstallTrustTest, ProxyKeyCarriesTheDownloads) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------------------ publisher signatures
+
+// A build with the publisher's key (the test's own key pair in place of compiled-in ones).
+class InstallSignedTest : public InstallTrustTest {
+protected:
+    InstallSignedTest() : keys(KeySet(publisher)) {}
+    static CPublisherKeySet KeySet(const qitest::CTestSigner& signer) {
+        CPublisherKeySet set;
+        set.keys = {signer.Key()};
+        return set;
+    }
+    std::string Signed(const std::string& bytes, const std::string& name) const {
+        return publisher.Sign(bytes, qitest::CTestSigner::CommentFor(name));
+    }
+    void ExpectSignatureRefused(const wchar_t* text = L"安装包签名无效") {
+        ASSERT_FALSE(events.Seen().empty());
+        EXPECT_EQ(Last().status, -1);
+        EXPECT_EQ(Last().text, text);
+        EXPECT_EQ(mgr->GetResult(), InstallFailure::SignatureInvalid);
+        EXPECT_FALSE(Ran("ran")) << "the package ran";
+        for (const char* left : {"QuilloraSetup.exe", "QuilloraSetup.exe.minisig", "net4.exe"})
+            EXPECT_FALSE(qitest::FileExists(workFolder / left)) << left;
+    }
+
+    qitest::CTestSigner publisher;
+    qitest::CScopedPublisherKeys keys;
+};
+
+TEST_F(InstallSignedTest, OnlyAPackageSignedForItsNameRuns) {
+    const std::string package = Package();
+    const std::string good = Signed(package, "pack.exe");
+    qitest::CTestSigner stranger;
+    const std::vector<std::pair<const char*, CCannedResponse>> bad = {
+        {"unsigned", CCannedResponse::Status(404, "no signature")},
+        {"wrong key",
+         CCannedResponse::Status(
+             200, stranger.Sign(package, qitest::CTestSigner::CommentFor("pack.exe")))},
+        {"truncated", CCannedResponse::Status(200, good.substr(0, good.size() / 2))},
+        // The runtime's own valid signature, served for the package.
+        {"cross-named", CCannedResponse::Status(200, Signed(Runtime(), "net.exe"))},
+        {"other file", CCannedResponse::Status(200, Signed(package + "x", "pack.exe"))},
+    };
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    WriteIni("install_pack_sha256=" + Sha256Hex(package) + "\r\n");  // the pin holds as well
+    for (const auto& [what, signature] : bad) {
+        SCOPED_TRACE(what);
+        server.Set("/pack.exe.minisig", signature);
+        RunInstallation();
+        ExpectSignatureRefused();
+    }
+    server.Set("/pack.exe.minisig", CCannedResponse::Status(200, good));
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_TRUE(Ran("ran"));
+}
+
+TEST_F(InstallSignedTest, APlantedFileBesideTheInstallerNeverRuns) {
+    const std::string package = Package();
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    server.Set("/pack.exe.minisig", CCannedResponse::Status(200, Signed(package, "pack.exe")));
+    WriteIni("");
+    // Planted without a signature, then with a valid one of another file.
+    ASSERT_TRUE(
+        workFolder.PlaceRecordingProgram(exeDir / "QuilloraSetup.exe", target / "planted", 0));
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_FALSE(Ran("planted"));
+    EXPECT_TRUE(Ran("ran"));
+    ASSERT_TRUE(
+        qitest::WriteFile(exeDir / "QuilloraSetup.exe.minisig", Signed(package, "pack.exe")));
+    Forget("ran");
+    RunInstallation();
+    EXPECT_FALSE(Ran("planted"));
+    EXPECT_TRUE(Ran("ran"));
+    EXPECT_EQ(Requests("/pack.exe"), 2u);
+
+    // Signed media beside it (as --layout makes them) are used without a download.
+    ASSERT_TRUE(qitest::WriteFile(exeDir / "QuilloraSetup.exe", package));
+    ASSERT_TRUE(
+        qitest::WriteFile(exeDir / "QuilloraSetup.exe.minisig", Signed(package, "pack.exe")));
+    Forget("ran");
+    RunInstallation();
+    EXPECT_TRUE(Ran("ran"));
+    EXPECT_EQ(Requests("/pack.exe"), 2u);
+}
+
+TEST_F(InstallSignedTest, TheSignatureComesFromTheMirrorThatServedTheFile) {
+    const std::string package = Package();
+    server.Set("/pack.exe", CCannedResponse::Status(404, "gone"));
+    server.Set("/pack.exe.minisig", CCannedResponse::Status(200, Signed("stale", "pack.exe")));
+    server.Set("/mirror/pack.exe", CCannedResponse::Status(200, package));
+    server.Set("/mirror/pack.exe.minisig",
+               CCannedResponse::Status(200, Signed(package, "pack.exe")));
+    WriteIni("install_pack_mirrors=" + server.Url("/mirror/pack.exe") + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(Requests("/pack.exe.minisig"), 0u);
+    EXPECT_EQ(Requests("/mirror/pack.exe.minisig"), 1u);
+}
+
+TEST_F(InstallSignedTest, AnUnsignedRuntimeInstallerEndsTheRun) {
+    RuntimePresent(false);
+    const std::string package = Package();
+    server.Set("/net.exe", CCannedResponse::Status(200, Runtime()));
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    server.Set("/pack.exe.minisig", CCannedResponse::Status(200, Signed(package, "pack.exe")));
+    WriteIni("");
+    RunInstallation();
+    ExpectSignatureRefused(L"Net Framework 组件签名无效");
+    EXPECT_FALSE(Ran("net-ran"));
+    EXPECT_EQ(Requests("/pack.exe"), 0u);
+}
+
+TEST_F(InstallTrustTest, AnUnkeyedBuildSaysOnceThatNothingWasSignatureChecked) {
+    server.Set("/pack.exe", CCannedResponse::Status(200, Package()));
+    WriteIni("");
+    platform::ScopedDebugCapture capture;
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    const std::string log = capture.Text();
+    const size_t first = log.find("not signature-checked");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find("not signature-checked", first + 1), std::string::npos);
+    EXPECT_EQ(Requests("/pack.exe.minisig"), 0u);
+}

@@ -12,8 +12,8 @@
 #include "net/EventHttpCallBack.h"
 #include "net/HttpMgr.h"
 #include "platform/Thread.h"
-#include "tests/support/TestHttpServer.h"
 #include "tests/support/ScopedWorkFolder.h"
+#include "tests/support/TestHttpServer.h"
 #include "uilib/SNotifyCenter.h"
 
 namespace {
