@@ -74,13 +74,14 @@ bool CInstallMgr::DownNetFile() {
         return true;
     }
     CInstallPackDown progress(20, 40, L"正在下载net包...", this);
-    const CurlResult result =
-        DownloadForInstall(WideToAnsi(url), oldOs ? L"net40_mirrors" : L"net45_mirrors", dir,
-                           kNetFileName, ini, digest.hex, &progress, checks.who);
+    CBlake2bDigest bodyHash;
+    const CurlResult result = DownloadForInstall(
+        WideToAnsi(url), oldOs ? L"net40_mirrors" : L"net45_mirrors", dir, kNetFileName, ini,
+        digest.hex, &progress, checks.who, SignatureDigest(bodyHash));
     if (result.code == 200) {
         DebugLog(L"%s success 下载net包成功", checks.who);
         const RunCheck check =
-            CheckDownloadedFile(result.servedUrl, target, ini, checks, m_heldRuntime);
+            CheckDownloadedFile(result.servedUrl, target, ini, checks, m_heldRuntime, bodyHash);
         if (check == RunCheck::SignatureInvalid)
             FailRun(40, L"Net Framework 组件签名无效", InstallFailure::SignatureInvalid);
         else if (check != RunCheck::Passed)

@@ -19,6 +19,7 @@
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestSignatures.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ const wchar_t kNdp[] = L"Software\\Microsoft\\NET Framework Setup\\NDP";
 class InstallNetTest : public ::testing::Test {
 protected:
     qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
+    qitest::CScopedPublisherKeys unkeyed;  // it serves unsigned files: a build without keys
     void SetUp() override {
         ASSERT_TRUE(m_server.IsRunning());
         ASSERT_TRUE(m_registry.Ok());

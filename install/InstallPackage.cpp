@@ -60,13 +60,15 @@ bool CInstallMgr::DownInstallFile() {
     }
 
     CInstallPackDown progress(kDownloadStart, kDownloadEnd, L"正在下载安装包...", this);
-    const CurlResult result = DownloadForInstall(url, kMirrorsKey, dir, fileName, ini,
-                                                 checks.digest.hex, &progress, checks.who);
+    CBlake2bDigest bodyHash;
+    const CurlResult result =
+        DownloadForInstall(url, kMirrorsKey, dir, fileName, ini, checks.digest.hex, &progress,
+                           checks.who, SignatureDigest(bodyHash));
 
     if (result.code == 200) {
         DebugLog(L"%s success 下载安装包成功", checks.who);
-        const RunCheck check =
-            CheckDownloadedFile(result.servedUrl, PackagePath(), ini, checks, m_heldPackage);
+        const RunCheck check = CheckDownloadedFile(result.servedUrl, PackagePath(), ini, checks,
+                                                   m_heldPackage, bodyHash);
         FailCheck(kDownloadEnd,
                   check == RunCheck::SignatureInvalid ? L"安装包签名无效" : L"安装包校验失败",
                   check);

@@ -27,6 +27,7 @@
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestSignatures.h"
 
 using qitest::CCannedResponse;
 using qitest::InstallEventRecord;
@@ -45,6 +46,7 @@ const wchar_t kNdpV4[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4";
 class InstallPackageTest : public ::testing::Test {
 protected:
     qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
+    qitest::CScopedPublisherKeys unkeyed;  // it serves unsigned files: a build without keys
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
         ASSERT_TRUE(registry.Ok());

@@ -51,6 +51,7 @@ std::string Upper(std::string text) {
 class InstallTrustTest : public ::testing::Test {
 protected:
     qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
+    qitest::CScopedPublisherKeys unkeyed;  // it serves unsigned files: a build without keys
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
         ASSERT_TRUE(registry.Ok());
@@ -462,6 +463,43 @@ TEST_F(InstallSignedTest, TheSignatureComesFromTheMirrorThatServedTheFile) {
     EXPECT_TRUE(Succeeded());
     EXPECT_EQ(Requests("/pack.exe.minisig"), 0u);
     EXPECT_EQ(Requests("/mirror/pack.exe.minisig"), 1u);
+}
+
+// The prehashed form is checked against the digest taken during the download, which must
+// then cover the bytes an earlier run left; the legacy form reads the file.
+TEST_F(InstallSignedTest, APackageResumedInALaterRunIsCheckedWhole) {
+    const uint64_t size = 4 * kMiB;
+    const std::string package = Package(size);
+    for (bool legacy : {false, true}) {
+        SCOPED_TRACE(legacy ? "legacy" : "prehashed");
+        CCannedResponse whole;
+        whole.body = package;
+        whole.acceptRanges = true;
+        whole.etag = "\"pack-1\"";
+        CCannedResponse cut = whole;
+        cut.cutAfter = size / 2;
+        std::vector<CCannedResponse> sequence{cut};
+        sequence.resize(1 + 6, CCannedResponse::Status(503, "busy"));  // the first run gives up
+        sequence.push_back(whole);
+        server.SetSequence("/pack.exe", sequence);
+        server.Set(
+            "/pack.exe.minisig",
+            CCannedResponse::Status(
+                200, publisher.Sign(package, qitest::CTestSigner::CommentFor("pack.exe"), legacy)));
+        WriteIni("");
+        const uint64_t sentBefore = server.BodyBytesSent();
+        RunInstallation();
+        EXPECT_FALSE(Succeeded());
+        RunInstallation();
+        EXPECT_TRUE(Succeeded());
+        EXPECT_TRUE(Ran("ran"));
+        EXPECT_LT(static_cast<double>(server.BodyBytesSent() - sentBefore),
+                  1.1 * static_cast<double>(size))
+            << "the second run did not go on from the first one's bytes";
+        Forget("ran");
+        std::error_code ec;
+        std::filesystem::remove(qitest::FsPath(workFolder / "QuilloraSetup.exe"), ec);
+    }
 }
 
 TEST_F(InstallSignedTest, AnUnsignedRuntimeInstallerEndsTheRun) {

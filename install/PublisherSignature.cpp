@@ -99,9 +99,7 @@ bool SignedMessage(const std::wstring& path, bool prehashed, std::vector<uint8_t
         platform::OpenFile(platform::PathToNarrow(path), O_RDONLY, 0, error);
     if (!fd.IsOpen())
         return Fail(reason, std::string("file unreadable: ") + std::strerror(error));
-    crypto_generichash_state state;
-    if (prehashed)
-        crypto_generichash_init(&state, nullptr, 0, crypto_generichash_BYTES_MAX);
+    CBlake2bDigest digest;
     std::vector<uint8_t> buffer(size_t{1} << 20);
     message.clear();
     for (;;) {
@@ -111,7 +109,7 @@ bool SignedMessage(const std::wstring& path, bool prehashed, std::vector<uint8_t
         if (got == 0)
             break;
         if (prehashed) {
-            crypto_generichash_update(&state, buffer.data(), static_cast<size_t>(got));
+            digest.Update(buffer.data(), static_cast<size_t>(got));
         } else {
             if (message.size() + static_cast<size_t>(got) > kMaxLegacyFileSize)
                 return Fail(reason, "file too large for a legacy (non-prehashed) signature");
@@ -119,8 +117,8 @@ bool SignedMessage(const std::wstring& path, bool prehashed, std::vector<uint8_t
         }
     }
     if (prehashed) {
-        message.resize(crypto_generichash_BYTES_MAX);
-        crypto_generichash_final(&state, message.data(), message.size());
+        const CFileHash hash = digest.Final();
+        message.assign(hash.begin(), hash.end());
     }
     return true;
 }
@@ -128,6 +126,34 @@ bool SignedMessage(const std::wstring& path, bool prehashed, std::vector<uint8_t
 std::atomic<const CPublisherKeySet*> g_testKeys{nullptr};
 
 }  // namespace
+
+struct CBlake2bDigest::State {
+    crypto_generichash_state state;
+};
+
+CBlake2bDigest::CBlake2bDigest() : m_state(std::make_unique<State>()) {
+    SodiumReady();
+    Reset();
+}
+
+CBlake2bDigest::~CBlake2bDigest() {
+    sodium_memzero(&m_state->state, sizeof m_state->state);
+}
+
+void CBlake2bDigest::Reset() {
+    crypto_generichash_init(&m_state->state, nullptr, 0, crypto_generichash_BYTES_MAX);
+}
+
+void CBlake2bDigest::Update(const void* data, size_t size) {
+    crypto_generichash_update(&m_state->state, static_cast<const uint8_t*>(data), size);
+}
+
+CFileHash CBlake2bDigest::Final() {
+    CFileHash hash{};
+    crypto_generichash_final(&m_state->state, hash.data(), hash.size());
+    Reset();
+    return hash;
+}
 
 bool ParsePublisherKeys(std::string_view text, std::vector<CPublisherKey>& keys,
                         std::string* error) {
@@ -191,7 +217,8 @@ bool ParseMinisignSignature(std::string_view text, CMinisignSignature& signature
 
 bool VerifyPublisherSignature(const std::wstring& path, std::string_view signatureText,
                               const std::vector<CPublisherKey>& keys,
-                              const std::string& expectedName, std::string* reason) {
+                              const std::string& expectedName, std::string* reason,
+                              const CFileHash* fileHash) {
     if (!SodiumReady())
         return Fail(reason, "libsodium could not be initialised");
     CMinisignSignature sig;
@@ -216,7 +243,9 @@ bool VerifyPublisherSignature(const std::wstring& path, std::string_view signatu
                                 "] does not name file:" + expectedName);
 
     std::vector<uint8_t> message;
-    if (!SignedMessage(path, sig.prehashed, message, reason))
+    if (sig.prehashed && fileHash != nullptr)
+        message.assign(fileHash->begin(), fileHash->end());
+    else if (!SignedMessage(path, sig.prehashed, message, reason))
         return false;
     if (crypto_sign_verify_detached(sig.signature.data(), message.data(), message.size(),
                                     key->publicKey.data()) != 0)
@@ -237,8 +266,8 @@ const CPublisherKeySet& PublisherKeys() {
     return compiled;
 }
 
-void SetPublisherKeysForTesting(const CPublisherKeySet* keys) {
-    g_testKeys.store(keys);
+const CPublisherKeySet* SetPublisherKeysForTesting(const CPublisherKeySet* keys) {
+    return g_testKeys.exchange(keys);
 }
 
 std::string KeyIdText(const std::array<uint8_t, 8>& keyId) {

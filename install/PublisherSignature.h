@@ -10,9 +10,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "net/BodyDigest.h"
 
 struct CPublisherKey {
     std::array<uint8_t, 8> keyId{};
@@ -41,12 +44,35 @@ bool ParseMinisignSignature(std::string_view text, CMinisignSignature& signature
 // Largest .minisig taken: minisign's own comments stay far below it.
 constexpr size_t kMaxSignatureFileSize = 16384;
 
+using CFileHash = std::array<uint8_t, 64>;  // BLAKE2b-512
+
+// The BLAKE2b-512 of a file as its bytes go by: a download feeds it as it writes the file,
+// so a prehashed signature is checked without reading the file again.
+class CBlake2bDigest : public CBodyDigest {
+public:
+    CBlake2bDigest();
+    ~CBlake2bDigest() override;
+    CBlake2bDigest(const CBlake2bDigest&) = delete;
+    CBlake2bDigest& operator=(const CBlake2bDigest&) = delete;
+    void Reset() override;
+    void Update(const void* data, size_t size) override;
+    // The digest of everything fed since the last Reset; starts over afterwards.
+    CFileHash Final();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
 // Checks the file at `path` against the .minisig text `signatureText`: a valid signature by
 // one of `keys` whose trusted comment names `expectedName`. False with the reason otherwise
-// (malformed, unknown key, wrong name, bad signature, unreadable file).
+// (malformed, unknown key, wrong name, bad signature, unreadable file). `fileHash`, when
+// given, is the BLAKE2b-512 of that file taken as it was written: a prehashed signature is
+// checked against it instead of a reading of the file (the legacy form reads it still).
 bool VerifyPublisherSignature(const std::wstring& path, std::string_view signatureText,
                               const std::vector<CPublisherKey>& keys,
-                              const std::string& expectedName, std::string* reason);
+                              const std::string& expectedName, std::string* reason,
+                              const CFileHash* fileHash = nullptr);
 
 // The keys this build checks downloads against; empty in a build without keys. A build
 // whose compiled-in keys do not parse (the configure step checks them) yields `broken`.
@@ -57,7 +83,8 @@ struct CPublisherKeySet {
 };
 const CPublisherKeySet& PublisherKeys();
 // Tests put a key set of their own in place of the compiled-in one; null restores it.
-void SetPublisherKeysForTesting(const CPublisherKeySet* keys);
+// Returns the set in place before.
+const CPublisherKeySet* SetPublisherKeysForTesting(const CPublisherKeySet* keys);
 
 // The key id as minisign prints it (16 upper-case hex digits, its bytes in reverse).
 std::string KeyIdText(const std::array<uint8_t, 8>& keyId);

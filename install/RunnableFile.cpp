@@ -57,7 +57,7 @@ void RemoveWithSignature(const std::wstring& path) {
 }
 
 RunCheck HoldAndCheck(const std::wstring& path, const CRunChecks& checks, bool digestChecked,
-                      platform::HeldFile& held) {
+                      platform::HeldFile& held, const CFileHash* fileHash) {
     std::string error;
     if (!held.Open(path, &error)) {
         DebugLog(L"%s error 无法打开文件 file=[%s] %s", checks.who, path.c_str(),
@@ -79,8 +79,8 @@ RunCheck HoldAndCheck(const std::wstring& path, const CRunChecks& checks, bool d
             reason = "the compiled-in publisher keys do not parse";
         else if (readError != 0)
             reason = "no signature file (" + platform::PathToNarrow(path + kSignatureSuffix) + ")";
-        else if (VerifyPublisherSignature(path, signature, keys.keys, checks.publishedName,
-                                          &reason))
+        else if (VerifyPublisherSignature(path, signature, keys.keys, checks.publishedName, &reason,
+                                          fileHash))
             reason.clear();
         if (reason.empty()) {
             DebugLog(L"%s 签名有效 file=[%s] name=%s", checks.who, path.c_str(),
@@ -165,14 +165,19 @@ bool TakeExistingFile(const std::wstring& candidate, const std::wstring& target,
     return true;
 }
 
+CBodyDigest* SignatureDigest(CBlake2bDigest& digest) {
+    return SignaturesRequired() ? &digest : nullptr;
+}
+
 RunCheck CheckDownloadedFile(const std::string& servedUrl, const std::wstring& target,
                              const std::wstring& iniPath, const CRunChecks& checks,
-                             platform::HeldFile& held) {
+                             platform::HeldFile& held, CBlake2bDigest& bodyHash) {
     if (SignaturesRequired() && !FetchSignature(servedUrl, target, iniPath, checks.who)) {
         DebugLog(L"%s error 签名无效 file=[%s]: no signature at the server", checks.who,
                  target.c_str());
         RemoveWithSignature(target);
         return RunCheck::SignatureInvalid;
     }
-    return HoldAndCheck(target, checks, checks.digest.valid, held);
+    const CFileHash fileHash = bodyHash.Final();
+    return HoldAndCheck(target, checks, checks.digest.valid, held, &fileHash);
 }

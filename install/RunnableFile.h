@@ -8,6 +8,7 @@
 #include <string>
 
 #include "install/InstallConfig.h"
+#include "install/PublisherSignature.h"
 #include "platform/WorkFolder.h"
 
 // What a file must pass before it runs.
@@ -25,10 +26,11 @@ bool SignaturesRequired();
 bool HasRunChecks(const CRunChecks& checks);
 
 // Opens `path` into `held`, then checks it: the pin unless `digestChecked` (a download checks
-// it on the way), then the signature. A file that fails is closed and removed with its
-// signature, so no later run takes it.
+// it on the way), then the signature (a prehashed one against `fileHash` when given: the
+// file's BLAKE2b-512 as a download wrote it). A file that fails is closed and removed with
+// its signature, so no later run takes it.
 RunCheck HoldAndCheck(const std::wstring& path, const CRunChecks& checks, bool digestChecked,
-                      platform::HeldFile& held);
+                      platform::HeldFile& held, const CFileHash* fileHash = nullptr);
 
 // Fetches `servedUrl` + ".minisig" (from the server that delivered the file) to `path` +
 // ".minisig". False, with a log line, when it cannot be had.
@@ -45,11 +47,14 @@ bool CopyIntoWorkFolder(const std::wstring& from, const std::wstring& to, const 
 // checked there. `failure` says why it was not taken (Unreadable: not there or not copied).
 bool TakeExistingFile(const std::wstring& candidate, const std::wstring& target,
                       const CRunChecks& checks, platform::HeldFile& held, RunCheck& failure);
-// After a download of `target` from `servedUrl` (its pin checked on the way): its signature
-// fetched, then held and checked.
+// The digest a download of a file to run feeds (DownloadForInstall's `bodyDigest`): null in
+// a build that does not check signatures.
+CBodyDigest* SignatureDigest(CBlake2bDigest& digest);
+// After a download of `target` from `servedUrl` (its pin checked on the way, `bodyHash` fed
+// through SignatureDigest): its signature fetched, then held and checked.
 RunCheck CheckDownloadedFile(const std::string& servedUrl, const std::wstring& target,
                              const std::wstring& iniPath, const CRunChecks& checks,
-                             platform::HeldFile& held);
+                             platform::HeldFile& held, CBlake2bDigest& bodyHash);
 
 // Removes `path` and its signature.
 void RemoveWithSignature(const std::wstring& path);

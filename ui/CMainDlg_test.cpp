@@ -24,6 +24,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestSignatures.h"
 #include "tests/support/Wait.h"
 #include "ui/CMsgBoxDlg.h"
 #include "ui/SButtonEx.h"
@@ -37,6 +38,7 @@ namespace {
 class MainDlgTest : public uitest::MainWindowFixture {
 protected:
     qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
+    qitest::CScopedPublisherKeys unkeyed;  // it serves unsigned files: a build without keys
     SWindow* Child(const wchar_t* name) { return m_dlg->FindChildByName(name); }
     SStringW Text(const wchar_t* name) { return Child(name)->GetWindowTextW(true); }
     int Page() { return m_dlg->FindChildByName2<STabCtrl>(L"tab_main")->GetCurSel(); }

@@ -102,6 +102,8 @@ protected:
         CInstallerTest::SetUp();
         if (IsSkipped())
             return;
+        if (RefusesUnsignedDeployments())
+            GTEST_SKIP() << kKeyedBuildSkip;
         ASSERT_TRUE(m_server.IsRunning());
     }
     std::string Ini() const { return InstallIni(m_server.Url("")); }

@@ -32,18 +32,20 @@ private:
     uint8_t m_secret[64];
 };
 
-// The key set of a test: in force from construction to destruction (PublisherKeys()).
+// The key set of a test: in force from construction to destruction (PublisherKeys()), then
+// the one before it again. Without keys: a build without keys, whatever this one was given
+// (the fixtures of tests that serve unsigned files).
 class CScopedPublisherKeys {
 public:
-    explicit CScopedPublisherKeys(CPublisherKeySet keys) : m_keys(std::move(keys)) {
-        SetPublisherKeysForTesting(&m_keys);
-    }
-    ~CScopedPublisherKeys() { SetPublisherKeysForTesting(nullptr); }
+    explicit CScopedPublisherKeys(CPublisherKeySet keys = {})
+        : m_keys(std::move(keys)), m_pPrevious(SetPublisherKeysForTesting(&m_keys)) {}
+    ~CScopedPublisherKeys() { SetPublisherKeysForTesting(m_pPrevious); }
     CScopedPublisherKeys(const CScopedPublisherKeys&) = delete;
     CScopedPublisherKeys& operator=(const CScopedPublisherKeys&) = delete;
 
 private:
     CPublisherKeySet m_keys;
+    const CPublisherKeySet* m_pPrevious;
 };
 
 }  // namespace qitest
