@@ -74,6 +74,8 @@ const char* InstallFailureName(InstallFailure failure) {
             return "invalid-install-dir";
         case InstallFailure::BadConfiguration:
             return "bad-configuration";
+        case InstallFailure::SignatureInvalid:
+            return "signature-invalid";
         case InstallFailure::Cancelled:
             return "cancelled";
     }
@@ -119,6 +121,8 @@ const wchar_t* InstallFailureText(InstallFailure failure, int64_t value) {
             return L"安装目录无效";
         case InstallFailure::BadConfiguration:
             return L"Install.ini 中的校验值无效";
+        case InstallFailure::SignatureInvalid:
+            return L"文件没有发行方的有效签名";
         case InstallFailure::Cancelled:
             return L"安装已取消";
     }

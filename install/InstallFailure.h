@@ -27,6 +27,7 @@ enum class InstallFailure : int {
     SetupFailed = 32,           // the product's setup failed (value: its exit code)
     InvalidInstallDir = 33,     // the install folder cannot be used
     BadConfiguration = 34,      // Install.ini names something unusable (a malformed digest)
+    SignatureInvalid = 35,      // a file to run lacks a valid signature by the publisher's key
     Cancelled = 40,             // the user or the system stopped the run
 };
 

@@ -36,6 +36,9 @@ void CInstallMgr::BeginInstallThread() {
     m_result = InstallFailure::None;
     m_resultValue = 0;
     m_bCompleted = false;
+    m_strWorkDir.clear();  // made again: it may have been removed since
+    m_heldRuntime.Close();
+    m_heldPackage.Close();
     auto thread = std::make_unique<platform::GatedThread>();
     if (!thread->Start([this] { return ThreadInstall(this); }))
         return;  // no thread: no step, no event
@@ -62,6 +65,7 @@ unsigned CInstallMgr::ThreadInstall(void* pParam) {
     }
     auto* self = static_cast<CInstallMgr*>(pParam);
     LogInstallConfig(GetInstallIniPath());
+    LogSignaturePolicy();
     if (self->m_strLayoutDir.empty())
         self->IntallSoftware();
     else
@@ -91,29 +95,25 @@ void CInstallMgr::EndProductProcesses() {
 void CInstallMgr::IntallSoftware() {
     PostInstallEvent(this, 5, 0, L"检测环境...");
     DebugLog(L"%s 安装step=5", L"CInstallMgr::IntallSoftware");
+    if (!PrepareWorkDir())
+        return;
     EndProductProcesses();
     if (platform::IsCurrentThreadCancelled())
         return;
 
     // .NET Framework 4: a failed download or installer run is reported, and the run goes on.
+    // A runtime installer without a valid signature ends the run, as a package would.
     if (!CheckNetFile() && !platform::IsCurrentThreadCancelled() && DownNetFile() &&
         !platform::IsCurrentThreadCancelled()) {
         InstallNetFile();
     }
-    if (platform::IsCurrentThreadCancelled())
+    if (platform::IsCurrentThreadCancelled() || m_result == InstallFailure::SignatureInvalid)
         return;
 
-    if (!m_strPackageFile.empty()) {
-        // A package named on the command line: checked, never fetched or deleted.
-        if (!VerifyInstallFile())
-            return;
-    } else if (!LongPathExists(PackagePath())) {
-        // A package left beside the installer (by an earlier run or by hand) is used as it is.
-        if (!DownInstallFile())
-            return;
-    } else if (!VerifyInstallFile()) {
+    // A package named on the command line, beside the installer or left by an earlier run
+    // is used when it passes the checks; otherwise it is downloaded.
+    if (!VerifyInstallFile() && (m_result != InstallFailure::None || !DownInstallFile()))
         return;
-    }
     if (platform::IsCurrentThreadCancelled())
         return;
 
@@ -134,6 +134,38 @@ void CInstallMgr::FailRun(int progress, const wchar_t* text, InstallFailure reas
 }
 
 std::wstring CInstallMgr::PackagePath() const {
-    return m_strPackageFile.empty() ? GetExeDirectory() + L"/" + L"QuilloraSetup.exe"
-                                    : m_strPackageFile;
+    return DownloadDir() + L"/" + L"QuilloraSetup.exe";
+}
+
+std::wstring CInstallMgr::DownloadDir() const {
+    return m_strLayoutDir.empty() ? m_strWorkDir : m_strLayoutDir;
+}
+
+bool CInstallMgr::PrepareWorkDir() {
+    if (!DownloadDir().empty())
+        return true;  // this run has it already, or lays out into a folder of its own
+    std::string error;
+    if (platform::PrepareWorkFolder(m_strWorkDir, &error)) {
+        DebugLog(L"%s workdir=[%s]", L"CInstallMgr::PrepareWorkDir", m_strWorkDir.c_str());
+        return true;
+    }
+    DebugLog(L"%s error 无法使用工作目录: %hs", L"CInstallMgr::PrepareWorkDir", error.c_str());
+    FailRun(5, L"下载失败", InstallFailure::DirectoryNotWritable);
+    return false;
+}
+
+void CInstallMgr::FailCheck(int progress, const wchar_t* text, RunCheck check) {
+    switch (check) {
+        case RunCheck::Passed:
+            return;
+        case RunCheck::Unreadable:
+            FailRun(progress, text, InstallFailure::FileInUse);
+            return;
+        case RunCheck::DigestMismatch:
+            FailRun(progress, text, InstallFailure::DigestMismatch);
+            return;
+        case RunCheck::SignatureInvalid:
+            FailRun(progress, text, InstallFailure::SignatureInvalid);
+            return;
+    }
 }

@@ -11,7 +11,9 @@
 #include <string>
 
 #include "install/InstallFailure.h"
+#include "install/RunnableFile.h"
 #include "platform/Thread.h"
+#include "platform/WorkFolder.h"
 #include "uilib/SObject.h"
 
 class CInstallMgr : public SOUI::SObjectImpl<SOUI::IObject> {
@@ -56,9 +58,10 @@ public:
     bool DownNetFile();
     bool InstallNetFile();
     bool DownInstallFile();
-    // A package found beside the installer against "install_pack_sha256" (a download is
-    // checked before it takes its name). True when no digest is named or it matches; else
-    // the package is deleted and the step fails with "安装包校验失败".
+    // The package that is not downloaded: the one named on the command line (or else none
+    // is), or one beside the installer or left in the working folder by an earlier run,
+    // copied into the working folder and checked there (pin, signature) like a download.
+    // False when there is none that passes; for --package that ends the run.
     bool VerifyInstallFile();
     bool InstallFile();
     bool AfterInstall();
@@ -68,10 +71,17 @@ public:
 private:
     // Posts the failure of a step that ends the run and records it as the run's result.
     void FailRun(int progress, const wchar_t* text, InstallFailure reason, int64_t value = 0);
-    // The package the setup step runs.
+    // The package the setup step runs, in the working folder.
     std::wstring PackagePath() const;
-    // Where downloads land: the layout folder, or the installer's own.
+    // Where downloads land and files are checked and run: the layout folder, or the working
+    // folder (made at the start of the run).
     std::wstring DownloadDir() const;
+    // Makes the working folder once per run; false (the run failed) when there is no safe one.
+    bool PrepareWorkDir();
+    // The checks of the package and of the runtime installer (`url`: Install.ini's).
+    CRunChecks PackageChecks() const;
+    // A file that failed its checks after a download: the run ends with the reason.
+    void FailCheck(int progress, const wchar_t* text, RunCheck check);
     // A failed runtime step: reported, and the installation goes on; a layout ends there.
     void ReportRuntimeFailure(const wchar_t* text, InstallFailure reason, int64_t value);
     // Ends running copies of the product and its companions.
@@ -80,6 +90,10 @@ private:
     std::wstring m_strInstallDir;
     std::wstring m_strPackageFile;  // --package
     std::wstring m_strLayoutDir;    // --layout
+    std::wstring m_strWorkDir;      // the working folder of this run
+    // The runtime installer and the package, held from their checks until they have run.
+    platform::HeldFile m_heldRuntime;
+    platform::HeldFile m_heldPackage;
     InstallFailure m_result = InstallFailure::None;
     int64_t m_resultValue = 0;
     bool m_bCompleted = false;  // the run did everything it was asked to

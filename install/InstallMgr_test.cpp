@@ -15,6 +15,7 @@
 #include "tests/support/InstallEvents.h"
 #include "tests/support/Processes.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
@@ -25,11 +26,13 @@ using qitest::InstallEvents;
 
 class InstallMgrTest : public ::testing::Test {
 protected:
+    qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
     void SetUp() override {
         ASSERT_TRUE(m_registry.Ok());  // an empty registry of our own
         // Later steps end quickly: no network, and a setup that fails at once.
         m_dir.Write("Install.ini", qitest::OfflineInstallIni());
-        ASSERT_TRUE(qitest::WriteRecordingScript(m_dir / "QuilloraSetup.exe", m_dir / "args", 1));
+        ASSERT_TRUE(
+            workFolder.PlaceRecordingProgram(m_dir / "QuilloraSetup.exe", m_dir / "args", 1));
     }
     qitest::TempRegistry m_registry;
     qitest::TempDir m_dir;
@@ -112,7 +115,7 @@ std::set<uint32_t> ProcessesNamed(const std::wstring& name) {
 
 TEST_F(InstallMgrTest, DestroyedWhileItsThreadWaitsOnTheSetupReturnsPromptly) {
     ASSERT_TRUE(
-        qitest::WriteRecordingScript(m_dir / "QuilloraSetup.exe", m_dir / "args", 0, "", 120));
+        workFolder.PlaceRecordingProgram(m_dir / "QuilloraSetup.exe", m_dir / "args", 0, "", 120));
     const std::set<uint32_t> before = ProcessesNamed(L"QuilloraSetup.exe");
     auto start = std::chrono::steady_clock::now();
     uint32_t setup = 0;

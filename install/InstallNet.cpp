@@ -9,6 +9,7 @@
 #include "install/InstallMgr.h"
 #include "install/InstallPackDown.h"
 #include "install/InstallTransfer.h"
+#include "install/PublisherSignature.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "sys/DebugLog.h"
@@ -43,6 +44,8 @@ bool CInstallMgr::CheckNetFile() {
 bool CInstallMgr::DownNetFile() {
     PostInstallEvent(this, 20, 0, L"下载 Net Framework 组件");
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownNetFile", 20);
+    if (!PrepareWorkDir())
+        return false;
     std::string dir = platform::PathToNarrow(DownloadDir());
     std::wstring ini = GetInstallIniPath();
     const bool oldOs = GetOsVersionCode() <= kLastXpVersionCode;
@@ -55,21 +58,38 @@ bool CInstallMgr::DownNetFile() {
         ReportRuntimeFailure(L"下载 Net Framework 组件失败", InstallFailure::BadConfiguration, 0);
         return false;
     }
-    // Offline media (a layout) carry the runtime installer beside the program: with a pin it
-    // matches, it is used as it is.
-    const std::wstring beside = DownloadDir() + L"/" + AnsiToWide(kNetFileName);
-    if (m_strLayoutDir.empty() && digest.valid && LongPathExists(beside) &&
-        VerifyFileDigest(beside, digest, L"CInstallMgr::DownNetFile", false)) {
-        DebugLog(L"%s 使用已有的net包 file=[%s]", L"CInstallMgr::DownNetFile", beside.c_str());
+    CRunChecks checks;
+    checks.publishedName = PublishedName(WideToAnsi(url));
+    checks.digest = digest;
+    checks.who = L"CInstallMgr::DownNetFile";
+    const std::wstring target = DownloadDir() + L"/" + AnsiToWide(kNetFileName);
+    // An installer beside the program (offline media) or left by an earlier run is used only
+    // when something vouches for it: a pin or the publisher's signature.
+    RunCheck failure = RunCheck::Unreadable;
+    if (m_strLayoutDir.empty() && HasRunChecks(checks) &&
+        (TakeExistingFile(GetExeDirectory() + L"/" + AnsiToWide(kNetFileName), target, checks,
+                          m_heldRuntime, failure) ||
+         TakeExistingFile(target, target, checks, m_heldRuntime, failure))) {
+        DebugLog(L"%s 使用已有的net包 file=[%s]", checks.who, target.c_str());
         return true;
     }
     CInstallPackDown progress(20, 40, L"正在下载net包...", this);
-    const CurlResult result =
-        DownloadForInstall(WideToAnsi(url), oldOs ? L"net40_mirrors" : L"net45_mirrors", dir,
-                           kNetFileName, ini, digest.hex, &progress, L"CInstallMgr::DownNetFile");
+    CBlake2bDigest bodyHash;
+    const CurlResult result = DownloadForInstall(
+        WideToAnsi(url), oldOs ? L"net40_mirrors" : L"net45_mirrors", dir, kNetFileName, ini,
+        digest.hex, &progress, checks.who, SignatureDigest(bodyHash));
     if (result.code == 200) {
-        DebugLog(L"%s success 下载net包成功", L"CInstallMgr::DownNetFile");
-        return true;
+        DebugLog(L"%s success 下载net包成功", checks.who);
+        const RunCheck check =
+            CheckDownloadedFile(result.servedUrl, target, ini, checks, m_heldRuntime, bodyHash);
+        if (check == RunCheck::SignatureInvalid)
+            FailRun(40, L"Net Framework 组件签名无效", InstallFailure::SignatureInvalid);
+        else if (check != RunCheck::Passed)
+            ReportRuntimeFailure(L"下载 Net Framework 组件失败",
+                                 check == RunCheck::DigestMismatch ? InstallFailure::DigestMismatch
+                                                                   : InstallFailure::FileInUse,
+                                 0);
+        return check == RunCheck::Passed;
     }
     DebugLog(L"%s error 下载net包失败 reason=%s class=%d [%s]", L"CInstallMgr::DownNetFile",
              AnsiToWide(result.message).c_str(), static_cast<int>(result.failure),
@@ -94,12 +114,20 @@ bool CInstallMgr::InstallNetFile() {
     PostInstallEvent(this, 40, 0, L"开始安装 Net Framework 组件");
     // The path is quoted: with blanks in the directory it must still reach the system whole.
     // No switch follows it.
-    std::wstring program = GetExeDirectory() + L"/" + AnsiToWide(kNetFileName);
+    std::wstring program = DownloadDir() + L"/" + AnsiToWide(kNetFileName);
     SetOwnerExecuteBit(program);  // downloads arrive without it
+    // Only a file that passed its checks, still held since, runs.
+    if (!m_heldRuntime.IsOpen()) {
+        DebugLog(L"%s error net包未经校验 file=[%s]", L"CInstallMgr::InstallNetFile",
+                 program.c_str());
+        ReportRuntimeFailure(L"安装 Net Framework 组件失败", InstallFailure::SignatureInvalid, 0);
+        return false;
+    }
     std::wstring output;
     uint32_t exitCode = static_cast<uint32_t>(-1);
     const std::wstring commandLine = QuoteCommandArgument(program);
     RunAndCapture(commandLine, output, exitCode, kNetSetupTimeoutMs);
+    m_heldRuntime.Close();  // it has run
     DebugLog(L"%s szCmdLine=[%s] strResult=[%s] exitcode=[%d]", L"CInstallMgr::InstallNetFile",
              commandLine.c_str(), output.c_str(), static_cast<int>(exitCode));
     if (exitCode == 0) {

@@ -14,10 +14,12 @@
 #include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestSignatures.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ const wchar_t kNdp[] = L"Software\\Microsoft\\NET Framework Setup\\NDP";
 // An installer in a directory with blanks, its own registry hive and a local download server.
 class InstallNetTest : public ::testing::Test {
 protected:
+    qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
+    qitest::CScopedPublisherKeys unkeyed;  // it serves unsigned files: a build without keys
     void SetUp() override {
         ASSERT_TRUE(m_server.IsRunning());
         ASSERT_TRUE(m_registry.Ok());
@@ -57,7 +61,7 @@ protected:
     qitest::CCannedResponse Runtime(const std::string& name, int exitCode) {
         return qitest::CCannedResponse::Status(
             200,
-            qitest::RecordingProgramBytes(m_exeDir + "/net4.exe", m_dir / "net-ran", exitCode) +
+            qitest::RecordingProgramBytes(workFolder / "net4.exe", m_dir / "net-ran", exitCode) +
                 "<" + name + ">");
     }
 
@@ -69,8 +73,8 @@ protected:
         }
     }
     void PackageBesideInstaller(int exitCode) {
-        ASSERT_TRUE(qitest::WriteRecordingScript(m_exeDir + "/QuilloraSetup.exe",
-                                                 m_dir / "pack-args", exitCode));
+        ASSERT_TRUE(workFolder.PlaceRecordingProgram(m_exeDir + "/QuilloraSetup.exe",
+                                                     m_dir / "pack-args", exitCode));
     }
     // Runs the whole sequence on the install thread and collects its events.
     void RunInstall() {
@@ -155,7 +159,7 @@ TEST_F(InstallNetTest, OsVersionChoosesTheInstaller) {
     platform::SetVersionRecordForTest(xp);
     ASSERT_TRUE(mgr.DownNetFile());
     EXPECT_EQ(Downloads("/net40.exe"), 1u);
-    EXPECT_NE(qitest::TempDir::Read(m_exeDir + "/net4.exe").find("<net40>"), std::string::npos);
+    EXPECT_NE(qitest::TempDir::Read(workFolder / "net4.exe").find("<net40>"), std::string::npos);
 
     platform::OsVersionInfo vista;  // Windows Vista, 32-bit: code 4
     vista.dwMajorVersion = 6;
@@ -164,7 +168,7 @@ TEST_F(InstallNetTest, OsVersionChoosesTheInstaller) {
     platform::SetNativeSystemForTest(platform::NativeOverride{platform::kArchIntel, false});
     ASSERT_TRUE(mgr.DownNetFile());
     EXPECT_EQ(Downloads("/net45.exe"), 1u);
-    EXPECT_NE(qitest::TempDir::Read(m_exeDir + "/net4.exe").find("<net45>"), std::string::npos);
+    EXPECT_NE(qitest::TempDir::Read(workFolder / "net4.exe").find("<net45>"), std::string::npos);
 }
 
 // No .NET 4: downloaded, started from the directory with blanks without any switch, then the

@@ -9,6 +9,7 @@
 #include "install/InstallMgr.h"
 #include "install/InstallPackDown.h"
 #include "install/InstallTransfer.h"
+#include "install/PublisherSignature.h"
 #include "net/ClusterCurl.h"
 #include "platform/ChildProcess.h"
 #include "platform/Text.h"
@@ -30,9 +31,19 @@ constexpr uint32_t kSetupTimeoutMs = 300000;
 
 }  // namespace
 
+CRunChecks CInstallMgr::PackageChecks() const {
+    CRunChecks checks;
+    const std::wstring ini = GetInstallIniPath();
+    checks.publishedName = PublishedName(WideToAnsi(GetConfigInstallPackUrl(ini)));
+    checks.digest = GetConfigDigest(ini, kDigestKey);
+    return checks;
+}
+
 bool CInstallMgr::DownInstallFile() {
     PostInstallEvent(this, kDownloadStart, 0, L"正在下载安装包...");
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownInstallFile", kDownloadStart);
+    if (!PrepareWorkDir())
+        return false;
 
     const std::wstring ini = GetInstallIniPath();
     // File names in their system form: a folder outside the ANSI code page must still work.
@@ -40,22 +51,30 @@ bool CInstallMgr::DownInstallFile() {
     const std::string dir = platform::PathToNarrow(DownloadDir());
     const std::string url = WideToAnsi(GetConfigInstallPackUrl(ini));
 
-    const CDigestSetting digest = GetConfigDigest(ini, kDigestKey);
-    if (digest.set && !digest.valid) {
-        LogMalformedDigest(L"CInstallMgr::DownInstallFile", kDigestKey, digest);
+    CRunChecks checks = PackageChecks();
+    checks.who = L"CInstallMgr::DownInstallFile";
+    if (checks.digest.set && !checks.digest.valid) {
+        LogMalformedDigest(checks.who, kDigestKey, checks.digest);
         FailRun(kDownloadEnd, L"安装包校验失败", InstallFailure::BadConfiguration);
         return false;
     }
 
     CInstallPackDown progress(kDownloadStart, kDownloadEnd, L"正在下载安装包...", this);
-    const CurlResult result = DownloadForInstall(url, kMirrorsKey, dir, fileName, ini, digest.hex,
-                                                 &progress, L"CInstallMgr::DownInstallFile");
+    CBlake2bDigest bodyHash;
+    const CurlResult result =
+        DownloadForInstall(url, kMirrorsKey, dir, fileName, ini, checks.digest.hex, &progress,
+                           checks.who, SignatureDigest(bodyHash));
 
     if (result.code == 200) {
-        DebugLog(L"%s success 下载安装包成功", L"CInstallMgr::DownInstallFile");
-        return true;
+        DebugLog(L"%s success 下载安装包成功", checks.who);
+        const RunCheck check = CheckDownloadedFile(result.servedUrl, PackagePath(), ini, checks,
+                                                   m_heldPackage, bodyHash);
+        FailCheck(kDownloadEnd,
+                  check == RunCheck::SignatureInvalid ? L"安装包签名无效" : L"安装包校验失败",
+                  check);
+        return check == RunCheck::Passed;
     }
-    DebugLog(L"%s error  下载安装包失败 reason=%s class=%d [%s]", L"CInstallMgr::DownInstallFile",
+    DebugLog(L"%s error  下载安装包失败 reason=%s class=%d [%s]", checks.who,
              AnsiToWide(result.message).c_str(), static_cast<int>(result.failure),
              AnsiToWide(DescribeResult(result)).c_str());
     FailRun(kDownloadEnd,
@@ -65,24 +84,31 @@ bool CInstallMgr::DownInstallFile() {
 }
 
 bool CInstallMgr::VerifyInstallFile() {
-    const std::wstring ini = GetInstallIniPath();
-    const CDigestSetting digest = GetConfigDigest(ini, kDigestKey);
-    if (!digest.set)
-        return true;  // no digest named: the package runs as it is
-    const std::wstring package = PackagePath();
-    // A package named on the command line is the user's file: it stays whatever it holds.
-    const bool own = m_strPackageFile.empty();
-    if (!digest.valid) {
-        LogMalformedDigest(L"CInstallMgr::VerifyInstallFile", kDigestKey, digest);
-        if (own)
-            LongPathRemove(package);
+    CRunChecks checks = PackageChecks();
+    checks.who = L"CInstallMgr::VerifyInstallFile";
+    const bool named = !m_strPackageFile.empty();
+    if (!PrepareWorkDir())
+        return false;
+    if (checks.digest.set && !checks.digest.valid) {
+        LogMalformedDigest(checks.who, kDigestKey, checks.digest);
         FailRun(kDownloadEnd, L"安装包校验失败", InstallFailure::BadConfiguration);
         return false;
     }
-    if (VerifyFileDigest(package, digest, L"CInstallMgr::VerifyInstallFile", own))
-        return true;
-    FailRun(kDownloadEnd, L"安装包校验失败", InstallFailure::DigestMismatch);
-    return false;
+    RunCheck failure = RunCheck::Unreadable;
+    if (named) {
+        // The user's file stays where it is, whatever it holds; its copy is what runs.
+        if (TakeExistingFile(m_strPackageFile, PackagePath(), checks, m_heldPackage, failure))
+            return true;
+        FailCheck(kDownloadEnd,
+                  failure == RunCheck::SignatureInvalid ? L"安装包签名无效" : L"安装包校验失败",
+                  failure);
+        return false;
+    }
+    // One beside the installer (left there by hand or taken from offline media), then what
+    // an earlier run fetched; a file that fails goes, and the package is downloaded.
+    return TakeExistingFile(GetExeDirectory() + L"/" + kPackageName, PackagePath(), checks,
+                            m_heldPackage, failure) ||
+           TakeExistingFile(PackagePath(), PackagePath(), checks, m_heldPackage, failure);
 }
 
 bool CInstallMgr::InstallFile() {
@@ -101,6 +127,13 @@ bool CInstallMgr::InstallFile() {
                                      L" /VERYSILENT /SUPPRESSMSGBOXES /DIR=" +
                                      QuoteCommandArgument(m_strInstallDir);
     SetOwnerExecuteBit(package);  // a downloaded file carries no execute bit here
+    // Only a file that passed its checks, still held since, runs.
+    if (!m_heldPackage.IsOpen()) {
+        DebugLog(L"%s error 安装包未经校验 file=[%s]", L"CInstallMgr::InstallFile",
+                 package.c_str());
+        FailRun(80, L"安装失败", InstallFailure::SignatureInvalid);
+        return false;
+    }
 
     std::wstring output;
     uint32_t exitCode = static_cast<uint32_t>(-1);
@@ -108,6 +141,7 @@ bool CInstallMgr::InstallFile() {
     DebugLog(L"%s install szCmdLine=[%s] strResult=[%s] exitcode=[%d]", L"CInstallMgr::InstallFile",
              commandLine.c_str(), output.c_str(), static_cast<int>(exitCode));
 
+    m_heldPackage.Close();  // it has run
     if (exitCode == 0) {
         PostInstallEvent(this, 80, 0, L"安装完成");
         return true;
@@ -135,11 +169,9 @@ bool CInstallMgr::LayoutFiles() {
         return false;
     if (!DownInstallFile() || platform::IsCurrentThreadCancelled())
         return false;
+    m_heldRuntime.Close();  // media are made, nothing runs
+    m_heldPackage.Close();
     PostInstallEvent(this, 100, 0, L"下载完成");
     m_bCompleted = true;
     return true;
-}
-
-std::wstring CInstallMgr::DownloadDir() const {
-    return m_strLayoutDir.empty() ? GetExeDirectory() : m_strLayoutDir;
 }

@@ -22,10 +22,12 @@
 #include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestSignatures.h"
 
 using qitest::CCannedResponse;
 using qitest::InstallEventRecord;
@@ -43,6 +45,8 @@ const wchar_t kNdpV4[] = L"Software\\Microsoft\\NET Framework Setup\\NDP\\v4";
 
 class InstallPackageTest : public ::testing::Test {
 protected:
+    qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
+    qitest::CScopedPublisherKeys unkeyed;  // it serves unsigned files: a build without keys
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
         ASSERT_TRUE(registry.Ok());
@@ -84,7 +88,9 @@ protected:
         return seen;
     }
 
-    std::string PackagePath() const { return setupDir + "/QuilloraSetup.exe"; }
+    // Where the package lands, is checked and runs; where one left beside the installer is.
+    std::string PackagePath() const { return workFolder / "QuilloraSetup.exe"; }
+    std::string BesidePath() const { return setupDir + "/QuilloraSetup.exe"; }
     // The package the server hands out: records its arguments, prints a line, exits.
     std::string PackageBytes(int exitCode) {
         std::string bytes = qitest::RecordingProgramBytes(PackagePath(), target / "args", exitCode,
@@ -94,8 +100,7 @@ protected:
     }
     // The same package, already beside the installer.
     void PackageBeside(int exitCode) {
-        ASSERT_TRUE(qitest::WriteRecordingScript(PackagePath(), target / "args", exitCode,
-                                                 "setup says hi"));
+        ASSERT_TRUE(qitest::WriteFile(BesidePath(), PackageBytes(exitCode)));
     }
 
     // Runs the installation until its last event (100, or a failure).
@@ -171,7 +176,7 @@ TEST_F(InstallPackageTest, DownloadedPackageRunsSilentlyIntoTheChosenDirectory) 
     std::error_code ec;
     const auto perms = std::filesystem::status(qitest::FsPath(PackagePath()), ec).permissions();
     EXPECT_NE(perms & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
-    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+    EXPECT_FALSE(qitest::FileExists(PackagePath() + ".temp"));
     EXPECT_EQ(RecordedArguments(),
               (std::vector<std::string>{"/VERYSILENT", "/SUPPRESSMSGBOXES", "/DIR=" + installDir}));
     ASSERT_GE(server.Requests().size(), 1u);
@@ -183,7 +188,7 @@ TEST_F(InstallPackageTest, PackageBesideTheInstallerIsUsedWithoutDownload) {
     // Not executable yet: the step sets the owner's execute bit itself.
     PackageBeside(0);
     std::error_code ec;
-    std::filesystem::permissions(qitest::FsPath(PackagePath()), std::filesystem::perms::owner_exec,
+    std::filesystem::permissions(qitest::FsPath(BesidePath()), std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::remove, ec);
     RunInstallation();
     ExpectEvents({{5, 0, L"检测环境..."},
@@ -271,15 +276,18 @@ TEST_F(InstallPackageTest, FailedDownloadEndsTheRunWithoutLeftovers) {
     EXPECT_EQ(seen.back().text, L"下载安装包失败");
     EXPECT_EQ(mgr->GetResult(), InstallFailure::HttpStatus);
     EXPECT_EQ(mgr->GetResultValue(), 404);
-    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
-    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+    EXPECT_FALSE(qitest::FileExists(PackagePath()));
+    EXPECT_FALSE(qitest::FileExists(PackagePath() + ".temp"));
 }
 
-TEST_F(InstallPackageTest, PackagePathTakenByAFolderCountsAsPresent) {
-    ASSERT_TRUE(std::filesystem::create_directory(qitest::FsPath(PackagePath())));
+TEST_F(InstallPackageTest, AFolderBesideTheInstallerIsNoPackage) {
+    ASSERT_TRUE(std::filesystem::create_directory(qitest::FsPath(BesidePath())));
+    server.Set("/pack.exe", CCannedResponse::Status(200, PackageBytes(0)));
+    server.Set("/stats", CCannedResponse::Status(200, "ok"));
     RunInstallation();
-    ExpectEvents({{5, 0, L"检测环境..."}, {80, 0, L"正在安装..."}, {80, -1, L"安装失败"}});
-    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(mgr->GetResult(), InstallFailure::None);
+    ASSERT_FALSE(server.Requests().empty());
+    EXPECT_EQ(server.Requests()[0].path, "/pack.exe");
 }
 
 TEST_F(InstallPackageTest, ManagerDestroyedDuringADownloadStopsIt) {
@@ -293,8 +301,8 @@ TEST_F(InstallPackageTest, ManagerDestroyedDuringADownloadStopsIt) {
     mgr->BeginInstallThread();
     ASSERT_TRUE(events.PumpUntil([&] { return Seen().size() >= 3; }));  // a report came
     mgr.reset();  // asks the install thread to stop and joins it
-    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
-    EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+    EXPECT_FALSE(qitest::FileExists(PackagePath()));
+    EXPECT_FALSE(qitest::FileExists(PackagePath() + ".temp"));
     EXPECT_FALSE(qitest::FileExists(target / "args"));
 }
 
@@ -310,7 +318,7 @@ TEST_F(InstallPackageTest, FoldersOutsideTheAnsiCodePageWorkThroughout) {
     std::filesystem::create_directories(qitest::FsPath(installDir), ec);  // as the setup would
     ASSERT_TRUE(CRegSettings(platform::HKEY_LOCAL_MACHINE, kNdp, true, false).DeleteKeyTree(L"v4"));
     const std::string runtime =
-        qitest::RecordingProgramBytes(setupDir + "/net4.exe", target / "net-args", 0);
+        qitest::RecordingProgramBytes(workFolder / "net4.exe", target / "net-args", 0);
     server.Set("/net40.exe", CCannedResponse::Status(200, runtime));
     server.Set("/net45.exe", CCannedResponse::Status(200, runtime));
     server.Set("/pack.exe", CCannedResponse::Status(200, PackageBytes(0)));

@@ -6,6 +6,7 @@
 #include "tests/support/InstallEvents.h"
 #include "tests/support/Processes.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestFiles.h"
@@ -13,12 +14,13 @@
 namespace {
 
 TEST(InstallProcesses, EndsOneOfEachProductAndFiftyCompanions) {
+    qitest::CScopedWorkFolder workFolder;
     qitest::TempRegistry registry;
     ASSERT_TRUE(registry.Ok());
     qitest::TempDir dir;
     const auto module = qitest::OverrideModuleFileName(platform::Utf8ToWide(dir / "installer"));
     dir.Write("Install.ini", qitest::OfflineInstallIni());
-    ASSERT_TRUE(qitest::WriteRecordingScript(dir / "QuilloraSetup.exe", dir / "args", 1));
+    ASSERT_TRUE(workFolder.PlaceRecordingProgram(dir / "QuilloraSetup.exe", dir / "args", 1));
     qitest::InstallEvents events;
     qitest::NamedProcesses product(dir, "Quillora.exe", 2);
     qitest::NamedProcesses helper(dir, "Renovar.exe", 1);

@@ -61,13 +61,15 @@ bool VerifyFileDigest(const std::wstring& path, const CDigestSetting& digest, co
 CurlResult DownloadForInstall(const std::string& url, const wchar_t* mirrorsKey,
                               const std::string& dir, const std::string& fileName,
                               const std::wstring& iniPath, const std::string& sha256,
-                              CLibcurlDownCallback* progress, const wchar_t* who) {
+                              CLibcurlDownCallback* progress, const wchar_t* who,
+                              CBodyDigest* bodyDigest) {
     TransferOptions options = DefaultTransferOptions();
     options.listener = progress;
     options.stopFlag = &g_bStopFlag;
     ApplyTransferConfig(options, iniPath, who);
     options.retries = kDownloadRetries;
     options.sha256 = sha256;
+    options.bodyDigest = bodyDigest;
     for (const std::wstring& mirror : GetConfigMirrors(iniPath, mirrorsKey)) {
         DebugLog(L"%s mirror %s=[%s]", who, mirrorsKey, mirror.c_str());
         options.mirrors.push_back(WideToAnsi(mirror));

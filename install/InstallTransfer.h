@@ -20,11 +20,12 @@ void ApplyTransferConfig(TransferOptions& options, const std::wstring& iniPath, 
 // Downloads `url` into `dir`/`fileName` as the install steps do: Install.ini's transfer
 // settings and the mirrors of `mirrorsKey`, retries after transient failures, the stop flag,
 // progress through `progress`, and `sha256` (64 hex digits, or empty for none) checked
-// before the file takes its name.
+// before the file takes its name; `bodyDigest` (or null) fed with the file's bytes.
 CurlResult DownloadForInstall(const std::string& url, const wchar_t* mirrorsKey,
                               const std::string& dir, const std::string& fileName,
                               const std::wstring& iniPath, const std::string& sha256,
-                              CLibcurlDownCallback* progress, const wchar_t* who);
+                              CLibcurlDownCallback* progress, const wchar_t* who,
+                              CBodyDigest* bodyDigest = nullptr);
 // The same keys as the process-wide defaults of new clients (the report's client is made
 // by CHttpMgr on its own thread).
 void ApplyTransferDefaults(const std::wstring& iniPath, const wchar_t* who);

@@ -26,11 +26,13 @@
 #include "sys/RegSettings.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/ScopedOverrides.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempRegistry.h"
 #include "tests/support/TestCerts.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestSignatures.h"
 
 using qitest::CCannedResponse;
 using qitest::CTestHttpServer;
@@ -48,6 +50,8 @@ std::string Upper(std::string text) {
 
 class InstallTrustTest : public ::testing::Test {
 protected:
+    qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
+    qitest::CScopedPublisherKeys unkeyed;  // it serves unsigned files: a build without keys
     void SetUp() override {
         ASSERT_TRUE(server.IsRunning());
         ASSERT_TRUE(registry.Ok());
@@ -90,7 +94,7 @@ protected:
     // A setup package that records that it ran (in "ran"), padded to `size` bytes.
     std::string Package(size_t size = 0) {
         std::string bytes =
-            qitest::RecordingProgramBytes(exeDir / "QuilloraSetup.exe", target / "ran", 0);
+            qitest::RecordingProgramBytes(workFolder / "QuilloraSetup.exe", target / "ran", 0);
         EXPECT_FALSE(bytes.empty());
         if (size > bytes.size())
             bytes += CTestHttpServer::GeneratedBytes(0, size - bytes.size());
@@ -98,11 +102,12 @@ protected:
     }
     // The same, already beside the installer.
     void PackageBeside() {
-        ASSERT_TRUE(qitest::WriteRecordingScript(exeDir / "QuilloraSetup.exe", target / "ran", 0));
+        ASSERT_TRUE(
+            workFolder.PlaceRecordingProgram(exeDir / "QuilloraSetup.exe", target / "ran", 0));
     }
     // A runtime installer that records that it ran (in "net-ran").
     std::string Runtime() {
-        return qitest::RecordingProgramBytes(exeDir / "net4.exe", target / "net-ran", 0);
+        return qitest::RecordingProgramBytes(workFolder / "net4.exe", target / "net-ran", 0);
     }
     bool Ran(const char* record) const { return qitest::FileExists(target / record); }
     void Forget(const char* record) {
@@ -132,8 +137,8 @@ protected:
         EXPECT_EQ(Last().progress, 80);
         EXPECT_EQ(Last().status, -1);
         EXPECT_EQ(Last().text, L"安装包校验失败");
-        EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe"));
-        EXPECT_FALSE(qitest::FileExists(exeDir / "QuilloraSetup.exe.temp"));
+        EXPECT_FALSE(qitest::FileExists(workFolder / "QuilloraSetup.exe"));
+        EXPECT_FALSE(qitest::FileExists(workFolder / "QuilloraSetup.exe.temp"));
         EXPECT_FALSE(Ran("ran")) << "the package ran";
     }
     size_t Requests(const std::string& path) const {
@@ -208,11 +213,11 @@ TEST_F(InstallTrustTest, WrongDigestNeverRunsTheFileDownloadedOrBeside) {
     EXPECT_NE(capture.Text().find(wrong), std::string::npos);
     EXPECT_NE(capture.Text().find(Sha256Hex(package)), std::string::npos);
 
-    // Beside the installer: deleted, so the next run downloads it afresh.
+    // Beside the installer: its copy is refused, so it is downloaded (and refused) instead.
     PackageBeside();
     RunInstallation();
     ExpectRefusedPackage();
-    EXPECT_EQ(Requests("/pack.exe"), 1u);  // only the first run's download
+    EXPECT_EQ(Requests("/pack.exe"), 2u);
 }
 
 TEST_F(InstallTrustTest, MalformedDigestRefusesWithAClearLine) {
@@ -243,11 +248,11 @@ TEST_F(InstallTrustTest, RuntimeDigestFailsItsOwnStepOnly) {
     RunInstallation();
     EXPECT_TRUE(Saw(40, -1, L"下载 Net Framework 组件失败"));
     EXPECT_FALSE(Ran("net-ran"));
-    EXPECT_FALSE(qitest::FileExists(exeDir / "net4.exe"));
+    EXPECT_FALSE(qitest::FileExists(workFolder / "net4.exe"));
     EXPECT_TRUE(Succeeded());  // the package installs all the same
 
     std::error_code ec;
-    std::filesystem::remove(qitest::FsPath(exeDir / "QuilloraSetup.exe"), ec);
+    std::filesystem::remove(qitest::FsPath(workFolder / "QuilloraSetup.exe"), ec);
     WriteIni("net45_sha256=" + Upper(Sha256Hex(Runtime())) + "\r\n");
     RunInstallation();
     EXPECT_TRUE(Saw(40, 0, L"安装 Net Framework 组件成功"));
@@ -276,7 +281,7 @@ TEST_F(InstallTrustTest, PackageCutAtThirtySixtyAndNinetyPercentIsResumed) {
     EXPECT_EQ(Requests("/pack.exe"), 4u);
     EXPECT_LT(static_cast<double>(server.BodyBytesSent()), 1.1 * static_cast<double>(size));
     std::string digest;
-    ASSERT_TRUE(Sha256OfFile(exeDir / "QuilloraSetup.exe", digest));
+    ASSERT_TRUE(Sha256OfFile(workFolder / "QuilloraSetup.exe", digest));
     EXPECT_EQ(digest, Sha256Hex(package));
     // The bar never went back while the attempts came and went.
     int last = 0;
@@ -359,3 +364,166 @@ TEST_F(InstallTrustTest, ProxyKeyCarriesTheDownloads) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------------------ publisher signatures
+
+// A build with the publisher's key (the test's own key pair in place of compiled-in ones).
+class InstallSignedTest : public InstallTrustTest {
+protected:
+    InstallSignedTest() : keys(KeySet(publisher)) {}
+    static CPublisherKeySet KeySet(const qitest::CTestSigner& signer) {
+        CPublisherKeySet set;
+        set.keys = {signer.Key()};
+        return set;
+    }
+    std::string Signed(const std::string& bytes, const std::string& name) const {
+        return publisher.Sign(bytes, qitest::CTestSigner::CommentFor(name));
+    }
+    void ExpectSignatureRefused(const wchar_t* text = L"安装包签名无效") {
+        ASSERT_FALSE(events.Seen().empty());
+        EXPECT_EQ(Last().status, -1);
+        EXPECT_EQ(Last().text, text);
+        EXPECT_EQ(mgr->GetResult(), InstallFailure::SignatureInvalid);
+        EXPECT_FALSE(Ran("ran")) << "the package ran";
+        for (const char* left : {"QuilloraSetup.exe", "QuilloraSetup.exe.minisig", "net4.exe"})
+            EXPECT_FALSE(qitest::FileExists(workFolder / left)) << left;
+    }
+
+    qitest::CTestSigner publisher;
+    qitest::CScopedPublisherKeys keys;
+};
+
+TEST_F(InstallSignedTest, OnlyAPackageSignedForItsNameRuns) {
+    const std::string package = Package();
+    const std::string good = Signed(package, "pack.exe");
+    qitest::CTestSigner stranger;
+    const std::vector<std::pair<const char*, CCannedResponse>> bad = {
+        {"unsigned", CCannedResponse::Status(404, "no signature")},
+        {"wrong key",
+         CCannedResponse::Status(
+             200, stranger.Sign(package, qitest::CTestSigner::CommentFor("pack.exe")))},
+        {"truncated", CCannedResponse::Status(200, good.substr(0, good.size() / 2))},
+        // The runtime's own valid signature, served for the package.
+        {"cross-named", CCannedResponse::Status(200, Signed(Runtime(), "net.exe"))},
+        {"other file", CCannedResponse::Status(200, Signed(package + "x", "pack.exe"))},
+    };
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    WriteIni("install_pack_sha256=" + Sha256Hex(package) + "\r\n");  // the pin holds as well
+    for (const auto& [what, signature] : bad) {
+        SCOPED_TRACE(what);
+        server.Set("/pack.exe.minisig", signature);
+        RunInstallation();
+        ExpectSignatureRefused();
+    }
+    server.Set("/pack.exe.minisig", CCannedResponse::Status(200, good));
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_TRUE(Ran("ran"));
+}
+
+TEST_F(InstallSignedTest, APlantedFileBesideTheInstallerNeverRuns) {
+    const std::string package = Package();
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    server.Set("/pack.exe.minisig", CCannedResponse::Status(200, Signed(package, "pack.exe")));
+    WriteIni("");
+    // Planted without a signature, then with a valid one of another file.
+    ASSERT_TRUE(
+        workFolder.PlaceRecordingProgram(exeDir / "QuilloraSetup.exe", target / "planted", 0));
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_FALSE(Ran("planted"));
+    EXPECT_TRUE(Ran("ran"));
+    ASSERT_TRUE(
+        qitest::WriteFile(exeDir / "QuilloraSetup.exe.minisig", Signed(package, "pack.exe")));
+    Forget("ran");
+    RunInstallation();
+    EXPECT_FALSE(Ran("planted"));
+    EXPECT_TRUE(Ran("ran"));
+    EXPECT_EQ(Requests("/pack.exe"), 2u);
+
+    // Signed media beside it (as --layout makes them) are used without a download.
+    ASSERT_TRUE(qitest::WriteFile(exeDir / "QuilloraSetup.exe", package));
+    ASSERT_TRUE(
+        qitest::WriteFile(exeDir / "QuilloraSetup.exe.minisig", Signed(package, "pack.exe")));
+    Forget("ran");
+    RunInstallation();
+    EXPECT_TRUE(Ran("ran"));
+    EXPECT_EQ(Requests("/pack.exe"), 2u);
+}
+
+TEST_F(InstallSignedTest, TheSignatureComesFromTheMirrorThatServedTheFile) {
+    const std::string package = Package();
+    server.Set("/pack.exe", CCannedResponse::Status(404, "gone"));
+    server.Set("/pack.exe.minisig", CCannedResponse::Status(200, Signed("stale", "pack.exe")));
+    server.Set("/mirror/pack.exe", CCannedResponse::Status(200, package));
+    server.Set("/mirror/pack.exe.minisig",
+               CCannedResponse::Status(200, Signed(package, "pack.exe")));
+    WriteIni("install_pack_mirrors=" + server.Url("/mirror/pack.exe") + "\r\n");
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    EXPECT_EQ(Requests("/pack.exe.minisig"), 0u);
+    EXPECT_EQ(Requests("/mirror/pack.exe.minisig"), 1u);
+}
+
+// The prehashed form is checked against the digest taken during the download, which must
+// then cover the bytes an earlier run left; the legacy form reads the file.
+TEST_F(InstallSignedTest, APackageResumedInALaterRunIsCheckedWhole) {
+    const uint64_t size = 4 * kMiB;
+    const std::string package = Package(size);
+    for (bool legacy : {false, true}) {
+        SCOPED_TRACE(legacy ? "legacy" : "prehashed");
+        CCannedResponse whole;
+        whole.body = package;
+        whole.acceptRanges = true;
+        whole.etag = "\"pack-1\"";
+        CCannedResponse cut = whole;
+        cut.cutAfter = size / 2;
+        std::vector<CCannedResponse> sequence{cut};
+        sequence.resize(1 + 6, CCannedResponse::Status(503, "busy"));  // the first run gives up
+        sequence.push_back(whole);
+        server.SetSequence("/pack.exe", sequence);
+        server.Set(
+            "/pack.exe.minisig",
+            CCannedResponse::Status(
+                200, publisher.Sign(package, qitest::CTestSigner::CommentFor("pack.exe"), legacy)));
+        WriteIni("");
+        const uint64_t sentBefore = server.BodyBytesSent();
+        RunInstallation();
+        EXPECT_FALSE(Succeeded());
+        RunInstallation();
+        EXPECT_TRUE(Succeeded());
+        EXPECT_TRUE(Ran("ran"));
+        EXPECT_LT(static_cast<double>(server.BodyBytesSent() - sentBefore),
+                  1.1 * static_cast<double>(size))
+            << "the second run did not go on from the first one's bytes";
+        Forget("ran");
+        std::error_code ec;
+        std::filesystem::remove(qitest::FsPath(workFolder / "QuilloraSetup.exe"), ec);
+    }
+}
+
+TEST_F(InstallSignedTest, AnUnsignedRuntimeInstallerEndsTheRun) {
+    RuntimePresent(false);
+    const std::string package = Package();
+    server.Set("/net.exe", CCannedResponse::Status(200, Runtime()));
+    server.Set("/pack.exe", CCannedResponse::Status(200, package));
+    server.Set("/pack.exe.minisig", CCannedResponse::Status(200, Signed(package, "pack.exe")));
+    WriteIni("");
+    RunInstallation();
+    ExpectSignatureRefused(L"Net Framework 组件签名无效");
+    EXPECT_FALSE(Ran("net-ran"));
+    EXPECT_EQ(Requests("/pack.exe"), 0u);
+}
+
+TEST_F(InstallTrustTest, AnUnkeyedBuildSaysOnceThatNothingWasSignatureChecked) {
+    server.Set("/pack.exe", CCannedResponse::Status(200, Package()));
+    WriteIni("");
+    platform::ScopedDebugCapture capture;
+    RunInstallation();
+    EXPECT_TRUE(Succeeded());
+    const std::string log = capture.Text();
+    const size_t first = log.find("not signature-checked");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find("not signature-checked", first + 1), std::string::npos);
+    EXPECT_EQ(Requests("/pack.exe.minisig"), 0u);
+}

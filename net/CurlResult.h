@@ -15,6 +15,9 @@ struct CurlResult {
     std::string message;  // libcurl's text for the transfer, or the client's own text
     // The class of the failure; None exactly when code is 200.
     DownloadFailure failure = DownloadFailure::Other;
+    // downloadFile: the URL (the main one or a mirror) whose answer completed the file; what
+    // belongs to the file (its signature) is fetched from there.
+    std::string servedUrl;
 };
 
 // One line for a log or a page: the class, with the status for HttpStatus ("HTTP status

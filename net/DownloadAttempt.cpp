@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "net/BodyDigest.h"
 #include "net/ClusterCurl.h"
 #include "net/ClusterCurlInternal.h"
 #include "net/Sha256.h"
@@ -128,8 +129,7 @@ bool CDownloadState::OpenFresh() {
     total = 0;
     validator.clear();
     validatorUrl.clear();
-    if (sha != nullptr)
-        sha->Reset();
+    ResetDigests();
     return file.IsOpen();
 }
 
@@ -150,8 +150,7 @@ bool CDownloadState::OpenToResume(const CResumeRecord& record, std::string& why)
     }
     // The bytes the record vouches for are read (the digest covers the whole file); what
     // follows them was never vouched for and is written over.
-    if (sha != nullptr)
-        sha->Reset();
+    ResetDigests();
     std::vector<char> buffer(kResumeReadBytes);
     int64_t read = 0;
     while (read < record.kept) {
@@ -163,8 +162,7 @@ bool CDownloadState::OpenToResume(const CResumeRecord& record, std::string& why)
             file.Close();
             return false;
         }
-        if (sha != nullptr)
-            sha->Update(buffer.data(), static_cast<size_t>(got));
+        FeedDigests(buffer.data(), static_cast<size_t>(got));
         read += got;
     }
     syncFile = platform::OpenFile(tempPath, O_WRONLY | O_NOFOLLOW, 0, error);
@@ -174,6 +172,20 @@ bool CDownloadState::OpenToResume(const CResumeRecord& record, std::string& why)
     validator = record.validator;
     validatorUrl = record.url;
     return true;
+}
+
+void CDownloadState::ResetDigests() {
+    if (sha != nullptr)
+        sha->Reset();
+    if (bodyDigest != nullptr)
+        bodyDigest->Reset();
+}
+
+void CDownloadState::FeedDigests(const void* data, size_t bytes) {
+    if (sha != nullptr)
+        sha->Update(data, bytes);
+    if (bodyDigest != nullptr)
+        bodyDigest->Update(data, bytes);
 }
 
 int CDownloadState::CloseFile() {
@@ -342,8 +354,7 @@ size_t CDownloadState::WriteBody(const char* data, size_t bytes) {
     onDisk += static_cast<int64_t>(bytes);
     received += static_cast<int64_t>(bytes);
     highWater = std::max(highWater, onDisk);
-    if (sha != nullptr)
-        sha->Update(data, bytes);
+    FeedDigests(data, bytes);
     Checkpoint(false);
     return bytes;
 }

@@ -15,6 +15,7 @@
 #include "net/TransferProgress.h"
 #include "platform/File.h"
 
+class CBodyDigest;
 class CSha256;
 
 // Writes the resume record off the transfer's thread: syncing a large file can take seconds
@@ -58,6 +59,7 @@ struct CDownloadState {
     std::string recordPath;
     std::string pin;                    // the sha256 option; empty: none
     CSha256* sha = nullptr;             // fed with every byte the file keeps; null without a pin
+    CBodyDigest* bodyDigest = nullptr;  // the caller's, fed alike; null: none
     platform::FileDescriptor file;      // the temporary file, its offset at onDisk
     platform::FileDescriptor syncFile;  // the same file, for the checkpoints' syncs
 
@@ -104,7 +106,8 @@ struct CDownloadState {
     // Opens the temporary file an earlier run left to go on from `record` (checked by the
     // caller against this download): a regular file holding at least `record.kept` and at
     // most `record.total` bytes, of which the first `record.kept` are read (and hashed with
-    // a pin). False, with the file closed, when anything does not fit; `why` says what.
+    // a pin or a caller's digest). False, with the file closed, when anything does not fit; `why`
+    // says what.
     bool OpenToResume(const CResumeRecord& record, std::string& why);
     // Starts the body over: no record, a new empty temporary file.
     bool Restart();
@@ -112,6 +115,9 @@ struct CDownloadState {
     void Discard();
     // Closes the file once no checkpoint uses it; 0 or the errno of the close.
     int CloseFile();
+    // The pin's digest and the caller's, started over or fed with bytes the file keeps.
+    void ResetDigests();
+    void FeedDigests(const void* data, size_t bytes);
 
     // Resets the attempt's fields for an attempt on `attemptUrl`.
     void BeginAttempt(const std::string& attemptUrl);

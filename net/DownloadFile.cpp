@@ -159,6 +159,7 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         download.recordPath = ResumeRecordPath(download.tempPath);
         download.pin = m_options.sha256;
         download.sha = download.pin.empty() ? nullptr : &sha;
+        download.bodyDigest = m_options.bodyDigest;
         m_pDownload = &download;
         struct CDetach {
             ClusterCurl* self;
@@ -229,7 +230,9 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
                 }
                 traceError("downloadFile sha256 matches the pin: %s\n", actual.c_str());
             }
-            return finishDownload(download, finalPath);
+            CurlResult done = finishDownload(download, finalPath);
+            done.servedUrl = urls[i];
+            return done;
         }
         return failedDownload(download, curlCode, false);
     } catch (...) {

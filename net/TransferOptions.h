@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class CBodyDigest;  // BodyDigest.h
 class CLibcurlDownCallback;
 
 // A lookup of the system's proxy for a URL: true with a proxy URL libcurl takes, or "" for a
@@ -43,6 +44,8 @@ struct TransferOptions {
     // attempt that did bring some does not count. 0: a single attempt per URL.
     int retries = 0;
     std::string sha256;  // expected digest, 64 lower-case hex digits; empty: none
+    // Not owned; null: none. Complete (the whole file) only when downloadFile returns 200.
+    CBodyDigest* bodyDigest = nullptr;
     // Further URLs of the same file, tried in order when the one before failed (after its
     // retries, or at once on a permanent answer). Bytes already received go on to the next
     // URL only with a sha256 pin; without one a mirror starts from zero.

@@ -1,5 +1,5 @@
 #pragma once
-// The installer's working folder, and files held open from their check to their start.
+// The installer's working folder, and files held open from their check until they run.
 
 #include <cstdint>
 #include <string>
@@ -36,8 +36,7 @@ public:
     bool IsOpen() const;
 
 private:
-    // The HANDLE on Windows, the descriptor on POSIX; -1 when none.
-    std::intptr_t m_handle = -1;
+    std::intptr_t m_hFile = -1;  // a descriptor (POSIX) or a HANDLE (Windows); -1 when closed
 };
 
 }  // namespace platform

@@ -289,12 +289,12 @@ HeldFile::~HeldFile() {
     Close();
 }
 
-HeldFile::HeldFile(HeldFile&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
+HeldFile::HeldFile(HeldFile&& other) noexcept : m_hFile(std::exchange(other.m_hFile, -1)) {}
 
 HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
     if (this != &other) {
         Close();
-        m_handle = std::exchange(other.m_handle, -1);
+        m_hFile = std::exchange(other.m_hFile, -1);
     }
     return *this;
 }
@@ -323,17 +323,17 @@ bool HeldFile::Open(const std::wstring& path, std::string* error) {
             *error = "cannot hold " + WideToUtf8(native) + ": not a plain file";
         return false;
     }
-    m_handle = reinterpret_cast<std::intptr_t>(h);
+    m_hFile = reinterpret_cast<std::intptr_t>(h);
     return true;
 }
 
 void HeldFile::Close() {
-    if (m_handle != -1)
-        ::CloseHandle(reinterpret_cast<HANDLE>(std::exchange(m_handle, -1)));
+    if (m_hFile != -1)
+        ::CloseHandle(reinterpret_cast<HANDLE>(std::exchange(m_hFile, -1)));
 }
 
 bool HeldFile::IsOpen() const {
-    return m_handle != -1;
+    return m_hFile != -1;
 }
 
 }  // namespace platform

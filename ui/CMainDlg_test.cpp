@@ -20,9 +20,11 @@
 #include "sys/SupportLog.h"
 #include "tests/support/InstallEvents.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestHttpServer.h"
+#include "tests/support/TestSignatures.h"
 #include "tests/support/Wait.h"
 #include "ui/CMsgBoxDlg.h"
 #include "ui/SButtonEx.h"
@@ -35,6 +37,8 @@ namespace {
 
 class MainDlgTest : public uitest::MainWindowFixture {
 protected:
+    qitest::CScopedWorkFolder workFolder;  // downloads and checks in a folder of the test
+    qitest::CScopedPublisherKeys unkeyed;  // it serves unsigned files: a build without keys
     SWindow* Child(const wchar_t* name) { return m_dlg->FindChildByName(name); }
     SStringW Text(const wchar_t* name) { return Child(name)->GetWindowTextW(true); }
     int Page() { return m_dlg->FindChildByName2<STabCtrl>(L"tab_main")->GetCurSel(); }
@@ -353,8 +357,8 @@ TEST_F(MainDlgTest, AFailedRunShowsItsReasonOpensTheLogAndRetries) {
     EXPECT_EQ(qitest::TempDir::Read(opened), log + "\n");
 #endif
 
-    ASSERT_TRUE(qitest::WriteRecordingScript(m_tmp / "installer/QuilloraSetup.exe", m_tmp / "args",
-                                             0, "ok"));
+    ASSERT_TRUE(workFolder.PlaceRecordingProgram(m_tmp / "installer/QuilloraSetup.exe",
+                                                 m_tmp / "args", 0, "ok"));
     ASSERT_TRUE(Click(L"link_retry"));
     EXPECT_FALSE(Child(L"txt_reason")->IsVisible(true));
     EXPECT_FALSE(Child(L"link_retry")->IsVisible(true));

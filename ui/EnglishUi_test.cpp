@@ -145,7 +145,8 @@ TEST_F(EnglishUiTest, EveryPageAndTheMessageBoxShowNoChineseText) {
           InstallFailure::WriteFailed, InstallFailure::BadAddress, InstallFailure::DownloadFailed,
           InstallFailure::ProductRunning, InstallFailure::RuntimeSetupFailed,
           InstallFailure::SetupFailed, InstallFailure::InvalidInstallDir,
-          InstallFailure::BadConfiguration, InstallFailure::Cancelled}) {
+          InstallFailure::BadConfiguration, InstallFailure::SignatureInvalid,
+          InstallFailure::Cancelled}) {
         for (int64_t value : {404, 1603}) {
             PostFailureEvent(m_dlg->GetInstallMgr(), 80, L"下载安装包失败", reason, value);
             m_host.Advance(10);

@@ -14,12 +14,21 @@
 #include <string>
 #include <vector>
 
+#include "install/PublisherSignature.h"
 #include "tests/support/TempDir.h"
 #include "uilib/SDefs.h"
 
 namespace e2e {
 
 using SOUI::CRect;
+
+// The fixtures serve unsigned deployments: a build with publisher keys (whose secret halves
+// the tests do not have) refuses them, as it must; install_trust_tests check that build.
+inline bool RefusesUnsignedDeployments() {
+    return PublisherKeys().Enabled();
+}
+inline constexpr char kKeyedBuildSkip[] =
+    "this build checks publisher signatures: it runs no unsigned deployment";
 
 // The main window's controls in client pixels (the window is 640 wide; 400 high with the
 // custom panel folded, 445 unfolded).

@@ -102,9 +102,13 @@ protected:
         CInstallerTest::SetUp();
         if (IsSkipped())
             return;
+        if (RefusesUnsignedDeployments())
+            GTEST_SKIP() << kKeyedBuildSkip;
         ASSERT_TRUE(m_server.IsRunning());
     }
     std::string Ini() const { return InstallIni(m_server.Url("")); }
+    // The installer's working folder under the run's own HOME (no XDG_CACHE_HOME is set).
+    std::string WorkFolder() const { return m_staged->Temp() / "home/.cache/quillora-installer"; }
 
     CTestHttpServer m_server;
 };
@@ -131,8 +135,9 @@ TEST_F(Install, WholeInstallationThenTheProductStartsFromAPathWithABlank) {
     EXPECT_NE(TempDir::Read(m_staged->RegistryDir() + "/machine.reg").find("NDP\\v4"),
               std::string::npos)
         << "the runtime installer did not run";
-    EXPECT_TRUE(TempDir::Read(m_staged->AppDir() + "/QuilloraSetup.exe") == package)
-        << "the package was not downloaded beside the installer";
+    EXPECT_TRUE(TempDir::Read(WorkFolder() + "/QuilloraSetup.exe") == package)
+        << "the package was not downloaded into the working folder";
+    EXPECT_FALSE(fs::exists(m_staged->AppDir() + "/QuilloraSetup.exe"));
     EXPECT_TRUE(fs::exists(installDir + "/Quillora.exe"));
     const std::string userIni = TempDir::Read(installDir + "/user.ini");
     EXPECT_NE(userIni.find("[Config]"), std::string::npos) << userIni;
@@ -326,7 +331,7 @@ TEST_F(Install, StartedFromAnotherFolderUsesItsOwnFolder) {
     EXPECT_TRUE(HasRequest(m_server, "GET", "/pack.exe"));
     for (const auto& r : m_server.Requests())
         EXPECT_EQ(r.path.find("/decoy"), std::string::npos) << r.path;
-    EXPECT_TRUE(TempDir::Read(m_staged->AppDir() + "/QuilloraSetup.exe") == package);
+    EXPECT_TRUE(TempDir::Read(WorkFolder() + "/QuilloraSetup.exe") == package);
     EXPECT_TRUE(fs::exists(work / "Quillora/Quillora.exe"));
     EXPECT_TRUE(fs::exists(work / "Quillora/user.ini"));
     EXPECT_FALSE(fs::exists(work / "Quillora/Quillora/Quillora.exe"));

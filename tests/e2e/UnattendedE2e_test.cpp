@@ -31,7 +31,11 @@ size_t Count(const std::string& text, const std::string& part) {
 
 class Unattended : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_server.IsRunning()); }
+    void SetUp() override {
+        if (RefusesUnsignedDeployments())
+            GTEST_SKIP() << kKeyedBuildSkip;
+        ASSERT_TRUE(m_server.IsRunning());
+    }
 
     // Stages the installer with `ini` (empty: Ini()), the runtime marked present.
     void Stage(const std::string& ini = "") {

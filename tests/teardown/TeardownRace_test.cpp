@@ -12,6 +12,7 @@
 #include "net/EventHttpCallBack.h"
 #include "net/HttpMgr.h"
 #include "platform/Thread.h"
+#include "tests/support/ScopedWorkFolder.h"
 #include "tests/support/TestHttpServer.h"
 #include "uilib/SNotifyCenter.h"
 
@@ -33,6 +34,7 @@ private:
 };
 
 TEST(TeardownRace, RequestAndInstallThreadsPostWhileTheCenterIsTornDown) {
+    qitest::CScopedWorkFolder workFolder;
     qitest::CTestHttpServer server;
     ASSERT_TRUE(server.IsRunning());
     server.Set("/report", qitest::CCannedResponse::Status(200, "ok"));

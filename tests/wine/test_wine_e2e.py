@@ -74,24 +74,26 @@ class WineE2e(unittest.TestCase):
         return [p for p in wd.prefix_processes() if p[1] in wd.OWN_PROGRAMS]
 
     def test_whole_installation_into_a_unicode_folder_starts_the_product(self):
-        self.server.file("/net4.exe", wd.demo_file(wd.DEMO_RUNTIME))
+        wd.serve_demo(self.server, wd.DEMO_RUNTIME)
+        wd.serve_demo(self.server, wd.DEMO_PACKAGE)
         package = wd.demo_file(wd.DEMO_PACKAGE)
-        self.server.file("/pack.exe", package)
         marker = os.path.join(self.work_dir(), "product-ran")
         install_dir = UNICODE_PARENT + "\\Quillora"
         # The installer creates the last level only.
         os.makedirs(wd.unix_path(UNICODE_PARENT), exist_ok=True)
         self.addCleanup(shutil.rmtree, wd.unix_path(UNICODE_PARENT), True)
         # The runtime is missing: the demo runtime installer runs first.
-        self.launch(wd.install_ini(self.server.url, "wine-e2e"), runtime=False,
+        self.launch(wd.install_ini(self.server.url, "wine-e2e", runtime=wd.DEMO_RUNTIME,
+                                   package=wd.DEMO_PACKAGE), runtime=False,
                     args=["--dir", UNICODE_PARENT],
                     env={"QI_DEMO_PRODUCT_MARKER": wd.win_path(marker)})
         self.window.click(Ctl.BTN_INSTALLER)
         self.wait_for_page("finished", 120)
 
         self.assertTrue(wd.runtime_registered(self.display), "the demo runtime did not register")
-        with open(os.path.join(self.installer.app, "QuilloraSetup.exe"), "rb") as f:
-            self.assertEqual(f.read(), package, "the package beside the installer")
+        with open(os.path.join(wd.WORK_FOLDER, "QuilloraSetup.exe"), "rb") as f:
+            self.assertEqual(f.read(), package, "the package in the working folder")
+        self.assertFalse(os.path.exists(os.path.join(self.installer.app, "QuilloraSetup.exe")))
         self.assertTrue(os.path.isfile(wd.unix_path(install_dir + "\\Quillora.exe")))
         with open(wd.unix_path(install_dir + "\\user.ini"), "rb") as f:
             user_ini = f.read().decode("utf-8", "replace").replace("\0", "")
@@ -152,7 +154,7 @@ class WineE2e(unittest.TestCase):
         self.assertTrue(wd.wait_until(lambda: self.server.open_connections() == 0, 10),
                         "the download's connection stayed open")
         # A part of the package under its name would be run by the next start as it is.
-        self.assertFalse(os.path.exists(os.path.join(self.installer.app, "QuilloraSetup.exe")))
+        self.assertFalse(os.path.exists(os.path.join(wd.WORK_FOLDER, "QuilloraSetup.exe")))
 
     def test_dragging_the_caption_moves_the_window(self):
         self.launch(wd.install_ini("http://127.0.0.1:1"))

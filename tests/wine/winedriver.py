@@ -28,6 +28,8 @@ import time
 BIN = os.environ.get("QI_WINE_E2E_BIN", "")
 DEMO_ROOT = os.environ.get("QI_WINE_E2E_DEMO_ROOT", "")
 PREFIX = os.path.abspath(os.environ.get("QI_WINE_E2E_PREFIX", "wine-e2e-prefix"))
+# The installer's working folder (<ProgramData>\Quillora\Installer): its downloads land there.
+WORK_FOLDER = os.path.join(PREFIX, "drive_c", "ProgramData", "Quillora", "Installer")
 SHOTS = os.environ.get("QI_WINE_E2E_SHOTS", os.path.join(tempfile.gettempdir(), "qi-wine-shots"))
 
 PROGRAM = "quillora-installer.exe"
@@ -448,9 +450,17 @@ DEMO_RUNTIME = "/software/third_party/NETFramework4.5.exe"
 DEMO_PACKAGE = "/software/install_pack/quillora1.0.exe"
 
 
-def install_ini(base_url, channel="e2e", language=1):
-    return (f"[Config]\nnet40_url={base_url}/net4.exe\nnet45_url={base_url}/net4.exe\n"
-            f"install_pack_url={base_url}/pack.exe\ninstall_statistics_url={base_url}/stats\n"
+def serve_demo(server, url_path):
+    """A file of the demo deployment under its own path, with its signature when the
+    deployment is signed (the signature names the file as published)."""
+    server.file(url_path, demo_file(url_path))
+    if os.path.exists(DEMO_ROOT + url_path + ".minisig"):
+        server.file(url_path + ".minisig", demo_file(url_path + ".minisig"))
+
+
+def install_ini(base_url, channel="e2e", language=1, runtime="/net4.exe", package="/pack.exe"):
+    return (f"[Config]\nnet40_url={base_url}{runtime}\nnet45_url={base_url}{runtime}\n"
+            f"install_pack_url={base_url}{package}\ninstall_statistics_url={base_url}/stats\n"
             f"channel={channel}\nversion=1.2.3.4\nlanguage={language}\n")
 
 
@@ -501,6 +511,8 @@ class Installer:
             shutil.copy2(os.path.join(BIN, name), self.app)
         with open(os.path.join(self.app, "Install.ini"), "w", encoding="utf-8") as f:
             f.write(ini)
+        # Nothing an earlier test fetched is taken instead of a download.
+        shutil.rmtree(WORK_FOLDER, ignore_errors=True)
         self.log = os.path.join(self.temp, "installer.log")
         self.output = os.path.join(self.temp, "output.txt")
         self.cwd = self.app

@@ -74,6 +74,11 @@ bool CDemoServer::Start(std::string& error) {
                    [this, &file](const httplib::Request&, httplib::Response& res) {
                        ServeFile(file, res);
                    });
+        // The publisher's signature beside each file, when the deployment was signed.
+        server.Get(ExactPattern(std::string(file.urlPath) + ".minisig"),
+                   [this, &file](const httplib::Request&, httplib::Response& res) {
+                       ServeSignature(file, res);
+                   });
     }
     server.Post(
         ExactPattern(kReportPath),
@@ -188,6 +193,17 @@ void CDemoServer::ServeFile(const CDemoFile& file, httplib::Response& res) {
                 return false;
             return sink.write(bytes.data(), static_cast<size_t>(n));
         });
+}
+
+void CDemoServer::ServeSignature(const CDemoFile& file, httplib::Response& res) {
+    const std::string path = m_options.root + file.urlPath + ".minisig";
+    std::string text;
+    if (platform::ReadWholeFile(path, text) != 0) {
+        res.status = 404;
+        res.set_content(path + " is missing (an unsigned deployment)\n", "text/plain");
+        return;
+    }
+    res.set_content(text, "text/plain");
 }
 
 void CDemoServer::ReceiveReport(const httplib::Request& req, httplib::Response& res) {

@@ -54,6 +54,7 @@ public:
 private:
     void ServeIndex(httplib::Response& res) const;
     void ServeFile(const CDemoFile& file, httplib::Response& res);
+    void ServeSignature(const CDemoFile& file, httplib::Response& res);
     void ReceiveReport(const httplib::Request& req, httplib::Response& res);
     // Pauses unless the server is stopping; false when it is.
     bool PauseUnlessStopping(int milliseconds);
