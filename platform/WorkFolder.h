@@ -12,8 +12,9 @@ namespace platform {
 // SYSTEM and Administrators full control, Users read & execute; an existing folder whose owner
 // is not SYSTEM/Administrators or whose ACL grants anyone else write is not used: it is moved
 // aside or removed and made again). Linux: $XDG_CACHE_HOME/quillora-installer (default
-// ~/.cache/quillora-installer), mode 0700, owned by the running user; an existing one owned by
-// someone else, a symlink, or with group/other write is refused or made again.
+// ~/.cache/quillora-installer; run as root: /var/cache/quillora-installer), mode 0700, owned by
+// the running user; an existing one owned by someone else, a symlink, or with group/other
+// write is moved aside and made again.
 // Returns false and an English description in `error` when no safe folder can be had.
 bool PrepareWorkFolder(std::wstring& path, std::string* error);
 // Tests point the root elsewhere (a temporary folder); empty restores the system's.

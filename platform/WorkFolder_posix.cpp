@@ -1,4 +1,5 @@
-// The working folder here: a 0700 folder of the running user under $XDG_CACHE_HOME.
+// The working folder here: a 0700 folder of the running user under $XDG_CACHE_HOME (root:
+// /var/cache).
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -65,6 +66,25 @@ bool IsSafeFolder(const struct stat& st) {
            (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+// Run as root on behalf of a user (sudo, pkexec), the environment and the home folder may be
+// that user's: a folder under them could be renamed away by any program of the user between
+// the check and the start. True when no level of `path` can be changed by anyone but root: each
+// is root's and writable by nobody else, or sticky (as /tmp: others cannot rename what is not
+// theirs).
+bool OnlyRootCanChange(const std::string& path) {
+    for (size_t at = 1; at <= path.size(); ++at) {
+        if (at != path.size() && path[at] != '/')
+            continue;
+        struct stat st {};
+        if (::stat(path.substr(0, at).c_str(), &st) != 0)
+            return errno == ENOENT;  // made below, by root
+        const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if (st.st_uid != 0 || (othersWrite && (st.st_mode & S_ISVTX) == 0))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void SetWorkFolderRootForTesting(const std::wstring& root) {
@@ -73,7 +93,9 @@ void SetWorkFolderRootForTesting(const std::wstring& root) {
 }
 
 bool PrepareWorkFolder(std::wstring& path, std::string* error) {
-    const std::string root = CacheRoot();
+    std::string root = CacheRoot();
+    if (::geteuid() == 0 && !root.empty() && !OnlyRootCanChange(root))
+        root = "/var/cache";
     if (root.empty()) {
         if (error)
             *error = "no cache folder: neither XDG_CACHE_HOME nor a home folder is set";
