@@ -406,6 +406,8 @@ TEST_F(InstallSignedTest, OnlyAPackageSignedForItsNameRuns) {
         // The runtime's own valid signature, served for the package.
         {"cross-named", CCannedResponse::Status(200, Signed(Runtime(), "net.exe"))},
         {"other file", CCannedResponse::Status(200, Signed(package + "x", "pack.exe"))},
+        // A hostile server's endless "signature" is cut off, not stored whole.
+        {"oversized", CCannedResponse::Status(200, good + std::string(size_t{1} << 20, '#'))},
     };
     server.Set("/pack.exe", CCannedResponse::Status(200, package));
     WriteIni("install_pack_sha256=" + Sha256Hex(package) + "\r\n");  // the pin holds as well

@@ -106,6 +106,7 @@ bool FetchSignature(const std::string& servedUrl, const std::wstring& path,
     options.stopFlag = &g_bStopFlag;
     ApplyTransferConfig(options, iniPath, who);
     options.retries = kDownloadRetries;
+    options.maxBytes = static_cast<int64_t>(kMaxSignatureFileSize);
     const std::string url = servedUrl + platform::WideToUtf8(kSignatureSuffix);
     const std::string name = platform::PathToNarrow(target);
     const size_t slash = name.find_last_of(platform::kPathSeparators);

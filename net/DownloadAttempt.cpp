@@ -345,6 +345,11 @@ size_t CDownloadState::WriteBody(const char* data, size_t bytes) {
         return 0;  // ends the attempt with CURLE_WRITE_ERROR
     if (!keepBody)
         return bytes;
+    if (maxBytes > 0 && onDisk + static_cast<int64_t>(bytes) > maxBytes) {
+        fileError = EFBIG;
+        writeFailed = true;
+        return 0;
+    }
     if (const int error = platform::WriteAll(file.Get(), std::string_view(data, bytes));
         error != 0) {
         fileError = error;

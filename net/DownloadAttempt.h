@@ -60,6 +60,7 @@ struct CDownloadState {
     std::string pin;                    // the sha256 option; empty: none
     CSha256* sha = nullptr;             // fed with every byte the file keeps; null without a pin
     CBodyDigest* bodyDigest = nullptr;  // the caller's, fed alike; null: none
+    int64_t maxBytes = 0;               // the file's most; 0: no limit
     platform::FileDescriptor file;      // the temporary file, its offset at onDisk
     platform::FileDescriptor syncFile;  // the same file, for the checkpoints' syncs
 

@@ -160,6 +160,7 @@ CurlResult ClusterCurl::downloadFile(const std::string& url, const std::string& 
         download.pin = m_options.sha256;
         download.sha = download.pin.empty() ? nullptr : &sha;
         download.bodyDigest = m_options.bodyDigest;
+        download.maxBytes = m_options.maxBytes;
         m_pDownload = &download;
         struct CDetach {
             ClusterCurl* self;

@@ -46,6 +46,9 @@ struct TransferOptions {
     std::string sha256;  // expected digest, 64 lower-case hex digits; empty: none
     // Not owned; null: none. Complete (the whole file) only when downloadFile returns 200.
     CBodyDigest* bodyDigest = nullptr;
+    // A body longer than this ends the download as a failed write (EFBIG); 0: no limit. For
+    // small files of a known kind (a signature), so a hostile server cannot fill the disk.
+    int64_t maxBytes = 0;
     // Further URLs of the same file, tried in order when the one before failed (after its
     // retries, or at once on a permanent answer). Bytes already received go on to the next
     // URL only with a sha256 pin; without one a mirror starts from zero.
