@@ -74,7 +74,7 @@ bool CInstallMgr::DownNetFile() {
         return true;
     }
     CInstallPackDown progress(20, 40, L"正在下载net包...", this);
-    CBlake2bDigest bodyHash;
+    CDownloadHash bodyHash;
     const CurlResult result = DownloadForInstall(
         WideToAnsi(url), oldOs ? L"net40_mirrors" : L"net45_mirrors", dir, kNetFileName, ini,
         digest.hex, &progress, checks.who, SignatureDigest(bodyHash));

@@ -60,7 +60,7 @@ bool CInstallMgr::DownInstallFile() {
     }
 
     CInstallPackDown progress(kDownloadStart, kDownloadEnd, L"正在下载安装包...", this);
-    CBlake2bDigest bodyHash;
+    CDownloadHash bodyHash;
     const CurlResult result =
         DownloadForInstall(url, kMirrorsKey, dir, fileName, ini, checks.digest.hex, &progress,
                            checks.who, SignatureDigest(bodyHash));

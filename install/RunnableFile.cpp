@@ -166,13 +166,13 @@ bool TakeExistingFile(const std::wstring& candidate, const std::wstring& target,
     return true;
 }
 
-CBodyDigest* SignatureDigest(CBlake2bDigest& digest) {
+CBodyDigest* SignatureDigest(CDownloadHash& digest) {
     return SignaturesRequired() ? &digest : nullptr;
 }
 
 RunCheck CheckDownloadedFile(const std::string& servedUrl, const std::wstring& target,
                              const std::wstring& iniPath, const CRunChecks& checks,
-                             platform::HeldFile& held, CBlake2bDigest& bodyHash) {
+                             platform::HeldFile& held, CDownloadHash& bodyHash) {
     if (SignaturesRequired() && !FetchSignature(servedUrl, target, iniPath, checks.who)) {
         DebugLog(L"%s error 签名无效 file=[%s]: no signature at the server", checks.who,
                  target.c_str());

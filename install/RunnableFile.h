@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "install/DownloadHash.h"
 #include "install/InstallConfig.h"
 #include "install/PublisherSignature.h"
 #include "platform/WorkFolder.h"
@@ -49,12 +50,12 @@ bool TakeExistingFile(const std::wstring& candidate, const std::wstring& target,
                       const CRunChecks& checks, platform::HeldFile& held, RunCheck& failure);
 // The digest a download of a file to run feeds (DownloadForInstall's `bodyDigest`): null in
 // a build that does not check signatures.
-CBodyDigest* SignatureDigest(CBlake2bDigest& digest);
+CBodyDigest* SignatureDigest(CDownloadHash& digest);
 // After a download of `target` from `servedUrl` (its pin checked on the way, `bodyHash` fed
 // through SignatureDigest): its signature fetched, then held and checked.
 RunCheck CheckDownloadedFile(const std::string& servedUrl, const std::wstring& target,
                              const std::wstring& iniPath, const CRunChecks& checks,
-                             platform::HeldFile& held, CBlake2bDigest& bodyHash);
+                             platform::HeldFile& held, CDownloadHash& bodyHash);
 
 // Removes `path` and its signature.
 void RemoveWithSignature(const std::wstring& path);
