@@ -70,6 +70,10 @@ unsigned CInstallMgr::ThreadInstall(void* pParam) {
         self->IntallSoftware();
     else
         self->LayoutFiles();
+    // The run is over, whichever way: nothing it checked runs any more, and a later run (or
+    // another program) may replace those files.
+    self->m_heldRuntime.Close();
+    self->m_heldPackage.Close();
     if (platform::IsCurrentThreadCancelled() && self->m_result == InstallFailure::None &&
         !self->m_bCompleted)
         self->m_result = InstallFailure::Cancelled;

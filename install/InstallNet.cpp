@@ -44,6 +44,7 @@ bool CInstallMgr::CheckNetFile() {
 bool CInstallMgr::DownNetFile() {
     PostInstallEvent(this, 20, 0, L"下载 Net Framework 组件");
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownNetFile", 20);
+    m_heldRuntime.Close();  // what an earlier pass checked is fetched and checked again
     if (!PrepareWorkDir())
         return false;
     std::string dir = platform::PathToNarrow(DownloadDir());

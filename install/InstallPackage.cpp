@@ -42,6 +42,7 @@ CRunChecks CInstallMgr::PackageChecks() const {
 bool CInstallMgr::DownInstallFile() {
     PostInstallEvent(this, kDownloadStart, 0, L"正在下载安装包...");
     DebugLog(L"%s 安装step=%d", L"CInstallMgr::DownInstallFile", kDownloadStart);
+    m_heldPackage.Close();  // what an earlier pass checked is fetched and checked again
     if (!PrepareWorkDir())
         return false;
 

@@ -257,7 +257,8 @@ bool PrepareWorkFolder(std::wstring& path, std::string* error) {
     std::string ignored;
     if (error == nullptr)
         error = &ignored;
-    std::wstring root = RootForTesting().empty() ? CommonAppData() : RootForTesting();
+    const bool testRoot = !RootForTesting().empty();
+    std::wstring root = testRoot ? RootForTesting() : CommonAppData();
     if (root.empty()) {
         *error = "the common application data folder is unknown";
         return false;
@@ -268,6 +269,12 @@ bool PrepareWorkFolder(std::wstring& path, std::string* error) {
     }
     while (root.size() > 3 && root.back() == L'\\')
         root.pop_back();
+    // A test's root may not exist yet (the system's always does).
+    for (size_t at = testRoot ? root.find(L'\\', 3) : std::wstring::npos; at != std::wstring::npos;
+         at = root.find(L'\\', at + 1))
+        ::CreateDirectoryW(root.substr(0, at).c_str(), nullptr);
+    if (testRoot)
+        ::CreateDirectoryW(root.c_str(), nullptr);
     LocalMemory<void> descriptor;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
             kProtectedFolderSddl, SDDL_REVISION_1, descriptor.Out(), nullptr)) {

@@ -9,17 +9,18 @@
 namespace qitest {
 
 #ifdef _WIN32
-// Windows runs no scripts as programs: a copy of the recorder program, told by its
-// "<path>.rec" file what to do (TestRecorder.cpp).
+// Windows runs no scripts as programs: a copy of the recorder program with what it is to do
+// appended to its bytes (TestRecorder.cpp), so two recording programs differ as two scripts
+// do, wherever they are copied.
 bool WriteRecordingScript(const std::string& path, const std::string& recordPath, int exitCode,
                           const std::string& output, int sleepSeconds) {
-    std::error_code ec;
-    std::filesystem::copy_file(FsPath(QI_TEST_RECORDER), FsPath(path),
-                               std::filesystem::copy_options::overwrite_existing, ec);
-    if (ec)
+    std::string bytes;
+    if (!ReadFile(QI_TEST_RECORDER, bytes))
         return false;
-    return WriteFile(path + ".rec", recordPath + "\n" + std::to_string(exitCode) + "\n" +
-                                        std::to_string(sleepSeconds) + "\n" + output);
+    bytes += kRecorderPlanMarker;
+    bytes += recordPath + "\n" + std::to_string(exitCode) + "\n" + std::to_string(sleepSeconds) +
+             "\n" + output;
+    return WriteFile(path, bytes);
 }
 #else
 namespace {

@@ -12,6 +12,9 @@ namespace qitest {
 // wait that long first.
 bool WriteRecordingScript(const std::string& path, const std::string& recordPath, int exitCode,
                           const std::string& output = "", int sleepSeconds = 0);
+// On Windows the "script" is a copy of the recorder program (TestRecorder.cpp) with its plan
+// appended after this marker.
+inline constexpr char kRecorderPlanMarker[] = "\n#qi-recorder-plan#\n";
 
 bool WriteFile(const std::string& path, const std::string& content);
 bool ReadFile(const std::string& path, std::string& content);

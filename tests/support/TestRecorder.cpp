@@ -1,9 +1,11 @@
 // A program that stands in for another in tests where no script can (Windows): a copy of it
-// under any name reads "<its own path>.rec" and does what that file says, as the recording
-// script of TestFiles.h does on Linux. The file's lines: the record file, the exit code, the
-// seconds to wait first, then the output to print (the rest of the file, as it is).
+// with a plan appended to its bytes (after kRecorderPlanMarker, TestFiles.h) does what the
+// plan says, as the recording script of TestFiles.h does on Linux. The plan's lines: the record
+// file, the exit code, the seconds to wait first, then the output to print (the rest, as it
+// is).
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestFiles.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -52,10 +55,15 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string self = SelfPath();
-    std::ifstream plan(qitest::FsPath(self + ".rec"), std::ios::binary);
-    if (!plan)
+    std::ifstream self(qitest::FsPath(SelfPath()), std::ios::binary);
+    std::ostringstream content;
+    content << self.rdbuf();
+    const std::string bytes = content.str();
+    // The last marker: the program's own copy of the text comes before the appended plan.
+    const size_t at = bytes.rfind(qitest::kRecorderPlanMarker);
+    if (at == std::string::npos)
         return 120;
+    std::istringstream plan(bytes.substr(at + std::strlen(qitest::kRecorderPlanMarker)));
     std::string recordPath, exitLine, sleepLine;
     std::getline(plan, recordPath);
     std::getline(plan, exitLine);
