@@ -57,6 +57,13 @@ EOF
   nginx_pid=$!
 }
 
+# A temporary folder in $work, removed (with the nginx of qi_start_nginx) when the script ends.
+qi_make_work() {
+  work=$(mktemp -d)
+  nginx_pid=
+  trap 'qi_stop_nginx; rm -rf "$work"' EXIT
+}
+
 # Stops the nginx of qi_start_nginx, if one runs.
 qi_stop_nginx() {
   if [ -n "${nginx_pid:-}" ]; then

@@ -18,13 +18,7 @@ done
 . "$root/bench/bench_lib.sh"
 bench=$(qi_build_bench_download "$root")
 
-work=$(mktemp -d)
-nginx_pid=
-cleanup() {
-  qi_stop_nginx
-  rm -rf "$work"
-}
-trap cleanup EXIT
+qi_make_work
 
 qi_serve_random_package "$work" "$size_mib"
 

@@ -27,13 +27,7 @@ cmake -S "$root" -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release \
   -DQI_BUILD_BENCH=ON -DQI_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" --target bench_signed_install >/dev/null
 
-work=$(mktemp -d)
-nginx_pid=
-cleanup() {
-  qi_stop_nginx
-  rm -rf "$work"
-}
-trap cleanup EXIT
+qi_make_work
 
 # The package: a script that ends at once, padded to the size with random bytes.
 mkdir -p "$work/www" "$work/app" "$work/cache" "$work/out"

@@ -30,20 +30,12 @@ public:
     }
     std::string operator/(const std::string& name) const { return Path() + "/" + name; }
 
-    // A recording program (TestFiles.h) at `besidePath`, made to run once the installer has
-    // copied it into this folder under its name (on Windows, its plan waits there).
+    // A recording program (TestFiles.h) at `besidePath`, to run once the installer has copied
+    // it into this folder (the program carries its plan in its bytes, wherever it is copied).
     bool PlaceRecordingProgram(const std::string& besidePath, const std::string& recordPath,
                                int exitCode, const std::string& output = "",
                                int sleepSeconds = 0) const {
-        const std::string landing = *this / Utf8Of(FsPath(besidePath).filename());
-        std::string bytes;
-        std::error_code ec;
-        const bool ok = WriteRecordingScript(landing, recordPath, exitCode, output, sleepSeconds) &&
-                        ReadFile(landing, bytes) && WriteFile(besidePath, bytes);
-        std::filesystem::remove(FsPath(landing), ec);
-        std::filesystem::permissions(FsPath(besidePath), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        return ok;
+        return WriteRecordingScript(besidePath, recordPath, exitCode, output, sleepSeconds);
     }
 
 private:
